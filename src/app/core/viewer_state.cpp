@@ -1,0 +1,3 @@
+#include "app/core/viewer_state.h"
+
+ViewerState viewer;

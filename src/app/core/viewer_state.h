@@ -1,0 +1,80 @@
+// ViewerState: the one process-wide record of user-interface state. Every
+// viewer field lives here, so a search for a field's name finds every
+// place that changes it.
+#pragma once
+
+#include <string>
+
+#include "common/rgb_image.h"
+#include "ptm/ptm.h"
+
+struct ViewerState {
+  // Files
+  std::string base_name;  // the file name from the command line
+  std::string base_dir;   // its directory prefix; typed output names are appended to it
+  Ptm* current_ptm = nullptr;
+
+  // Windows and geometry
+  int main_window = 0;
+  int reflectance_window = 0;
+  int main_window_width = 0;
+  int main_window_height = 0;
+  int double_buffered = 0;
+  RgbImage* view_image = nullptr;         // allocated at full map size
+  RgbImage* reflectance_image = nullptr;  // 250 x 250
+  RgbImage* region_image = nullptr;       // allocated at full map size
+  int region_x = 0;
+  int region_y = 0;
+
+  // Selection, probe and drag (view pixels, y from the bottom, inclusive)
+  int sel_x0 = 0;
+  int sel_y0 = 0;
+  int sel_x1 = 0;
+  int sel_y1 = 0;
+  int selecting = 0;
+  int selection_visible = 0;
+  int selection_started_outside = 0;
+  int probe_x = 0;
+  int probe_y = 0;
+  int light_dragging = 0;
+  int clear_outside_pending = 0;
+
+  // Zoom and pan
+  float zoom_factor = 1.0f;
+  float fit_zoom = 1.0f;
+  int zoomed = 0;
+  float pan_u = 0.0f;
+  float pan_v = 0.0f;
+  int zoom_pending = 0;
+  float pending_zoom = 0.0f;
+  float pending_pan_u = 0.0f;
+  float pending_pan_v = 0.0f;
+
+  // Autopilot
+  int autopilot_on = 0;
+  int autopilot_started = 0;
+  float autopilot_angle = 0.0f;
+  int autopilot_frame = 1;
+
+  // Mode toggles
+  int specular_on = 0;
+  int diffuse_gain_on = 0;
+  int ptm_vs_texture_on = 0;
+  int normal_crosshair_on = 0;
+  int extrapolation_on = 0;
+  int source_errors_on = 0;
+  int variance_on = 0;
+  int normal_vis_request_view = 0;
+  int normal_vis_request_reflectance = 0;
+  int show_source_image = 0;
+
+  // Slider windows (GLUT ids; 0 while a slider does not exist)
+  int light_slider_window = 0;
+  int gain_slider_window = 0;
+  int scale_slider_window = 0;
+  int kd_slider_window = 0;
+  int ks_slider_window = 0;
+  int exp_slider_window = 0;
+};
+
+extern ViewerState viewer;
