@@ -1,0 +1,265 @@
+// The PTM file: a text header (magic word, format word, width, height, six
+// scales, six biases, and for some formats one more line) followed by the
+// binary data of the format.
+#include "ptm/reader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "ptm/coefficients.h"
+#include "ptm/header_tokens.h"
+#include "ptm/mask_image.h"
+#include "ptm/ptm_file_header.h"
+#include "render/evaluate.h"
+
+namespace {
+
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// The format word is classified by substring, in this order; the first test
+// that passes decides (every C_LUT word also contains "_LUT").
+struct FormatTest {
+  const char* must_contain;
+  const char* and_contain;
+  PtmFormat format;
+  const char* line;
+};
+
+constexpr FormatTest format_tests[] = {
+    {"_FORMAT_RGB", nullptr, PTM_FORMAT_RGB, "RGB Format\n"},
+    {"_FORMAT_LUM", nullptr, PTM_FORMAT_LUM, "Luminance Format\n"},
+    {"_FORMAT_LRGB", nullptr, PTM_FORMAT_LRGB, "LRGB Format\n"},
+    {"_FORMAT_", "_C_LUT", PTM_FORMAT_PTM_C_LUT, "C_LUT Format\n"},
+    {"_FORMAT_", "_LUT", PTM_FORMAT_PTM_LUT, "LUT Format\n"},
+    {"_FORMAT_JPEG_RGB", nullptr, PTM_FORMAT_JPEG_RGB, "JPEG compressed RGB Format\n"},
+    {"_FORMAT_JPEG_LRGB", nullptr, PTM_FORMAT_JPEG_LRGB, "JPEG compressed LRGB Format\n"},
+    {"_FORMAT_JPEGLS_RGB", nullptr, PTM_FORMAT_JPEGLS_RGB, "JPEG-LS compressed RGB Format\n"},
+    {"_FORMAT_JPEGLS_LRGB", nullptr, PTM_FORMAT_JPEGLS_LRGB, "JPEG-LS compressed LRGB Format\n"},
+};
+
+const FormatTest* classify_format_word(const char* word) {
+  for (const FormatTest& test : format_tests) {
+    if (std::strstr(word, test.must_contain) != nullptr &&
+        (test.and_contain == nullptr || std::strstr(word, test.and_contain) != nullptr)) {
+      return &test;
+    }
+  }
+  return nullptr;
+}
+
+bool read_error(const char* path) {
+  std::printf("Read error on ptm file: %s\n", path);
+  return false;
+}
+
+// Reads one token; a token that does not fit the header buffer is refused.
+bool next_token(std::FILE* file, HeaderToken& token, const char* path) {
+  switch (read_header_token(file, token)) {
+    case TokenStatus::ok: return true;
+    case TokenStatus::too_long:
+      std::printf("Header item longer than %d characters in ptm file %s\n", max_header_token, path);
+      return false;
+    case TokenStatus::end_of_file: break;
+  }
+  return read_error(path);
+}
+
+bool read_magic_word(std::FILE* file, PtmFileHeader& header, const char* path) {
+  HeaderToken token;
+  const TokenStatus status = read_header_token(file, token);
+  if (status == TokenStatus::too_long) {
+    std::printf("Header item longer than %d characters in ptm file %s\n", max_header_token, path);
+    return false;
+  }
+  const char* word = token.text;
+  if (std::strncmp(word, "PTM", 3) != 0 && std::strncmp(word, "SRF", 3) != 0) {
+    std::printf("Incorrect PTM file header in file %s : %s read\n", path, word);
+    return false;
+  }
+  // Characters 3 and 5 are not examined: "PTM_1.2" and "PTMx1y2" are alike.
+  if (std::strlen(word) < 7 || word[4] != '1' || (word[6] != '1' && word[6] != '2')) {
+    std::printf("Only version 1.1 and 1.2 of the PTM file format is currently supported, read format %s\n",
+                word);
+    return false;
+  }
+  header.version_minor = word[6] - '0';
+  return true;
+}
+
+bool read_format_word(std::FILE* file, PtmFileHeader& header, const char* path) {
+  HeaderToken token;
+  if (!next_token(file, token, path)) return false;
+  const FormatTest* test = classify_format_word(token.text);
+  if (test == nullptr) {
+    std::printf("Read_ptm_error (ptm format) on ptm file %s\n", path);
+    return false;
+  }
+  std::printf("%s", test->line);
+  header.format = test->format;
+  return true;
+}
+
+bool read_size(std::FILE* file, PtmFileHeader& header, const char* path) {
+  HeaderToken width;
+  HeaderToken height;
+  if (!next_token(file, width, path) || !next_token(file, height, path)) return false;
+  if (!parse_decimal_int(width.text, header.width) ||
+      !parse_decimal_int(height.text, header.height)) {
+    return read_error(path);
+  }
+  if (header.width <= 0 || header.height <= 0) {
+    std::printf("Invalid image size %d x %d in ptm file %s\n", header.width, header.height, path);
+    return false;
+  }
+  return true;
+}
+
+// Six scales (stored as trunc(value * 256)), six biases in C integer-literal
+// form; the bias line may end with one space before its line feed, and the
+// binary data (or the next header line) starts right after that line feed.
+bool read_scales_and_biases(std::FILE* file, PtmFileHeader& header, const char* path) {
+  HeaderToken token;
+  for (int k = 0; k < 6; ++k) {
+    float scale = 0;
+    if (!next_token(file, token, path)) return false;
+    if (!parse_float(token.text, scale) || !scale_to_fixed(scale, header.scale_bias[k])) {
+      return read_error(path);
+    }
+  }
+  for (int k = 0; k < 6; ++k) {
+    if (!next_token(file, token, path)) return false;
+    if (!parse_c_int(token.text, header.scale_bias[6 + k])) return read_error(path);
+  }
+  if (!line_ends_after(file, token)) return read_error(path);
+  return true;
+}
+
+bool read_color_matrix(std::FILE* file, PtmFileHeader& header, const char* path) {
+  HeaderToken token;
+  for (float& entry : header.color_matrix) {
+    const TokenStatus status = read_header_token(file, token);
+    if (status != TokenStatus::ok || !parse_float(token.text, entry)) {
+      std::printf("Read error on ptm luminance file %s. Color matrix read error\n", path);
+      return false;
+    }
+  }
+  if (!line_ends_after(file, token)) {
+    std::printf("Read error on ptm luminance file %s. Color matrix read error\n", path);
+    return false;
+  }
+  return true;
+}
+
+// "n N_LUT_ENTRIES": the count, then a word that is read and ignored.
+bool read_entry_count(std::FILE* file, PtmFileHeader& header, const char* path) {
+  HeaderToken count;
+  HeaderToken word;
+  if (!next_token(file, count, path)) return false;
+  if (!parse_decimal_int(count.text, header.lut_entries)) return read_error(path);
+  std::printf("%d LUT entries.\n", header.lut_entries);
+  const std::int64_t pixels = std::int64_t{header.width} * header.height;
+  if (header.lut_entries <= 0 || header.lut_entries > pixels) {
+    std::printf("Invalid LUT entry count %d for a %d x %d image in ptm file %s\n",
+                header.lut_entries, header.width, header.height, path);
+    return false;
+  }
+  if (!next_token(file, word, path)) return false;
+  return line_ends_after(file, word) || read_error(path);
+}
+
+bool is_compressed(int format) { return format >= PTM_FORMAT_JPEG_RGB; }
+
+// The map must fit both the 32-bit pixel indices the rest of the program
+// uses and this machine's memory; checked before anything is allocated.
+bool size_fits(const PtmFileHeader& header, int memory_format,
+               CoefRepresentation representation, const char* path) {
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
+  const std::uint64_t needed =
+      ptm_storage_bytes(header.width, header.height, memory_format, representation);
+  const std::uint64_t memory = static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                               static_cast<std::uint64_t>(sysconf(_SC_PAGE_SIZE));
+  if (pixels > INT32_MAX || needed > memory) {
+    std::printf("Image size %d x %d of ptm file %s is too large: it needs %llu bytes of memory\n",
+                header.width, header.height, path, static_cast<unsigned long long>(needed));
+    return false;
+  }
+  return true;
+}
+
+bool data_present(const PtmFileHeader& header, std::FILE* file, const char* path) {
+  struct stat info{};
+  if (fstat(fileno(file), &info) != 0) return read_error(path);
+  const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+  const std::uint64_t available = size > header.data_offset ? size - header.data_offset : 0;
+  const std::uint64_t needed = uncompressed_data_bytes(header);
+  if (available < needed) {
+    std::printf("Ptm file %s ends before its data: %llu bytes needed, %llu present\n", path,
+                static_cast<unsigned long long>(needed), static_cast<unsigned long long>(available));
+    return false;
+  }
+  return true;
+}
+
+bool read_header(std::FILE* file, PtmFileHeader& header, const char* path) {
+  if (!read_magic_word(file, header, path) || !read_format_word(file, header, path) ||
+      !read_size(file, header, path) || !read_scales_and_biases(file, header, path)) {
+    return false;
+  }
+  if (header.format == PTM_FORMAT_LUM && !read_color_matrix(file, header, path)) return false;
+  if ((header.format == PTM_FORMAT_PTM_LUT || header.format == PTM_FORMAT_PTM_C_LUT) &&
+      !read_entry_count(file, header, path)) {
+    return false;
+  }
+  header.data_offset = static_cast<std::uint64_t>(std::ftell(file));
+  return true;
+}
+
+}  // namespace
+
+Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
+  FileHandle file(std::fopen(path, "rb"), std::fclose);
+  if (!file) return nullptr;
+  std::printf("%s\n", path);
+
+  PtmFileHeader header{};
+  if (!read_header(file.get(), header, path)) return nullptr;
+  if (is_compressed(header.format)) {
+    std::printf("Compressed ptm file %s cannot be decoded: this build has no %s plane decoder\n",
+                path,
+                header.format <= PTM_FORMAT_JPEG_LRGB ? "JPEG" : "JPEG-LS");
+    return nullptr;
+  }
+  // The table formats live in memory as LRGB; LUM has only the wide form.
+  const int memory_format = header.format == PTM_FORMAT_PTM_LUT ||
+                                    header.format == PTM_FORMAT_PTM_C_LUT
+                                ? PTM_FORMAT_LRGB
+                                : header.format;
+  if (memory_format == PTM_FORMAT_LUM) representation = CoefRepresentation::wide;
+  if (!size_fits(header, memory_format, representation, path) ||
+      !data_present(header, file.get(), path)) {
+    return nullptr;
+  }
+
+  Ptm* ptm = create_ptm(header.width, header.height, memory_format, representation);
+  std::memcpy(ptm->scale_bias, header.scale_bias, sizeof header.scale_bias);
+  if (ptm->color_matrix != nullptr) {
+    std::memcpy(ptm->color_matrix, header.color_matrix, sizeof header.color_matrix);
+  }
+  if (!read_uncompressed_data(*ptm, header, fileno(file.get()), path)) {
+    free_ptm(ptm);
+    return nullptr;
+  }
+  file.reset();
+
+  load_mask(*ptm, path);
+  select_evaluator(*ptm);
+  return ptm;
+}
+
+Ptm* read_ptm_file(const char* path) { return read_ptm_file(path, preferred_representation()); }
