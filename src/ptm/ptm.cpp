@@ -1,6 +1,8 @@
 #include "ptm/ptm.h"
 
 #include <cmath>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "common/checked_alloc.h"
@@ -98,6 +100,15 @@ std::uint64_t ptm_storage_bytes(std::uint64_t width, std::uint64_t height, int f
                                   24u * layout.wide_channels + layout.packed_bytes;
   return pixels * per_pixel + 12 * sizeof(std::int32_t) + (layout.color_matrix ? 64 : 0) +
          sizeof(Ptm);
+}
+
+bool ptm_size_fits(std::int64_t width, std::int64_t height, int format,
+                   CoefRepresentation representation) {
+  if (width <= 0 || height <= 0 || width > INT32_MAX / height) return false;
+  const std::uint64_t memory = static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                               static_cast<std::uint64_t>(sysconf(_SC_PAGE_SIZE));
+  return ptm_storage_bytes(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+                           format, representation) <= memory;
 }
 
 Ptm* create_ptm(int width, int height, int format, CoefRepresentation representation) {

@@ -85,6 +85,12 @@ Ptm* create_ptm(int width, int height, int format);
 std::uint64_t ptm_storage_bytes(std::uint64_t width, std::uint64_t height, int format,
                                 CoefRepresentation representation);
 
+// Whether a map of this size can exist here: every pixel index fits in 32
+// bits and the arrays fit in this machine's memory. Checked before a reader
+// allocates anything.
+bool ptm_size_fits(std::int64_t width, std::int64_t height, int format,
+                   CoefRepresentation representation);
+
 // Releases a map made by create_ptm and everything it owns.
 void free_ptm(Ptm* ptm);
 

@@ -174,24 +174,6 @@ bool read_entry_count(std::FILE* file, PtmFileHeader& header, const char* path) 
 
 bool is_compressed(int format) { return format >= PTM_FORMAT_JPEG_RGB; }
 
-// The map must fit both the 32-bit pixel indices the rest of the program
-// uses and this machine's memory; checked before anything is allocated.
-bool size_fits(const PtmFileHeader& header, int memory_format,
-               CoefRepresentation representation, const char* path) {
-  const std::uint64_t pixels =
-      static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
-  const std::uint64_t needed =
-      ptm_storage_bytes(header.width, header.height, memory_format, representation);
-  const std::uint64_t memory = static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
-                               static_cast<std::uint64_t>(sysconf(_SC_PAGE_SIZE));
-  if (pixels > INT32_MAX || needed > memory) {
-    std::printf("Image size %d x %d of ptm file %s is too large: it needs %llu bytes of memory\n",
-                header.width, header.height, path, static_cast<unsigned long long>(needed));
-    return false;
-  }
-  return true;
-}
-
 bool data_present(const PtmFileHeader& header, std::FILE* file, const char* path) {
   struct stat info{};
   if (fstat(fileno(file), &info) != 0) return read_error(path);
@@ -241,10 +223,12 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
                                 ? PTM_FORMAT_LRGB
                                 : header.format;
   if (memory_format == PTM_FORMAT_LUM) representation = CoefRepresentation::wide;
-  if (!size_fits(header, memory_format, representation, path) ||
-      !data_present(header, file.get(), path)) {
+  if (!ptm_size_fits(header.width, header.height, memory_format, representation)) {
+    std::printf("Image size %d x %d of ptm file %s is too large for this machine\n", header.width,
+                header.height, path);
     return nullptr;
   }
+  if (!data_present(header, file.get(), path)) return nullptr;
 
   Ptm* ptm = create_ptm(header.width, header.height, memory_format, representation);
   std::memcpy(ptm->scale_bias, header.scale_bias, sizeof header.scale_bias);

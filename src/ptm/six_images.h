@@ -1,0 +1,22 @@
+// Loading the map named on the command line: a PTM file, or else the base
+// name of six coefficient images base0.ppm .. base5.ppm with a
+// scale-and-bias file base.sab.
+#pragma once
+
+#include <string>
+
+#include "ptm/ptm.h"
+
+// Loads the map and makes it the viewer's current map.
+Ptm* load_ptm(const char* name);
+
+// Tries `name` as a PTM file, then as the base of six coefficient images
+// making an RGB map. Never returns null: when neither loads it reports and
+// ends the program with status -1.
+Ptm* load_ptm_or_ppms(const char* name);
+
+// Fills the six scales and biases of `ptm` from base + ".sab" (whitespace
+// separated: six floating-point scales, six decimal biases). A missing file
+// means scale 1.0 and bias 0 after a warning; an incomplete one ends the
+// program with status -1.
+void read_scale_bias_file(const std::string& base, Ptm& ptm);

@@ -1,0 +1,115 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/ptm_fixture.h"
+
+namespace {
+
+std::string read_whole_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+pid_t xvfb_pid = 0;
+
+void stop_xvfb() {
+  if (xvfb_pid > 0) {
+    kill(xvfb_pid, SIGTERM);
+    waitpid(xvfb_pid, nullptr, 0);
+    xvfb_pid = 0;
+  }
+}
+
+}  // namespace
+
+ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
+                       const std::string& directory, int timeout_seconds) {
+  const std::string scratch = make_temp_directory("run");
+  const std::string in_path = scratch + "/stdin";
+  const std::string out_path = scratch + "/stdout";
+  const std::string err_path = scratch + "/stderr";
+  write_file_bytes(in_path, input);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    const int in = open(in_path.c_str(), O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+
+  ProgramRun run{-1, false, "", ""};
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(-pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      run.timed_out = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!run.timed_out && WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
+  run.out = read_whole_file(out_path);
+  run.err = read_whole_file(err_path);
+  std::remove(in_path.c_str());
+  std::remove(out_path.c_str());
+  std::remove(err_path.c_str());
+  rmdir(scratch.c_str());
+  return run;
+}
+
+bool ensure_display() {
+  const char* display = std::getenv("DISPLAY");
+  if (display != nullptr && *display != '\0') return true;
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return false;
+  xvfb_pid = fork();
+  if (xvfb_pid == 0) {
+    close(pipe_fds[0]);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    dup2(null_fd, 1);
+    dup2(null_fd, 2);
+    const std::string fd = std::to_string(pipe_fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+           "tcp", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+  // Xvfb writes the display number it chose once it accepts connections.
+  std::string number;
+  char c = 0;
+  while (read(pipe_fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(pipe_fds[0]);
+  if (number.empty()) {
+    stop_xvfb();
+    return false;
+  }
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  std::atexit(stop_xvfb);
+  return true;
+}
