@@ -1,7 +1,6 @@
 // The binary data of the uncompressed formats. Each format is read in one
-// pass over the pixels, a chunk at a time: a chunk's stored bytes are
-// scattered into the coefficient planes and the colour, then converted while
-// they are still in cache. Formats whose file layout puts a pixel's bytes in
+// pass over the pixels, a chunk at a time: each pixel's stored bytes go into
+// the coefficient planes, its integer coefficients and its colour at once. Formats whose file layout puts a pixel's bytes in
 // several blocks (RGB and LRGB version 1.2, the table formats) read every
 // block through its own cursor, so each output array is written once.
 #include <unistd.h>
@@ -46,14 +45,6 @@ bool read_error(const char* path) {
   return false;
 }
 
-// Six stored coefficient bytes a0..a5 of one pixel into the pair of planes
-// that keeps them as (a0, a1, a2) and (a3, a4, a5).
-inline void store_six(const std::uint8_t* six, std::uint8_t* low_plane, std::uint8_t* high_plane,
-                      std::size_t pixel) {
-  std::memcpy(low_plane + pixel * 3, six, 3);
-  std::memcpy(high_plane + pixel * 3, six + 3, 3);
-}
-
 bool read_rgb(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
               const CoefficientTables& tables) {
   const std::size_t pixels = pixel_count(ptm);
@@ -71,10 +62,10 @@ bool read_rgb(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
       for (int c = 0; c < 3; ++c) {
         const std::uint8_t* six = blocked ? blocks[c].buffer.data() + i * 6
                                           : blocks[0].buffer.data() + i * 18 + c * 6;
-        store_six(six, ptm.coef_planes[2 * c], ptm.coef_planes[2 * c + 1], first + i);
+        store_stored_bytes(ptm.coef_planes[2 * c], ptm.coef_planes[2 * c + 1], first + i, six);
+        convert_rgb_channel(ptm, tables, first + i, c, six);
       }
     }
-    convert_coefficients(ptm, tables, first, count);
   }
   return true;
 }
@@ -95,11 +86,10 @@ bool read_lrgb(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
     const std::uint8_t* colour = blocked ? colours.buffer.data() : coefficients.buffer.data() + 6;
     const std::size_t colour_stride = blocked ? 3 : 9;
     for (std::size_t i = 0; i < count; ++i) {
-      store_six(coefficients.buffer.data() + i * stride, ptm.coef_planes[0], ptm.coef_planes[1],
-                first + i);
-      set_lrgb_color(ptm, first + i, colour + i * colour_stride);
+      const std::uint8_t* six = coefficients.buffer.data() + i * stride;
+      store_stored_bytes(ptm.coef_planes[0], ptm.coef_planes[1], first + i, six);
+      convert_luminance_pixel(ptm, tables, first + i, six, colour + i * colour_stride);
     }
-    convert_coefficients(ptm, tables, first, count);
   }
   return true;
 }
@@ -113,11 +103,11 @@ bool read_lum(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
     if (!read_chunk(data, count * 8)) return read_error(path);
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* eight = data.buffer.data() + i * 8;
-      store_six(eight, ptm.coef_planes[0], ptm.coef_planes[1], first + i);
+      store_stored_bytes(ptm.coef_planes[0], ptm.coef_planes[1], first + i, eight);
+      convert_luminance_pixel(ptm, tables, first + i, eight, nullptr);
       ptm.color_planes[0][first + i] = eight[6];
       ptm.color_planes[2][first + i] = eight[7];
     }
-    convert_coefficients(ptm, tables, first, count);
   }
   return true;
 }
@@ -151,10 +141,10 @@ bool read_table(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
         return false;
       }
       const std::uint8_t* entry = table.buffer.data() + index * entry_bytes;
-      store_six(entry, ptm.coef_planes[0], ptm.coef_planes[1], first + i);
-      set_lrgb_color(ptm, first + i, with_colour ? entry + 6 : colours.buffer.data() + i * 3);
+      store_stored_bytes(ptm.coef_planes[0], ptm.coef_planes[1], first + i, entry);
+      convert_luminance_pixel(ptm, tables, first + i, entry,
+                              with_colour ? entry + 6 : colours.buffer.data() + i * 3);
     }
-    convert_coefficients(ptm, tables, first, count);
   }
   return true;
 }
