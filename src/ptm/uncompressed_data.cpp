@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ptm/coefficients.h"
+#include "ptm/convert_lrgb_rows.h"
 #include "ptm/ptm_file_header.h"
 
 namespace {
@@ -27,7 +28,8 @@ struct BlockCursor {
 // Reads the next `bytes` bytes of the block; false on a read error or an
 // early end of file.
 bool read_chunk(BlockCursor& cursor, std::size_t bytes) {
-  cursor.buffer.resize(bytes);
+  // Padding for the vectorised kernels, which read a word past the last pixel.
+  cursor.buffer.resize(bytes + 8);
   std::size_t done = 0;
   while (done < bytes) {
     const ssize_t n = pread(cursor.fd, cursor.buffer.data() + done, bytes - done,
@@ -81,6 +83,11 @@ bool read_lrgb(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
     if (!read_chunk(coefficients, count * (blocked ? 6 : 9)) ||
         (blocked && !read_chunk(colours, count * 3))) {
       return read_error(path);
+    }
+    if (blocked && ptm.packed_lrgb != nullptr) {
+      convert_lrgb_packed_rows(ptm, tables, first, count, coefficients.buffer.data(),
+                               colours.buffer.data());
+      continue;
     }
     const std::size_t stride = blocked ? 6 : 9;
     const std::uint8_t* colour = blocked ? colours.buffer.data() : coefficients.buffer.data() + 6;
