@@ -1,0 +1,48 @@
+// Writing binary (P6) Netpbm pixmaps with a maximum value of 255.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "imageio/image_files.h"
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+FilePtr open_for_writing(const char* path) {
+  FilePtr file(std::fopen(path, "wb"));
+  if (!file) std::fprintf(stderr, "Unable to open file for writing: %s\n", path);
+  return file;
+}
+
+std::size_t row_bytes(int width) { return width > 0 ? static_cast<std::size_t>(width) * 3 : 0; }
+
+}  // namespace
+
+void write_ppm(const std::uint8_t* pixels, const char* path, int width, int height) {
+  FilePtr file = open_for_writing(path);
+  if (!file) return;
+  std::fprintf(file.get(), "P6\n%i %i\n255\n", width, height);
+  // PPM stores the top row first; the image is bottom-up.
+  const std::size_t bytes = row_bytes(width);
+  for (int row = height - 1; row >= 0; --row) {
+    std::fwrite(pixels + static_cast<std::size_t>(row) * bytes, 1, bytes, file.get());
+  }
+}
+
+void write_grey_ppm(const std::uint8_t* grey, const char* path, int width, int height) {
+  FilePtr file = open_for_writing(path);
+  if (!file) return;
+  std::fprintf(file.get(), "P6\n%i\n%i\n255\n", width, height);
+  // The caller has already put the top row first, so rows go out as stored.
+  const std::size_t count = static_cast<std::size_t>(width > 0 ? width : 0) *
+                            static_cast<std::size_t>(height > 0 ? height : 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t pixel[3] = {grey[i], grey[i], grey[i]};
+    std::fwrite(pixel, 1, 3, file.get());
+  }
+}

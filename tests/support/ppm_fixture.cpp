@@ -1,0 +1,74 @@
+#include "support/ppm_fixture.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace {
+
+struct SeedFile {
+  const char* name;
+  std::string_view bytes;
+};
+
+using namespace std::string_view_literals;
+
+// Each seed is a complete, valid file of its own layout.
+constexpr SeedFile seed_files[] = {
+    // 2 x 2 binary with a comment between the magic and the size.
+    {"p6_comment.ppm",
+     "P6\n# two by two\n2 2\n255\n"
+     "\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0"sv},
+    // 3 x 1 binary with the width and the height on separate lines.
+    {"p6_split_size.ppm", "P6\n3\n1\n255\n\xff\x00\x00\x00\xff\x00\x00\x00\xff"sv},
+    // 1 x 1 binary with a 16-bit maximum value (read one byte per sample).
+    {"p6_16bit.ppm", "P6\n1 1\n65535\n\x01\x02\x03\x04\x05\x06"sv},
+    // 2 x 2 ASCII with comments and decimal, octal and hexadecimal samples.
+    {"p3_comment.ppm",
+     "P3\n# ascii\n# two comments\n2 2\n255\n"
+     "255 0 0  0 255 0\n010 0x1f 7  1 2 3\n"sv},
+    // 1 x 2 ASCII, tab separators.
+    {"p3_tabs.ppm", "P3\n1 2\n255\t0\t128\t255\n64\t32\t16\n"sv},
+};
+
+}  // namespace
+
+void write_ppm_seed_corpus(const std::string& directory) {
+  for (const SeedFile& seed : seed_files) {
+    write_file_bytes((std::filesystem::path(directory) / seed.name).string(), seed.bytes);
+  }
+}
+
+void write_file_bytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string read_file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+ScratchDirectory::ScratchDirectory(const std::string& label) {
+  static int made = 0;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::filesystem::path candidate;
+  do {
+    candidate = base / ("relumo-" + label + "-" + std::to_string(getpid()) + "-" +
+                        std::to_string(made++));
+  } while (!std::filesystem::create_directory(candidate));
+  path = candidate.string();
+}
+
+ScratchDirectory::~ScratchDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+std::string ScratchDirectory::file(const std::string& name) const {
+  return (std::filesystem::path(path) / name).string();
+}
