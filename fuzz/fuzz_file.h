@@ -1,12 +1,14 @@
-// Shared by the fuzz targets: the input bytes as a file on disk (the
-// readers take paths), and an end_program hook that turns the program's
-// fatal exits into an exception the target catches.
+// Shared by the fuzz targets: the readers take paths, so each input is
+// written to a file of this process's own, read, and removed again; and the
+// program's fatal exits (end_program) become an exception the target
+// catches, so every refusal path runs in-process under the sanitizers.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "common/end_program.h"
@@ -15,17 +17,22 @@ struct ProgramEnded {
   int status;
 };
 
-inline void throw_program_ended(int status) { throw ProgramEnded{status}; }
+[[noreturn]] inline void throw_program_ended(int status) { throw ProgramEnded{status}; }
 
-// One file per process, rewritten for every input.
-inline const std::string& write_fuzz_input(const std::uint8_t* data, std::size_t size,
-                                           const char* suffix) {
-  static const std::string path =
-      "/tmp/relumo-fuzz-" + std::to_string(getpid()) + suffix;
+// Calls read(path) on a file holding the input. The file name ends with
+// `suffix`, which lets a target steer how the reader derives companion
+// file names.
+template <typename Read>
+void read_fuzz_input(const std::uint8_t* data, std::size_t size, const char* suffix, Read read) {
+  set_end_program_hook(throw_program_ended);
+  const std::string path = "/tmp/relumo-fuzz-" + std::to_string(getpid()) + suffix;
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file != nullptr) {
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+  if (file == nullptr) std::abort();
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  if (std::fclose(file) != 0 || !written) std::abort();
+  try {
+    read(path.c_str());
+  } catch (const ProgramEnded&) {
   }
-  return path;
+  std::remove(path.c_str());
 }

@@ -24,15 +24,12 @@
 #include <cstring>
 #include <memory>
 
+#include "common/file_handle.h"
 #include "common/end_program.h"
 #include "imageio/image_files.h"
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct ImageFreer {
   void operator()(RgbImage* image) const { free_rgb_image(image); }
@@ -240,7 +237,7 @@ void read_p3_pixels(std::FILE* file, const char* path, RgbImage& image) {
 }  // namespace
 
 RgbImage* Input_ppm_and_create_as_char_image(const char* path) {
-  FilePtr file(std::fopen(path, "rb"));
+  FileHandle file(std::fopen(path, "rb"));
   if (!file) {
     std::fprintf(stderr, "Unable to load ppm file %s\n", path);
     return nullptr;
@@ -304,7 +301,7 @@ RgbImage* Input_ppm_and_create_as_char_image(const char* path) {
 }
 
 void Input_ppm_size(const char* path, int& width, int& height) {
-  FilePtr file(std::fopen(path, "rb"));
+  FileHandle file(std::fopen(path, "rb"));
   if (!file) {
     std::fprintf(stderr, "Input_ppm_size Error: Can't open ppm file: %s\n", path);
     end_program(-1);

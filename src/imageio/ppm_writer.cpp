@@ -4,17 +4,14 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/file_handle.h"
 #include "imageio/image_files.h"
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-FilePtr open_for_writing(const char* path) {
-  FilePtr file(std::fopen(path, "wb"));
+FileHandle open_for_writing(const char* path) {
+  FileHandle file(std::fopen(path, "wb"));
   if (!file) std::fprintf(stderr, "Unable to open file for writing: %s\n", path);
   return file;
 }
@@ -24,7 +21,7 @@ std::size_t row_bytes(int width) { return width > 0 ? static_cast<std::size_t>(w
 }  // namespace
 
 void write_ppm(const std::uint8_t* pixels, const char* path, int width, int height) {
-  FilePtr file = open_for_writing(path);
+  FileHandle file = open_for_writing(path);
   if (!file) return;
   std::fprintf(file.get(), "P6\n%i %i\n255\n", width, height);
   // PPM stores the top row first; the image is bottom-up.
@@ -35,7 +32,7 @@ void write_ppm(const std::uint8_t* pixels, const char* path, int width, int heig
 }
 
 void write_grey_ppm(const std::uint8_t* grey, const char* path, int width, int height) {
-  FilePtr file = open_for_writing(path);
+  FileHandle file = open_for_writing(path);
   if (!file) return;
   std::fprintf(file.get(), "P6\n%i\n%i\n255\n", width, height);
   // The caller has already put the top row first, so rows go out as stored.

@@ -12,14 +12,11 @@
 #include <cstring>
 #include <memory>
 
+#include "common/file_handle.h"
 #include "imageio/image_files.h"
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::size_t header_size = 18;
 
@@ -35,7 +32,7 @@ void put_le16(std::uint8_t* at, int value) {
 }  // namespace
 
 int write_tga(std::uint8_t* pixels, const char* path, int width, int height, const char* id_text) {
-  FilePtr file(std::fopen(path, "wb"));
+  FileHandle file(std::fopen(path, "wb"));
   if (!file) {
     std::fprintf(stderr, "write_tga: Unable to write to FILE *\n");
     return -1;

@@ -1,3 +1,4 @@
+#include "common/file_handle.h"
 #include "ptm/mask_image.h"
 
 #include <sys/stat.h>
@@ -13,8 +14,6 @@
 #include "ptm/header_tokens.h"
 
 namespace {
-
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 bool not_a_ppm(const char* path) {
   std::fprintf(stderr, "readppm: %s is not a PPM image\n", path);
@@ -63,7 +62,7 @@ void skip_ppm_comments(std::FILE* file) {
 }
 
 std::uint8_t* readppm(const char* path, int& width, int& height) {
-  FileHandle file(std::fopen(path, "rb"), std::fclose);
+  FileHandle file(std::fopen(path, "rb"));
   if (!file) {
     std::fprintf(stderr, "Unable to readppm: %s\n", path);
     return nullptr;
@@ -123,7 +122,7 @@ void load_mask(Ptm& ptm, const char* ptm_path) {
   const std::string path(ptm_path);
   const std::string mask_path = path.substr(0, path.size() >= 4 ? path.size() - 4 : 0) + "mask.ppm";
   {
-    FileHandle probe(std::fopen(mask_path.c_str(), "rb"), std::fclose);
+    FileHandle probe(std::fopen(mask_path.c_str(), "rb"));
     if (!probe) return;
   }
   std::printf("Loading mask image\n");

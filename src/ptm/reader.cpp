@@ -1,6 +1,7 @@
 // The PTM file: a text header (magic word, format word, width, height, six
 // scales, six biases, and for some formats one more line) followed by the
 // binary data of the format.
+#include "common/file_handle.h"
 #include "ptm/reader.h"
 
 #include <sys/stat.h>
@@ -18,8 +19,6 @@
 #include "render/evaluate.h"
 
 namespace {
-
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // The format word is classified by substring, in this order; the first test
 // that passes decides (every C_LUT word also contains "_LUT").
@@ -205,7 +204,7 @@ bool read_header(std::FILE* file, PtmFileHeader& header, const char* path) {
 }  // namespace
 
 Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
-  FileHandle file(std::fopen(path, "rb"), std::fclose);
+  FileHandle file(std::fopen(path, "rb"));
   if (!file) return nullptr;
   std::printf("%s\n", path);
 

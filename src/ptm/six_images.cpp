@@ -1,3 +1,4 @@
+#include "common/file_handle.h"
 #include "ptm/six_images.h"
 
 #include <cstdio>
@@ -13,8 +14,6 @@
 #include "render/evaluate.h"
 
 namespace {
-
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 [[noreturn]] void sab_read_error(const std::string& path) {
   std::printf("Read error on Scale and Bias file: %s\n", path.c_str());
@@ -70,7 +69,7 @@ Ptm* load_ptm_or_ppms(const char* name) {
 
 void read_scale_bias_file(const std::string& base, Ptm& ptm) {
   const std::string path = base + ".sab";
-  FileHandle file(std::fopen(path.c_str(), "r"), std::fclose);
+  FileHandle file(std::fopen(path.c_str(), "r"));
   if (!file) {
     std::fprintf(stderr, "Warning: Read Scale and Bias: Can't open ppm file: %s\n", path.c_str());
     std::fprintf(stderr, "Will assume no scaling or bias\n");

@@ -1,11 +1,8 @@
 #include "support/ppm_fixture.h"
 
-#include <unistd.h>
+#include "support/files.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 
 namespace {
 
@@ -40,35 +37,4 @@ void write_ppm_seed_corpus(const std::string& directory) {
   for (const SeedFile& seed : seed_files) {
     write_file_bytes((std::filesystem::path(directory) / seed.name).string(), seed.bytes);
   }
-}
-
-void write_file_bytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string read_file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-ScratchDirectory::ScratchDirectory(const std::string& label) {
-  static int made = 0;
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
-  std::filesystem::path candidate;
-  do {
-    candidate = base / ("relumo-" + label + "-" + std::to_string(getpid()) + "-" +
-                        std::to_string(made++));
-  } while (!std::filesystem::create_directory(candidate));
-  path = candidate.string();
-}
-
-ScratchDirectory::~ScratchDirectory() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
-}
-
-std::string ScratchDirectory::file(const std::string& name) const {
-  return (std::filesystem::path(path) / name).string();
 }

@@ -1,9 +1,6 @@
 #include "support/ptm_fixture.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -115,19 +112,6 @@ std::string ptm_fixture_bytes(const PtmFixture& f) {
     default: append_table_data(out, f, pixels); break;
   }
   return out;
-}
-
-void write_file_bytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string make_temp_directory(const std::string& name) {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/relumo-" + name + "-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
-  return pattern;
 }
 
 void write_ptm_seed_corpus(const std::string& directory) {

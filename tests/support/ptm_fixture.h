@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 struct PtmFixture {
   std::string magic = "PTM_1.2";
   std::string format_word;  // e.g. "PTM_FORMAT_LRGB"
@@ -39,12 +41,6 @@ PtmFixture random_ptm_fixture(int format, int version_minor, int width, int heig
 
 // The whole file: header text and binary data.
 std::string ptm_fixture_bytes(const PtmFixture& fixture);
-
-// Writes `bytes` to `path`, replacing the file.
-void write_file_bytes(const std::string& path, const std::string& bytes);
-
-// A fresh empty directory for one test's files.
-std::string make_temp_directory(const std::string& name);
 
 // Writes one valid small file of every uncompressed format and layout into
 // `directory` (seed corpus for the fuzzers).

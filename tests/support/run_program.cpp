@@ -7,20 +7,11 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
-#include "support/ptm_fixture.h"
+#include "support/files.h"
 
 namespace {
-
-std::string read_whole_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 pid_t xvfb_pid = 0;
 
@@ -74,8 +65,8 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const std::str
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (!run.timed_out && WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
-  run.out = read_whole_file(out_path);
-  run.err = read_whole_file(err_path);
+  run.out = read_file_bytes(out_path);
+  run.err = read_file_bytes(err_path);
   std::remove(in_path.c_str());
   std::remove(out_path.c_str());
   std::remove(err_path.c_str());
