@@ -1,17 +1,6 @@
 #include "ptm/convert_lrgb_rows.h"
 
-namespace {
-
-bool has_avx2() {
-#if defined(__x86_64__) || defined(__i386__)
-  static const bool available = __builtin_cpu_supports("avx2");
-  return available;
-#else
-  return false;
-#endif
-}
-
-}  // namespace
+#include "common/cpu_features.h"
 
 void convert_lrgb_packed_rows(Ptm& ptm, const CoefficientTables& tables, std::size_t first,
                               std::size_t count, const std::uint8_t* six, const std::uint8_t* rgb) {
@@ -19,7 +8,7 @@ void convert_lrgb_packed_rows(Ptm& ptm, const CoefficientTables& tables, std::si
   // The kernel's plane stores spill one byte past each pixel, so it never
   // takes the map's last pixel.
   const bool ends_map = first + count == pixel_count(ptm);
-  if (has_avx2()) {
+  if (cpu_has_avx2()) {
     done = convert_lrgb_packed_rows_avx2(ptm, first, ends_map ? count - 1 : count, six, rgb);
   }
   for (std::size_t i = done; i < count; ++i) {

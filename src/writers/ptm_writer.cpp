@@ -1,18 +1,17 @@
 #include "writers/ptm_writer.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+
+#include "ptm/coefficients.h"
 
 namespace {
 
 // What a reader stores for a scale text: trunc(value * 256) with the value
 // parsed in single precision.
 bool reads_back_as(const char* text, std::int32_t fixed) {
-  const float value = std::strtof(text, nullptr);
-  const float scaled = value * 256.0f;
-  if (!std::isfinite(scaled) || std::fabs(scaled) >= 2147483648.0f) return false;
-  return static_cast<std::int32_t>(scaled) == fixed;
+  std::int32_t read_back = 0;
+  return scale_to_fixed(std::strtof(text, nullptr), read_back) && read_back == fixed;
 }
 
 const char* format_line(int format) {

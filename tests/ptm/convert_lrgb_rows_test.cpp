@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "common/cpu_features.h"
+
 namespace {
 
 // The vectorised conversion against the per-pixel reference, over random
@@ -51,7 +53,7 @@ TEST(ConvertLrgbRows, EveryByteEqualsThePerPixelConversion) {
 }
 
 TEST(ConvertLrgbRows, TheKernelTakesWholeGroupsOfEightOnAvx2Processors) {
-  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+  if (!cpu_has_avx2()) GTEST_SKIP() << "no AVX2 on this processor";
   Ptm* ptm = create_ptm(21, 1, PTM_FORMAT_LRGB, CoefRepresentation::packed);
   for (int k = 0; k < 12; ++k) ptm->scale_bias[k] = k < 6 ? 256 : 0;
   std::vector<std::uint8_t> six(21 * 6 + 8, 7);
