@@ -1,0 +1,48 @@
+// Surface normals from a PTM.
+//
+// Each pixel's luminance model L(u, v) = a0 u^2 + a1 v^2 + a2 u v + a3 u +
+// a4 v + a5 is brightest for the light direction that faces the surface;
+// that direction (u, v, sqrt(1 - u^2 - v^2)) is taken as the pixel's
+// normal. The field is stored in the map's `normals` layer as signed bytes
+// trunc(127 * component), x, y, z per pixel in pixel order; consumers that
+// show it add 128.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ptm/ptm.h"
+
+// 0 until compute_normals has started on the loaded map, then 1 for the
+// rest of the run (one map per run, so the field never goes stale).
+extern int normals_valid;
+
+// Computes the normal field of viewer.current_ptm into its `normals` layer,
+// once: returns at once when normals_valid is set (or no map is loaded).
+// Prints "Computing Normals from PTM" after allocating the layer.
+void compute_normals();
+
+// The normal field of `ptm` into `normals` (3 bytes per pixel), rows from
+// y = 0 and columns from x = 0. A format other than RGB, LUM or LRGB prints
+// "Unsupported ptm format for specular effects" and ends the program with
+// status -1 (before the first pixel).
+void compute_normal_field(const Ptm& ptm, std::int8_t* normals);
+
+// The luminance model a0..a5 of one pixel, in display units: each stored
+// byte decoded as (b - bias) * scale in 32-bit arithmetic (scale x 256,
+// hence the final / 256); RGB maps mix 0.3 red + 0.59 green + 0.11 blue.
+// `ptm` must be RGB, LUM or LRGB.
+void luminance_coefficients(const Ptm& ptm, std::size_t pixel, double a[6]);
+
+// The normal of one luminance model as the three stored bytes: the
+// interior maximum when the model has a proper one well inside the unit
+// disc, otherwise the brightest point of the unit circle (or the interior
+// stationary point pulled onto the circle when the circle search finds no
+// root). A model with no u or v terms faces straight up: (0, 0, 127).
+void normal_from_coefficients(const double a[6], std::int8_t normal[3]);
+
+// The brightest point of the unit circle for the model a0..a5. On success
+// returns 1 and sets (u, v); returns -1 and leaves (u, v) as they are after
+// printing "Error: No roots could be found, resort to clamping" when the
+// stationary-point quartic yields no usable root.
+int maximize_on_unit_circle(const double a[6], double& u, double& v);

@@ -1,0 +1,35 @@
+#include "render/evaluate_rows.h"
+
+#include <initializer_list>
+
+#include "common/cpu_features.h"
+#include "render/evaluate.h"
+
+namespace {
+
+// The reference: the per-pixel evaluator installed for the map.
+void evaluate_row_scalar(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+  const EvaluatePtmFn evaluate = evaluate_ptm_fn;
+  for (int x = x0; x < x0 + count; ++x, out += 3) evaluate(ptm, x, y, out[0], out[1], out[2]);
+}
+
+}  // namespace
+
+EvaluateRowFn row_evaluator(const Ptm& ptm, RowIsa isa) {
+  switch (isa) {
+    case RowIsa::scalar: return evaluate_row_scalar;
+#if defined(__x86_64__)
+    case RowIsa::sse2: return sse2_row_evaluator(ptm);
+    case RowIsa::avx2: return cpu_has_avx2() ? avx2_row_evaluator(ptm) : nullptr;
+    case RowIsa::avx512: return cpu_has_avx512bw() ? avx512_row_evaluator(ptm) : nullptr;
+#endif
+    default: return nullptr;
+  }
+}
+
+EvaluateRowFn select_row_evaluator(const Ptm& ptm) {
+  for (RowIsa isa : {RowIsa::avx512, RowIsa::avx2, RowIsa::sse2}) {
+    if (EvaluateRowFn kernel = row_evaluator(ptm, isa)) return kernel;
+  }
+  return evaluate_row_scalar;
+}

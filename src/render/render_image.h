@@ -1,0 +1,13 @@
+// A picture of a map for one light direction.
+#pragma once
+
+#include "common/rgb_image.h"
+#include "ptm/ptm.h"
+
+// Fills all out.width x out.height pixels from the rectangle of `ptm` whose
+// lower-left pixel is (x0, y0): output pixel (x, y) is map pixel
+// (x0 + x, y0 + y). The caller keeps the rectangle inside the map. Sets the
+// light weights for (u, v); with specular enhancement on adds the
+// highlight; with the PTM-versus-texture comparison on shows the lower half
+// as the head-on texture dimmed by the light's elevation.
+void render_ptm_image(RgbImage& out, const Ptm& ptm, float u, float v, int x0, int y0);

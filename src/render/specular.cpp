@@ -1,0 +1,74 @@
+#include "render/specular.h"
+
+#include <cmath>
+
+#include "render/evaluate.h"
+
+float specular_kd = 0.4f;
+float specular_ks = 1.0f;
+int specular_exponent = 60;
+double specular_half_x = 0;
+double specular_half_y = 0;
+double specular_half_z = 0;
+
+void set_specular_half_vector(float u, float v) {
+  const double d = static_cast<double>(u) * u + static_cast<double>(v) * v;
+  const double r = std::sqrt(d);
+  if (r <= 1) {
+    // (L + V) / |L + V| with L = (u, v, sqrt(1 - d)) and V = (0, 0, 1):
+    // |L + V| = sqrt(2 (1 + Lz)).
+    const double g = 1 + std::sqrt(1 - d);
+    const double f = std::sqrt(2 * g);
+    specular_half_x = u / f;
+    specular_half_y = v / f;
+    specular_half_z = g / f;
+  } else if (r <= 2) {
+    // The z of L + V falls linearly from 1 at r = 1 to 0 at r = 2.
+    const double g = 2 - r;
+    const double f = std::sqrt(g * g + static_cast<double>(v) * v + static_cast<double>(u) * u);
+    specular_half_x = u / f;
+    specular_half_y = v / f;
+    specular_half_z = g / f;
+  } else {
+    specular_half_x = u / r;
+    specular_half_y = v / r;
+    specular_half_z = 0;
+  }
+}
+
+void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
+                    std::uint8_t& b) {
+  const std::int8_t* n = ptm.normals + (static_cast<std::size_t>(y) * ptm.width + x) * 3;
+  const double nx = n[0];
+  const double ny = n[1];
+  const double nz = n[2];
+  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+  double s = 0;
+  if (length > 0) {
+    s = nx / length * specular_half_x + ny / length * specular_half_y +
+        nz / length * specular_half_z;
+  }
+  double t = 0;
+  if (s > 1) {
+    t = 1;
+  } else if (s >= 0) {
+    t = std::pow(s, specular_exponent);
+  }
+  const double highlight = t * specular_ks * 255;
+  auto shade = [&](std::uint8_t& c) {
+    const float value = static_cast<float>(c * specular_kd + highlight);
+    const long rounded = std::lrintf(value);  // nearest, ties to even
+    c = static_cast<std::uint8_t>(rounded > 255 ? 255 : rounded);
+  };
+  shade(r);
+  shade(g);
+  shade(b);
+}
+
+void evaluate_texture_mapped(const Ptm& ptm, int x, int y, int k, std::uint8_t& r,
+                             std::uint8_t& g, std::uint8_t& b) {
+  evaluate_ptm_fn(ptm, x, y, r, g, b);
+  r = static_cast<std::uint8_t>((k * r) >> 8);
+  g = static_cast<std::uint8_t>((k * g) >> 8);
+  b = static_cast<std::uint8_t>((k * b) >> 8);
+}
