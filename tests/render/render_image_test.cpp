@@ -1,0 +1,144 @@
+#include "render/render_image.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+#include "app/core/viewer_state.h"
+#include "render/evaluate.h"
+#include "render/specular.h"
+
+namespace {
+
+// A wide LRGB map whose pixel (x, y) has only a5 = 10 x + 100 y + 5 and a3
+// = 50 (so the light's u shows), and colour (255, 255, 255) or a normal.
+Ptm* ramp_map(int width, int height) {
+  Ptm* ptm = create_ptm(width, height, PTM_FORMAT_LRGB, CoefRepresentation::wide);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::size_t p = static_cast<std::size_t>(y) * width + x;
+      std::int32_t* a = ptm->lum_coef_int + p * 6;
+      a[0] = a[1] = a[2] = a[4] = 0;
+      a[3] = 50 * 16;
+      a[5] = (10 * x + 100 * y + 5) * 16384;
+      const std::uint8_t white[3] = {255, 255, 255};
+      set_lrgb_color(*ptm, p, white);
+    }
+  }
+  select_evaluator(*ptm);
+  return ptm;
+}
+
+using Rgb = std::array<int, 3>;
+
+Rgb pixel(const RgbImage& image, int x, int y) {
+  const std::uint8_t* p = image.pixels + (static_cast<std::size_t>(y) * image.width + x) * 3;
+  return {p[0], p[1], p[2]};
+}
+
+class RenderImageTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    viewer.specular_on = 0;
+    viewer.ptm_vs_texture_on = 0;
+  }
+};
+
+TEST_F(RenderImageTest, OutputPixelsComeFromTheRectangleAtTheCorner) {
+  Ptm* ptm = ramp_map(12, 4);
+  RgbImage* out = new_rgb_image(3, 2);
+  render_ptm_image(*out, *ptm, 0, 0, 7, 1);
+  // Map pixel (7 + x, 1 + y) has luminance 10 (7 + x) + 100 (1 + y) + 5.
+  EXPECT_EQ(pixel(*out, 0, 0), (Rgb{174, 174, 174}));  // 175 * 255 >> 8
+  EXPECT_EQ(pixel(*out, 2, 1), (Rgb{255, 255, 255}));  // 295 saturates
+  EXPECT_EQ(pixel(*out, 1, 0)[0], (185 * 255) >> 8);
+  free_rgb_image(out);
+  free_ptm(ptm);
+}
+
+TEST_F(RenderImageTest, TextureComparisonShowsTheLowerHalfHeadOnAndDimmed) {
+  Ptm* ptm = ramp_map(2, 5);
+  RgbImage* out = new_rgb_image(2, 5);
+  viewer.ptm_vs_texture_on = 1;
+  render_ptm_image(*out, *ptm, 0.6f, 0.0f, 0, 0);
+  // Rows 2..4 relit: L = 50 * 0.6 + a5 (weights U = 614); rows 0..1 lit
+  // head-on and scaled by k = trunc(256 * 0.8) = 204.
+  const int relit = ((50 * 16 * 614 + 205 * 16384) >> 14) * 255 >> 8;
+  EXPECT_EQ(pixel(*out, 0, 2)[0], relit);
+  EXPECT_EQ(pixel(*out, 0, 1)[0], (204 * ((105 * 255) >> 8)) >> 8);
+  EXPECT_EQ(pixel(*out, 1, 0)[0], (204 * ((15 * 255) >> 8)) >> 8);
+  // The weights are left at the head-on light.
+  EXPECT_EQ(light_weights[3], 0);
+  EXPECT_EQ(light_weights[5], 1023);
+
+  // Beyond the unit circle the lower half is black.
+  render_ptm_image(*out, *ptm, 1.0f, 0.5f, 0, 0);
+  EXPECT_EQ(pixel(*out, 1, 1), (Rgb{0, 0, 0}));
+  EXPECT_NE(pixel(*out, 1, 3), (Rgb{0, 0, 0}));
+  free_rgb_image(out);
+  free_ptm(ptm);
+}
+
+TEST_F(RenderImageTest, SpecularPassAddsTheHighlightOfEachPixelsNormal) {
+  Ptm* ptm = ramp_map(2, 1);
+  ptm->normals = new std::int8_t[6]{0, 0, 127, 0, 0, 0};  // facing the viewer; no normal
+  RgbImage* out = new_rgb_image(2, 1);
+  viewer.specular_on = 1;
+  render_ptm_image(*out, *ptm, 0, 0, 0, 0);
+  // Head-on light: H = (0, 0, 1); the first pixel's normal lies along it,
+  // so t = 1 and every channel is 0.4 c + 255, clamped to 255. The second
+  // has no normal: only 0.4 c, rounded to nearest.
+  EXPECT_EQ(pixel(*out, 0, 0), (Rgb{255, 255, 255}));
+  const int c = (15 * 255) >> 8;
+  EXPECT_EQ(pixel(*out, 1, 0)[1], static_cast<int>(std::lrintf(c * 0.4f)));
+  delete[] ptm->normals;
+  ptm->normals = nullptr;
+  free_rgb_image(out);
+  free_ptm(ptm);
+}
+
+TEST(SpecularHalfVector, ThreePiecesMeetContinuously) {
+  set_specular_half_vector(0, 0);
+  EXPECT_DOUBLE_EQ(specular_half_z, 1.0);
+  // r = 1.5: H = (u, v, 0.5) normalised.
+  set_specular_half_vector(1.5f, 0);
+  EXPECT_NEAR(specular_half_x, 1.5 / std::sqrt(2.5), 1e-12);
+  EXPECT_NEAR(specular_half_z, 0.5 / std::sqrt(2.5), 1e-12);
+  for (const float r : {1.0f, 2.0f}) {
+    set_specular_half_vector(r - 1e-4f, 0);
+    const double inside_x = specular_half_x;
+    const double inside_z = specular_half_z;
+    set_specular_half_vector(r + 1e-4f, 0);
+    EXPECT_NEAR(specular_half_x, inside_x, 1e-2) << r;
+    EXPECT_NEAR(specular_half_z, inside_z, 1e-2) << r;
+  }
+  set_specular_half_vector(0, -3);
+  EXPECT_DOUBLE_EQ(specular_half_y, -1.0);
+  EXPECT_DOUBLE_EQ(specular_half_z, 0.0);
+}
+
+TEST(ApplySpecular, ExponentZeroLightsEveryPixelFacingTheLight) {
+  Ptm* ptm = create_ptm(1, 1, PTM_FORMAT_LRGB, CoefRepresentation::wide);
+  std::int8_t normal[3] = {90, 0, 90};  // 45 degrees off the view direction
+  ptm->normals = normal;
+  set_specular_half_vector(0, 0);
+  std::uint8_t r = 100, g = 0, b = 255;
+  const int saved = specular_exponent;
+  specular_exponent = 0;
+  apply_specular(*ptm, 0, 0, r, g, b);
+  EXPECT_EQ(r, 255);
+  specular_exponent = saved;
+  // Exponent 60 at cos 45 degrees: the highlight vanishes, 0.4 c remains.
+  r = 100;
+  g = 0;
+  b = 255;
+  apply_specular(*ptm, 0, 0, r, g, b);
+  EXPECT_EQ(r, 40);
+  EXPECT_EQ(g, 0);
+  EXPECT_EQ(b, 102);
+  ptm->normals = nullptr;
+  free_ptm(ptm);
+}
+
+}  // namespace
