@@ -3,7 +3,6 @@
 // in the same run: a kernel that only streams its coefficients can go no
 // faster than (bytes read and written per pixel) / bandwidth.
 #include <benchmark/benchmark.h>
-
 #include <immintrin.h>
 
 #include <chrono>
@@ -43,16 +42,20 @@ double read_bandwidth = 0;  // bytes per second
 
 // One pass summing the buffer with wide loads into independent
 // accumulators, so that only memory limits it.
-__attribute__((target("avx2"))) std::uint64_t sum_buffer(const std::uint64_t* buffer, std::size_t words) {
+__attribute__((target("avx2"))) std::uint64_t sum_buffer(const std::uint64_t* buffer,
+                                                         std::size_t words) {
   __m256i sums[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(),
                      _mm256_setzero_si256()};
   for (std::size_t i = 0; i < words; i += 16) {
     for (int j = 0; j < 4; ++j) {
-      sums[j] = _mm256_add_epi64(sums[j], _mm256_load_si256(reinterpret_cast<const __m256i*>(buffer + i + 4 * j)));
+      sums[j] = _mm256_add_epi64(
+          sums[j], _mm256_load_si256(reinterpret_cast<const __m256i*>(buffer + i + 4 * j)));
     }
   }
-  const __m256i total = _mm256_add_epi64(_mm256_add_epi64(sums[0], sums[1]), _mm256_add_epi64(sums[2], sums[3]));
-  return static_cast<std::uint64_t>(_mm256_extract_epi64(total, 0) + _mm256_extract_epi64(total, 3));
+  const __m256i total =
+      _mm256_add_epi64(_mm256_add_epi64(sums[0], sums[1]), _mm256_add_epi64(sums[2], sums[3]));
+  return static_cast<std::uint64_t>(_mm256_extract_epi64(total, 0) +
+                                    _mm256_extract_epi64(total, 3));
 }
 
 // Best of several passes over a buffer far larger than the caches.
@@ -85,7 +88,8 @@ Ptm* make_map(const MapCase& c) {
     ptm->scale_bias[6 + k] = k == 5 ? 0 : 128;
   }
   for (std::size_t i = 0; i < pixels; ++i) {
-    const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+    const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(random()),
+                                 static_cast<std::uint8_t>(random()),
                                  static_cast<std::uint8_t>(random())};
     if (c.format == PTM_FORMAT_LRGB) set_lrgb_color(*ptm, i, rgb);
     if (c.format == PTM_FORMAT_LUM) {
@@ -110,8 +114,8 @@ Ptm* map_for(int index) {
 void report(benchmark::State& state, const MapCase& c) {
   const double pixels = static_cast<double>(side) * side * state.iterations();
   state.counters["Mpixels/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsRate);
-  state.counters["of_bound"] = benchmark::Counter(
-      pixels * c.bytes_per_pixel / read_bandwidth, benchmark::Counter::kIsRate);
+  state.counters["of_bound"] =
+      benchmark::Counter(pixels * c.bytes_per_pixel / read_bandwidth, benchmark::Counter::kIsRate);
 }
 
 // The row kernel of one instruction set over the whole map.
@@ -128,7 +132,8 @@ void BM_RowKernel(benchmark::State& state) {
   RgbImage* out = new_rgb_image(side, side);
   set_light_weights(0.3f, -0.4f);
   for (auto _ : state) {
-    for (int y = 0; y < side; ++y) kernel(*ptm, 0, y, side, out->pixels + std::size_t{3} * side * y);
+    for (int y = 0; y < side; ++y)
+      kernel(*ptm, 0, y, side, out->pixels + std::size_t{3} * side * y);
     benchmark::ClobberMemory();
   }
   report(state, c);
@@ -158,7 +163,11 @@ BENCHMARK(BM_RowKernel)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(0.5);
-BENCHMARK(BM_RenderPtmImage)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_RenderPtmImage)
+    ->DenseRange(0, 4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

@@ -194,8 +194,7 @@ void free_lrgb_fit(LrgbFit& fit) {
   fit = LrgbFit{0, 0, nullptr, nullptr};
 }
 
-void choose_scale_bias(const float* coefficients, std::size_t pixels,
-                       std::int32_t scale_bias[12]) {
+void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12]) {
   for (int k = 0; k < 6; ++k) {
     double low = 32767.0;
     double high = -32768.0;
@@ -224,7 +223,8 @@ std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t
   const double stop = std::clamp(std::floor(centre) + 2.0, 0.0, 255.0);
   int best = static_cast<int>(start);
   for (int b = static_cast<int>(start) + 1; b <= static_cast<int>(stop); ++b) {
-    if (std::fabs(decoded(b, scale, bias) - value) < std::fabs(decoded(best, scale, bias) - value)) {
+    if (std::fabs(decoded(b, scale, bias) - value) <
+        std::fabs(decoded(best, scale, bias) - value)) {
       best = b;
     }
   }

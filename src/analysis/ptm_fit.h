@@ -66,8 +66,7 @@ void free_lrgb_fit(LrgbFit& fit);
 // 0..255 reach from round(min) to round(max) of that coefficient over all
 // `pixels` pixels of `coefficients` (6 per pixel). The range is clamped to
 // -32768..32767, what the packed representation holds; NaN is ignored.
-void choose_scale_bias(const float* coefficients, std::size_t pixels,
-                       std::int32_t scale_bias[12]);
+void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12]);
 
 // The byte whose decoded value is closest to `value` (NaN counts as 0), for
 // a fixed-point scale of 256 or more.

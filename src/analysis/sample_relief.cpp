@@ -144,8 +144,11 @@ double relief_height(const Layout& layout, Point p, int width, int height, doubl
   // word, and a boss inside the ring.
   const struct {
     double fx, fy, sigma, amplitude;
-  } bumps[] = {{0.14, 0.22, 30, 16}, {0.86, 0.20, 24, 12}, {0.30, 0.88, 12, 6},
-               {0.70, 0.88, 12, 6},  {0.50, 0.26, 16, 9}};
+  } bumps[] = {{0.14, 0.22, 30, 16},
+               {0.86, 0.20, 24, 12},
+               {0.30, 0.88, 12, 6},
+               {0.70, 0.88, 12, 6},
+               {0.50, 0.26, 16, 9}};
   for (const auto& b : bumps) {
     const double dx = p.x - b.fx * width;
     const double dy = p.y - b.fy * height;

@@ -24,12 +24,11 @@
 #include <cstring>
 #include <memory>
 
-#include "common/file_handle.h"
 #include "common/end_program.h"
+#include "common/file_handle.h"
 #include "imageio/image_files.h"
 
 namespace {
-
 
 struct ImageFreer {
   void operator()(RgbImage* image) const { free_rgb_image(image); }

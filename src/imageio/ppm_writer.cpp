@@ -9,7 +9,6 @@
 
 namespace {
 
-
 FileHandle open_for_writing(const char* path) {
   FileHandle file(std::fopen(path, "wb"));
   if (!file) std::fprintf(stderr, "Unable to open file for writing: %s\n", path);

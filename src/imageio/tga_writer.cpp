@@ -17,7 +17,6 @@
 
 namespace {
 
-
 constexpr std::size_t header_size = 18;
 
 // The ID length is one byte; the text keeps its terminating zero, so at

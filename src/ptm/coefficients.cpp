@@ -9,10 +9,10 @@ namespace {
 // (b - B) * S / 256 in wrapping 32-bit arithmetic, the quotient truncated
 // toward zero: a difference of -1 at scale 255 gives 0, not -1.
 std::int32_t display_units(int stored_byte, std::int32_t scale, std::int32_t bias) {
-  const auto difference =
-      static_cast<std::int32_t>(static_cast<std::uint32_t>(stored_byte) - static_cast<std::uint32_t>(bias));
-  const auto t =
-      static_cast<std::int32_t>(static_cast<std::uint32_t>(difference) * static_cast<std::uint32_t>(scale));
+  const auto difference = static_cast<std::int32_t>(static_cast<std::uint32_t>(stored_byte) -
+                                                    static_cast<std::uint32_t>(bias));
+  const auto t = static_cast<std::int32_t>(static_cast<std::uint32_t>(difference) *
+                                           static_cast<std::uint32_t>(scale));
   return t / 256;
 }
 

@@ -7,10 +7,10 @@
 // q * 16384 for a5, not saturated.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstddef>
 #include <cstdint>
-
-#include <emmintrin.h>
 
 #include "ptm/ptm.h"
 
@@ -28,8 +28,8 @@ void build_coefficient_tables(const std::int32_t* scale_bias, CoefficientTables&
 
 // The six stored bytes a0..a5 of one pixel into the pair of coefficient
 // planes that keeps them as (a0, a1, a2) and (a3, a4, a5).
-inline void store_stored_bytes(std::uint8_t* low_plane, std::uint8_t* high_plane,
-                               std::size_t pixel, const std::uint8_t* six) {
+inline void store_stored_bytes(std::uint8_t* low_plane, std::uint8_t* high_plane, std::size_t pixel,
+                               const std::uint8_t* six) {
   std::uint8_t* low = low_plane + pixel * 3;
   std::uint8_t* high = high_plane + pixel * 3;
   low[0] = six[0];
@@ -48,7 +48,9 @@ inline void convert_luminance_pixel(Ptm& ptm, const CoefficientTables& tables, s
   if (ptm.packed_lrgb != nullptr) {
     // Built whole in registers and stored as one 16-byte record, streamed
     // past the cache: the records of a large map are not read again soon.
-    auto coef = [&](int k) { return std::uint64_t{static_cast<std::uint16_t>(tables.packed[k][six[k]])}; };
+    auto coef = [&](int k) {
+      return std::uint64_t{static_cast<std::uint16_t>(tables.packed[k][six[k]])};
+    };
     const std::uint64_t low = coef(0) | coef(1) << 16 | coef(2) << 32 | coef(3) << 48;
     const std::uint64_t high = coef(4) | coef(5) << 16 | std::uint64_t{rgb[0]} << 32 |
                                std::uint64_t{rgb[1]} << 40 | std::uint64_t{rgb[2]} << 48;
@@ -66,8 +68,8 @@ inline void convert_luminance_pixel(Ptm& ptm, const CoefficientTables& tables, s
 }
 
 // The integer coefficients of channel c of one pixel of an RGB map.
-inline void convert_rgb_channel(Ptm& ptm, const CoefficientTables& tables, std::size_t pixel,
-                                int c, const std::uint8_t* six) {
+inline void convert_rgb_channel(Ptm& ptm, const CoefficientTables& tables, std::size_t pixel, int c,
+                                const std::uint8_t* six) {
   if (ptm.packed_rgb != nullptr) {
     std::int16_t* out = ptm.packed_rgb + pixel * packed_rgb_values_per_pixel + 8 * c;
     for (int k = 0; k < 6; ++k) out[k] = tables.packed[k][six[k]];

@@ -56,9 +56,9 @@ inline __m256i colour_pair(const std::uint8_t* rgb) {
   std::uint64_t bytes;
   std::memcpy(&bytes, rgb, 8);
   const __m256i spread = _mm256_set1_epi64x(static_cast<long long>(bytes));
-  const __m256i to_dword3 = _mm256_setr_epi8(
-      -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, -1,
-      -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 3, 4, 5, -1);
+  const __m256i to_dword3 =
+      _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, -1, -1, -1, -1, -1,
+                       -1, -1, -1, -1, -1, -1, -1, -1, 3, 4, 5, -1);
   return _mm256_shuffle_epi8(spread, to_dword3);
 }
 
@@ -79,7 +79,8 @@ std::size_t convert_lrgb_packed_rows_avx2(Ptm& ptm, std::size_t first, std::size
   if (reinterpret_cast<std::uintptr_t>(texels) % 32 != 0) return 0;
 
   const std::size_t groups = count / 8;
-  for (std::size_t g = 0; g < groups; ++g, six += 48, rgb += 24, texels += 8, low += 24, high += 24) {
+  for (std::size_t g = 0; g < groups;
+       ++g, six += 48, rgb += 24, texels += 8, low += 24, high += 24) {
     // The stored bytes into the planes: (a0, a1, a2) and (a3, a4, a5) of
     // each pixel, written four bytes at a time; each store's fourth byte is
     // overwritten by the next pixel's.
@@ -102,14 +103,16 @@ std::size_t convert_lrgb_packed_rows_avx2(Ptm& ptm, std::size_t first, std::size
                                     convert_eight(six + 40, patterns.scale[2], patterns.bias[2]));
 
     // Pairs of records: pixel 2m in the low 128-bit lane, 2m + 1 in the high.
-    const __m256i pair01 = _mm256_permutevar8x32_epi32(f0, _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0));
+    const __m256i pair01 =
+        _mm256_permutevar8x32_epi32(f0, _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0));
     const __m256i pair23 = _mm256_blend_epi32(
         _mm256_permutevar8x32_epi32(f0, _mm256_setr_epi32(6, 7, 0, 0, 0, 0, 0, 0)),
         _mm256_permutevar8x32_epi32(f1, _mm256_setr_epi32(0, 0, 0, 0, 1, 2, 3, 0)), 0b11111100);
     const __m256i pair45 = _mm256_blend_epi32(
         _mm256_permutevar8x32_epi32(f1, _mm256_setr_epi32(4, 5, 6, 0, 7, 0, 0, 0)),
         _mm256_permutevar8x32_epi32(f2, _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 1, 0)), 0b11100000);
-    const __m256i pair67 = _mm256_permutevar8x32_epi32(f2, _mm256_setr_epi32(2, 3, 4, 0, 5, 6, 7, 0));
+    const __m256i pair67 =
+        _mm256_permutevar8x32_epi32(f2, _mm256_setr_epi32(2, 3, 4, 0, 5, 6, 7, 0));
 
     stream_pair(texels, pair01, colour_pair(rgb));
     stream_pair(texels + 2, pair23, colour_pair(rgb + 6));

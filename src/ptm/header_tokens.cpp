@@ -40,7 +40,9 @@ TokenStatus read_header_token(std::FILE* file, HeaderToken& token) {
   return length == 0 ? TokenStatus::end_of_file : TokenStatus::ok;
 }
 
-bool parse_decimal_int(const char* text, std::int32_t& value) { return parse_integer(text, 10, value); }
+bool parse_decimal_int(const char* text, std::int32_t& value) {
+  return parse_integer(text, 10, value);
+}
 
 bool parse_c_int(const char* text, std::int32_t& value) { return parse_integer(text, 0, value); }
 

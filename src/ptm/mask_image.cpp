@@ -1,4 +1,3 @@
-#include "common/file_handle.h"
 #include "ptm/mask_image.h"
 
 #include <sys/stat.h>
@@ -11,6 +10,7 @@
 
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
+#include "common/file_handle.h"
 #include "ptm/header_tokens.h"
 
 namespace {
@@ -28,7 +28,7 @@ bool read_header_number(std::FILE* file, int& value) {
 }
 
 std::uint64_t bytes_left(std::FILE* file) {
-  struct stat info{};
+  struct stat info {};
   const long position = std::ftell(file);
   if (fstat(fileno(file), &info) != 0 || position < 0 || info.st_size < position) return 0;
   return static_cast<std::uint64_t>(info.st_size - position);

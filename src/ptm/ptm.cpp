@@ -1,8 +1,8 @@
 #include "ptm/ptm.h"
 
-#include <cmath>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "common/checked_alloc.h"
@@ -23,10 +23,10 @@ bool is_lrgb_storage(int format) {
 
 // What one pixel of a map costs in each kind of array.
 struct StorageLayout {
-  int coef_planes;      // planes of 3 bytes per pixel
-  int color_planes;     // planes of 1 byte per pixel (LUM uses 0 and 2)
-  int wide_channels;    // arrays of 6 int32 per pixel
-  int packed_bytes;     // packed bytes per pixel
+  int coef_planes;    // planes of 3 bytes per pixel
+  int color_planes;   // planes of 1 byte per pixel (LUM uses 0 and 2)
+  int wide_channels;  // arrays of 6 int32 per pixel
+  int packed_bytes;   // packed bytes per pixel
   bool color_matrix;
 };
 

@@ -46,9 +46,9 @@ constexpr int packed_rgb_values_per_pixel = 24;
 struct Ptm {
   std::int32_t width;
   std::int32_t height;
-  std::int32_t format;          // PtmFormat: RGB, LUM or LRGB once loaded
-  std::int32_t* scale_bias;     // [0..5] scale * 256 (truncated), [6..11] bias
-  std::uint8_t* coef_planes[6]; // stored bytes, 3 per pixel: plane 2c = a0..a2, 2c+1 = a3..a5
+  std::int32_t format;            // PtmFormat: RGB, LUM or LRGB once loaded
+  std::int32_t* scale_bias;       // [0..5] scale * 256 (truncated), [6..11] bias
+  std::uint8_t* coef_planes[6];   // stored bytes, 3 per pixel: plane 2c = a0..a2, 2c+1 = a3..a5
   std::uint8_t* color_planes[3];  // LRGB wide: r, g, b; LUM: [0], [2] chroma
   std::int32_t* coef_int[3];      // RGB wide: 6 per pixel per channel
   std::int32_t* lum_coef_int;     // LRGB wide and LUM: 6 per pixel

@@ -7,14 +7,14 @@
 #include "ptm/ptm.h"
 
 struct PtmFileHeader {
-  int version_minor;             // 1 or 2 (PTM_1.1, PTM_1.2)
-  int format;                    // PtmFormat as classified from the format word
+  int version_minor;  // 1 or 2 (PTM_1.1, PTM_1.2)
+  int format;         // PtmFormat as classified from the format word
   std::int32_t width;
   std::int32_t height;
   std::int32_t scale_bias[12];
-  float color_matrix[16];        // LUM
-  std::int32_t lut_entries;      // PTM_LUT and PTM_C_LUT
-  std::uint64_t data_offset;     // first byte of the binary data
+  float color_matrix[16];     // LUM
+  std::int32_t lut_entries;   // PTM_LUT and PTM_C_LUT
+  std::uint64_t data_offset;  // first byte of the binary data
 };
 
 // Bytes of binary data an uncompressed format needs after its header.

@@ -1,7 +1,6 @@
 // The PTM file: a text header (magic word, format word, width, height, six
 // scales, six biases, and for some formats one more line) followed by the
 // binary data of the format.
-#include "common/file_handle.h"
 #include "ptm/reader.h"
 
 #include <sys/stat.h>
@@ -12,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "common/file_handle.h"
 #include "ptm/coefficients.h"
 #include "ptm/header_tokens.h"
 #include "ptm/mask_image.h"
@@ -59,11 +59,13 @@ bool read_error(const char* path) {
 // Reads one token; a token that does not fit the header buffer is refused.
 bool next_token(std::FILE* file, HeaderToken& token, const char* path) {
   switch (read_header_token(file, token)) {
-    case TokenStatus::ok: return true;
+    case TokenStatus::ok:
+      return true;
     case TokenStatus::too_long:
       std::printf("Header item longer than %d characters in ptm file %s\n", max_header_token, path);
       return false;
-    case TokenStatus::end_of_file: break;
+    case TokenStatus::end_of_file:
+      break;
   }
   return read_error(path);
 }
@@ -82,8 +84,9 @@ bool read_magic_word(std::FILE* file, PtmFileHeader& header, const char* path) {
   }
   // Characters 3 and 5 are not examined: "PTM_1.2" and "PTMx1y2" are alike.
   if (std::strlen(word) < 7 || word[4] != '1' || (word[6] != '1' && word[6] != '2')) {
-    std::printf("Only version 1.1 and 1.2 of the PTM file format is currently supported, read format %s\n",
-                word);
+    std::printf(
+        "Only version 1.1 and 1.2 of the PTM file format is currently supported, read format %s\n",
+        word);
     return false;
   }
   header.version_minor = word[6] - '0';
@@ -174,14 +177,15 @@ bool read_entry_count(std::FILE* file, PtmFileHeader& header, const char* path) 
 bool is_compressed(int format) { return format >= PTM_FORMAT_JPEG_RGB; }
 
 bool data_present(const PtmFileHeader& header, std::FILE* file, const char* path) {
-  struct stat info{};
+  struct stat info {};
   if (fstat(fileno(file), &info) != 0) return read_error(path);
   const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
   const std::uint64_t available = size > header.data_offset ? size - header.data_offset : 0;
   const std::uint64_t needed = uncompressed_data_bytes(header);
   if (available < needed) {
     std::printf("Ptm file %s ends before its data: %llu bytes needed, %llu present\n", path,
-                static_cast<unsigned long long>(needed), static_cast<unsigned long long>(available));
+                static_cast<unsigned long long>(needed),
+                static_cast<unsigned long long>(available));
     return false;
   }
   return true;
@@ -212,15 +216,13 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   if (!read_header(file.get(), header, path)) return nullptr;
   if (is_compressed(header.format)) {
     std::printf("Compressed ptm file %s cannot be decoded: this build has no %s plane decoder\n",
-                path,
-                header.format <= PTM_FORMAT_JPEG_LRGB ? "JPEG" : "JPEG-LS");
+                path, header.format <= PTM_FORMAT_JPEG_LRGB ? "JPEG" : "JPEG-LS");
     return nullptr;
   }
   // The table formats live in memory as LRGB; LUM has only the wide form.
-  const int memory_format = header.format == PTM_FORMAT_PTM_LUT ||
-                                    header.format == PTM_FORMAT_PTM_C_LUT
-                                ? PTM_FORMAT_LRGB
-                                : header.format;
+  const int memory_format =
+      header.format == PTM_FORMAT_PTM_LUT || header.format == PTM_FORMAT_PTM_C_LUT ? PTM_FORMAT_LRGB
+                                                                                   : header.format;
   if (memory_format == PTM_FORMAT_LUM) representation = CoefRepresentation::wide;
   if (!ptm_size_fits(header.width, header.height, memory_format, representation)) {
     std::printf("Image size %d x %d of ptm file %s is too large for this machine\n", header.width,

@@ -1,4 +1,3 @@
-#include "common/file_handle.h"
 #include "ptm/six_images.h"
 
 #include <cstdio>
@@ -7,6 +6,7 @@
 #include "app/core/viewer_state.h"
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
+#include "common/file_handle.h"
 #include "imageio/image_files.h"
 #include "ptm/coefficients.h"
 #include "ptm/header_tokens.h"
@@ -84,8 +84,8 @@ void read_scale_bias_file(const std::string& base, Ptm& ptm) {
   HeaderToken token;
   for (int k = 0; k < 6; ++k) {
     float scale = 0;
-    if (read_header_token(file.get(), token) != TokenStatus::ok || !parse_float(token.text, scale) ||
-        !scale_to_fixed(scale, ptm.scale_bias[k])) {
+    if (read_header_token(file.get(), token) != TokenStatus::ok ||
+        !parse_float(token.text, scale) || !scale_to_fixed(scale, ptm.scale_bias[k])) {
       sab_read_error(path);
     }
   }

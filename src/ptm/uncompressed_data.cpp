@@ -1,8 +1,8 @@
 // The binary data of the uncompressed formats. Each format is read in one
 // pass over the pixels, a chunk at a time: each pixel's stored bytes go into
-// the coefficient planes, its integer coefficients and its colour at once. Formats whose file layout puts a pixel's bytes in
-// several blocks (RGB and LRGB version 1.2, the table formats) read every
-// block through its own cursor, so each output array is written once.
+// the coefficient planes, its integer coefficients and its colour at once. Formats whose file
+// layout puts a pixel's bytes in several blocks (RGB and LRGB version 1.2, the table formats) read
+// every block through its own cursor, so each output array is written once.
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,8 +62,8 @@ bool read_rgb(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
     }
     for (std::size_t i = 0; i < count; ++i) {
       for (int c = 0; c < 3; ++c) {
-        const std::uint8_t* six = blocked ? blocks[c].buffer.data() + i * 6
-                                          : blocks[0].buffer.data() + i * 18 + c * 6;
+        const std::uint8_t* six =
+            blocked ? blocks[c].buffer.data() + i * 6 : blocks[0].buffer.data() + i * 18 + c * 6;
         store_stored_bytes(ptm.coef_planes[2 * c], ptm.coef_planes[2 * c + 1], first + i, six);
         convert_rgb_channel(ptm, tables, first + i, c, six);
       }
@@ -164,12 +164,18 @@ std::uint64_t uncompressed_data_bytes(const PtmFileHeader& header) {
   const std::uint64_t entries = static_cast<std::uint64_t>(header.lut_entries);
   const std::uint64_t index_bytes = entries <= 256 ? 1 : 2;
   switch (header.format) {
-    case PTM_FORMAT_RGB: return pixels * 18;
-    case PTM_FORMAT_LRGB: return pixels * 9;
-    case PTM_FORMAT_LUM: return pixels * 8;
-    case PTM_FORMAT_PTM_LUT: return entries * 6 + pixels * (index_bytes + 3);
-    case PTM_FORMAT_PTM_C_LUT: return entries * 9 + pixels * index_bytes;
-    default: return 0;
+    case PTM_FORMAT_RGB:
+      return pixels * 18;
+    case PTM_FORMAT_LRGB:
+      return pixels * 9;
+    case PTM_FORMAT_LUM:
+      return pixels * 8;
+    case PTM_FORMAT_PTM_LUT:
+      return entries * 6 + pixels * (index_bytes + 3);
+    case PTM_FORMAT_PTM_C_LUT:
+      return entries * 9 + pixels * index_bytes;
+    default:
+      return 0;
   }
 }
 
@@ -177,11 +183,16 @@ bool read_uncompressed_data(Ptm& ptm, const PtmFileHeader& header, int fd, const
   CoefficientTables tables;
   build_coefficient_tables(ptm.scale_bias, tables);
   switch (header.format) {
-    case PTM_FORMAT_RGB: return read_rgb(ptm, header, fd, path, tables);
-    case PTM_FORMAT_LRGB: return read_lrgb(ptm, header, fd, path, tables);
-    case PTM_FORMAT_LUM: return read_lum(ptm, header, fd, path, tables);
+    case PTM_FORMAT_RGB:
+      return read_rgb(ptm, header, fd, path, tables);
+    case PTM_FORMAT_LRGB:
+      return read_lrgb(ptm, header, fd, path, tables);
+    case PTM_FORMAT_LUM:
+      return read_lum(ptm, header, fd, path, tables);
     case PTM_FORMAT_PTM_LUT:
-    case PTM_FORMAT_PTM_C_LUT: return read_table(ptm, header, fd, path, tables);
-    default: return false;
+    case PTM_FORMAT_PTM_C_LUT:
+      return read_table(ptm, header, fd, path, tables);
+    default:
+      return false;
   }
 }

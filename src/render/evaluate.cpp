@@ -95,8 +95,7 @@ void evaluate_lrgb_packed(const Ptm& ptm, int x, int y, std::uint8_t& r, std::ui
   b = channel(texel.blue);
 }
 
-void evaluate_ptm(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
-                  std::uint8_t& b) {
+void evaluate_ptm(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g, std::uint8_t& b) {
   const std::size_t pixel = static_cast<std::size_t>(y) * ptm.width + x;
   switch (ptm.format) {
     case PTM_FORMAT_RGB:

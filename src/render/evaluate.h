@@ -39,5 +39,4 @@ void evaluate_rgb_packed(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uin
 void evaluate_lrgb_packed(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
                           std::uint8_t& b);
 // Wide representation of RGB, LUM and LRGB.
-void evaluate_ptm(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
-                  std::uint8_t& b);
+void evaluate_ptm(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g, std::uint8_t& b);

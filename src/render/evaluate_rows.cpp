@@ -17,13 +17,18 @@ void evaluate_row_scalar(const Ptm& ptm, int x0, int y, int count, std::uint8_t*
 
 EvaluateRowFn row_evaluator(const Ptm& ptm, RowIsa isa) {
   switch (isa) {
-    case RowIsa::scalar: return evaluate_row_scalar;
+    case RowIsa::scalar:
+      return evaluate_row_scalar;
 #if defined(__x86_64__)
-    case RowIsa::sse2: return sse2_row_evaluator(ptm);
-    case RowIsa::avx2: return cpu_has_avx2() ? avx2_row_evaluator(ptm) : nullptr;
-    case RowIsa::avx512: return cpu_has_avx512bw() ? avx512_row_evaluator(ptm) : nullptr;
+    case RowIsa::sse2:
+      return sse2_row_evaluator(ptm);
+    case RowIsa::avx2:
+      return cpu_has_avx2() ? avx2_row_evaluator(ptm) : nullptr;
+    case RowIsa::avx512:
+      return cpu_has_avx512bw() ? avx512_row_evaluator(ptm) : nullptr;
 #endif
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 

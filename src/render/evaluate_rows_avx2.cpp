@@ -15,8 +15,14 @@ namespace {
 // against a0..a5 and two zero pads (or a packed LRGB record's colour, which
 // must not count): W0..W5, 0, 0.
 inline __m256i packed_weights() {
-  std::int16_t w[8] = {light_weights[0], light_weights[1], light_weights[2], light_weights[3],
-                       light_weights[4], light_weights[5], 0, 0};
+  std::int16_t w[8] = {light_weights[0],
+                       light_weights[1],
+                       light_weights[2],
+                       light_weights[3],
+                       light_weights[4],
+                       light_weights[5],
+                       0,
+                       0};
   return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
 }
 
@@ -31,8 +37,10 @@ inline __m256i load_two(const void* low, const void* high) {
 // products; two rounds of horizontal adds finish each group (the sums wrap
 // in 32 bits, as the scalar sum does).
 inline __m256i group_sums(__m256i g04, __m256i g15, __m256i g26, __m256i g37, __m256i weights) {
-  const __m256i h01 = _mm256_hadd_epi32(_mm256_madd_epi16(g04, weights), _mm256_madd_epi16(g15, weights));
-  const __m256i h23 = _mm256_hadd_epi32(_mm256_madd_epi16(g26, weights), _mm256_madd_epi16(g37, weights));
+  const __m256i h01 =
+      _mm256_hadd_epi32(_mm256_madd_epi16(g04, weights), _mm256_madd_epi16(g15, weights));
+  const __m256i h23 =
+      _mm256_hadd_epi32(_mm256_madd_epi16(g26, weights), _mm256_madd_epi16(g37, weights));
   return _mm256_hadd_epi32(h01, h23);
 }
 
@@ -56,8 +64,9 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
   const __m256i weights = packed_weights();
   // Colour bytes 12..14 of a record as int16 lanes 0..2 (lane 3 zero), for
   // records in both 128-bit lanes.
-  const __m256i colour_words = _mm256_setr_epi8(12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                                12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i colour_words =
+      _mm256_setr_epi8(12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 12, -1, 13,
+                       -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   // R, G, B of each (R, G, B, 0) quadruple, packed to 12 bytes per lane.
   const __m256i squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
                                            0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
@@ -70,10 +79,11 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m256i sums = group_sums(t04, t15, t26, t37, weights);  // pixels 0..3 | 4..7
     // L2 of pixels 0..3 | 4..7 as int16, each repeated over four lanes.
     const __m256i shifted = _mm256_srai_epi32(sums, 9);
-    const __m256i l2 = _mm256_max_epi16(_mm256_packs_epi32(shifted, shifted), _mm256_setzero_si256());
-    const __m256i pairs = _mm256_unpacklo_epi16(l2, l2);            // L0 L0 L1 L1 L2 L2 L3 L3
-    const __m256i l2_01 = _mm256_unpacklo_epi32(pairs, pairs);      // L0 x4, L1 x4 | L4, L5
-    const __m256i l2_23 = _mm256_unpackhi_epi32(pairs, pairs);      // L2 x4, L3 x4 | L6, L7
+    const __m256i l2 =
+        _mm256_max_epi16(_mm256_packs_epi32(shifted, shifted), _mm256_setzero_si256());
+    const __m256i pairs = _mm256_unpacklo_epi16(l2, l2);        // L0 L0 L1 L1 L2 L2 L3 L3
+    const __m256i l2_01 = _mm256_unpacklo_epi32(pairs, pairs);  // L0 x4, L1 x4 | L4, L5
+    const __m256i l2_23 = _mm256_unpackhi_epi32(pairs, pairs);  // L2 x4, L3 x4 | L6, L7
     // Colours as int16 (R, G, B, 0) times 128, in the same pixel groups.
     const __m256i c01 = _mm256_unpacklo_epi64(_mm256_shuffle_epi8(t04, colour_words),
                                               _mm256_shuffle_epi8(t15, colour_words));
@@ -103,11 +113,12 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
     for (int part = 0; part < 3; ++part) {
       const std::int16_t* g = groups + part * 64;  // groups 8 part .. 8 part + 7
       // Lane 0 the even groups, lane 1 the odd ones.
-      sums[part] = group_sums(load_two(g, g + 8), load_two(g + 16, g + 24), load_two(g + 32, g + 40),
-                              load_two(g + 48, g + 56), weights);
+      sums[part] = group_sums(load_two(g, g + 8), load_two(g + 16, g + 24),
+                              load_two(g + 32, g + 40), load_two(g + 48, g + 56), weights);
     }
     // sums[part] lane 0: groups 8p, 8p+2, 8p+4, 8p+6; lane 1: 8p+1, 8p+3, ...
-    const __m256i words = _mm256_packs_epi32(_mm256_srai_epi32(sums[0], 10), _mm256_srai_epi32(sums[1], 10));
+    const __m256i words =
+        _mm256_packs_epi32(_mm256_srai_epi32(sums[0], 10), _mm256_srai_epi32(sums[1], 10));
     const __m256i last = _mm256_packs_epi32(_mm256_srai_epi32(sums[2], 10), _mm256_setzero_si256());
     store_interleaved_24(out, _mm256_packus_epi16(words, last));
   }
@@ -147,9 +158,9 @@ inline __m256i wide_sums(const std::int32_t* p) {
 // Three int32 vectors of eight channel values (R, G, B of pixels 0..3 in
 // lane 0 and 4..7 in lane 1), each within 0..255, as 24 interleaved bytes.
 inline void store_planar_rgb(std::uint8_t* out, __m256i r, __m256i g, __m256i b) {
-  const __m256i rg = _mm256_packus_epi32(r, g);                     // R0-3 G0-3 | R4-7 G4-7
+  const __m256i rg = _mm256_packus_epi32(r, g);                       // R0-3 G0-3 | R4-7 G4-7
   const __m256i b0 = _mm256_packus_epi32(b, _mm256_setzero_si256());  // B0-3 0    | B4-7 0
-  const __m256i planar = _mm256_packus_epi16(rg, b0);                // R0-3 G0-3 B0-3 0000 | ...
+  const __m256i planar = _mm256_packus_epi16(rg, b0);                 // R0-3 G0-3 B0-3 0000 | ...
   const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 1, 5, 9, 2, 6, 10, 3, 7, 11, -1, -1, -1, -1,
                                               0, 4, 8, 1, 5, 9, 2, 6, 10, 3, 7, 11, -1, -1, -1, -1);
   const __m256i bytes = _mm256_shuffle_epi8(planar, interleave);
@@ -178,14 +189,18 @@ void row_rgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
       const std::int32_t* p = ptm.coef_int[c] + (first + x) * 6;
       for (int i = 0; i < n; i += 8, p += 48) {
         const __m256i v = clamp_byte(wide_sums(p));  // pixels i..i+3 | i+4..i+7
-        const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        const __m128i words =
+            _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(planar[c] + i), _mm_packus_epi16(words, words));
       }
     }
     for (int i = 0; i < n; i += 8, out += 24) {
-      const __m256i r = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(planar[0] + i)));
-      const __m256i g = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(planar[1] + i)));
-      const __m256i b = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(planar[2] + i)));
+      const __m256i r =
+          _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(planar[0] + i)));
+      const __m256i g =
+          _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(planar[1] + i)));
+      const __m256i b =
+          _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(planar[2] + i)));
       store_planar_rgb(out, r, g, b);
     }
     x += n;
@@ -205,9 +220,11 @@ void row_lrgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) 
   int x = 0;
   for (; x + 8 <= count; x += 8, out += 24) {
     const std::size_t pixel = first + static_cast<std::size_t>(x);
-    const __m256i l = _mm256_max_epi32(wide_sums(ptm.lum_coef_int + pixel * 6), _mm256_setzero_si256());
+    const __m256i l =
+        _mm256_max_epi32(wide_sums(ptm.lum_coef_int + pixel * 6), _mm256_setzero_si256());
     auto channel = [&](const std::uint8_t* plane) {
-      return _mm256_min_epi32(_mm256_srai_epi32(_mm256_mullo_epi32(load_eight_bytes(plane + pixel), l), 8), max_byte);
+      return _mm256_min_epi32(
+          _mm256_srai_epi32(_mm256_mullo_epi32(load_eight_bytes(plane + pixel), l), 8), max_byte);
     };
     store_planar_rgb(out, channel(ptm.color_planes[0]), channel(ptm.color_planes[1]),
                      channel(ptm.color_planes[2]));
@@ -218,7 +235,8 @@ void row_lrgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) 
 // Truncation toward zero and clamping to 0..255 of a float result, as the
 // scalar evaluator does it (compared in floating point first).
 inline __m256i float_to_byte(__m256 value) {
-  const __m256 clamped = _mm256_min_ps(_mm256_max_ps(value, _mm256_setzero_ps()), _mm256_set1_ps(255.0f));
+  const __m256 clamped =
+      _mm256_min_ps(_mm256_max_ps(value, _mm256_setzero_ps()), _mm256_set1_ps(255.0f));
   return _mm256_cvttps_epi32(clamped);
 }
 
@@ -249,9 +267,13 @@ void row_lum(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
 
 EvaluateRowFn avx2_row_evaluator(const Ptm& ptm) {
   switch (ptm.format) {
-    case PTM_FORMAT_RGB: return uses_packed(ptm) ? row_rgb_packed : row_rgb_wide;
-    case PTM_FORMAT_LRGB: return uses_packed(ptm) ? row_lrgb_packed : row_lrgb_wide;
-    case PTM_FORMAT_LUM: return row_lum;
-    default: return nullptr;
+    case PTM_FORMAT_RGB:
+      return uses_packed(ptm) ? row_rgb_packed : row_rgb_wide;
+    case PTM_FORMAT_LRGB:
+      return uses_packed(ptm) ? row_lrgb_packed : row_lrgb_wide;
+    case PTM_FORMAT_LUM:
+      return row_lum;
+    default:
+      return nullptr;
   }
 }

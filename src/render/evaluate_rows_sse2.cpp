@@ -80,7 +80,8 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
     __m128i sums[3];
     for (int part = 0; part < 3; ++part) {
       const std::int16_t* g = group + part * 32;
-      sums[part] = _mm_srai_epi32(four_sums(load(g), load(g + 8), load(g + 16), load(g + 24), weights), 10);
+      sums[part] =
+          _mm_srai_epi32(four_sums(load(g), load(g + 8), load(g + 16), load(g + 24), weights), 10);
     }
     const __m128i words = _mm_packs_epi32(sums[0], sums[1]);
     const __m128i last = _mm_packs_epi32(sums[2], sums[2]);

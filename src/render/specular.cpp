@@ -65,8 +65,8 @@ void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t&
   shade(b);
 }
 
-void evaluate_texture_mapped(const Ptm& ptm, int x, int y, int k, std::uint8_t& r,
-                             std::uint8_t& g, std::uint8_t& b) {
+void evaluate_texture_mapped(const Ptm& ptm, int x, int y, int k, std::uint8_t& r, std::uint8_t& g,
+                             std::uint8_t& b) {
   evaluate_ptm_fn(ptm, x, y, r, g, b);
   r = static_cast<std::uint8_t>((k * r) >> 8);
   g = static_cast<std::uint8_t>((k * g) >> 8);

@@ -7,9 +7,9 @@
 
 #include "ptm/ptm.h"
 
-extern float specular_kd;       // weight of the evaluated colour
-extern float specular_ks;       // weight of the highlight
-extern int specular_exponent;   // highlight exponent
+extern float specular_kd;      // weight of the evaluated colour
+extern float specular_ks;      // weight of the highlight
+extern int specular_exponent;  // highlight exponent
 
 // The half-way vector of the light being rendered: set once per image and
 // once per reflectance sample.
@@ -28,5 +28,5 @@ void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t&
 
 // Pixel (x, y) evaluated with the current light weights (the caller has
 // set them for the head-on light) and scaled by k / 256, the real light's z.
-void evaluate_texture_mapped(const Ptm& ptm, int x, int y, int k, std::uint8_t& r,
-                             std::uint8_t& g, std::uint8_t& b);
+void evaluate_texture_mapped(const Ptm& ptm, int x, int y, int k, std::uint8_t& r, std::uint8_t& g,
+                             std::uint8_t& b);

@@ -36,8 +36,8 @@ bool write_header(std::FILE* file, const Ptm& ptm, int w, int h) {
     ok = std::fprintf(file, k < 5 ? "%s " : "%s\n", text.c_str()) >= 0;
   }
   const std::int32_t* bias = ptm.scale_bias + 6;
-  ok = ok && std::fprintf(file, "%d %d %d %d %d %d\n", bias[0], bias[1], bias[2], bias[3],
-                          bias[4], bias[5]) >= 0;
+  ok = ok && std::fprintf(file, "%d %d %d %d %d %d\n", bias[0], bias[1], bias[2], bias[3], bias[4],
+                          bias[5]) >= 0;
   if (ptm.format == PTM_FORMAT_LUM) {
     const float* m = ptm.color_matrix;
     for (int row = 0; row < 4 && ok; ++row) {
@@ -76,9 +76,8 @@ bool write_data(std::FILE* file, const Ptm& ptm, const Region& region) {
       for (int c = 0; c < 3; ++c) {
         const std::uint8_t* low = ptm.coef_planes[2 * c];
         const std::uint8_t* high = ptm.coef_planes[2 * c + 1];
-        const bool ok = for_each_pixel(ptm, region, [&](std::size_t p) {
-          return write_coefficients(file, low, high, p);
-        });
+        const bool ok = for_each_pixel(
+            ptm, region, [&](std::size_t p) { return write_coefficients(file, low, high, p); });
         if (!ok) return false;
       }
       return true;

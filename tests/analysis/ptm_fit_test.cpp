@@ -90,8 +90,8 @@ TEST(PtmFit, LrgbFitTakesLuminanceFromTheBrightestChannelAndColourFromTheSums) {
   for (const LightDirection& l : lights) {
     RgbImage* image = new_rgb_image(2, 1);
     const int y = static_cast<int>(std::lround(biquadratic(known, l.u, l.v)));
-    const std::uint8_t pixels[6] = {static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(y / 2),
-                                    80, 0, 0, 0};
+    const std::uint8_t pixels[6] = {
+        static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(y / 2), 80, 0, 0, 0};
     std::copy(pixels, pixels + 6, image->pixels);
     photographs.push_back(image);
   }
@@ -143,7 +143,8 @@ TEST(PtmFit, QuantisationPicksTheClosestDecodableByte) {
       const int byte = quantize_coefficient(value, c.scale, c.bias);
       const double error = std::fabs(decode(byte, c.scale, c.bias) - value);
       double best = 1e9;
-      for (int b = 0; b < 256; ++b) best = std::min(best, std::fabs(decode(b, c.scale, c.bias) - value));
+      for (int b = 0; b < 256; ++b)
+        best = std::min(best, std::fabs(decode(b, c.scale, c.bias) - value));
       ASSERT_LE(error, half_step + 1e-9) << "S " << c.scale << " value " << value;
       ASSERT_EQ(error, best) << "S " << c.scale << " value " << value;
     }
@@ -156,8 +157,8 @@ TEST(PtmFit, QuantisationPicksTheClosestDecodableByte) {
 // Every coefficient takes two values 20 apart, so each gets S = 256 and a
 // bias that puts the smaller value at byte 0 and the larger at byte 20.
 TEST(PtmFit, LrgbMapHoldsTheQuantisedFitAndRelightsInBothRepresentations) {
-  float coefficients[12] = {-30, -20, 10, 40, -50, 128,   // pixel 0
-                            -10, 0, 30, 60, -70, 64};      // pixel 1
+  float coefficients[12] = {-30, -20, 10, 40, -50, 128,  // pixel 0
+                            -10, 0,   30, 60, -70, 64};  // pixel 1
   std::uint8_t color[6] = {255, 128, 0, 10, 20, 30};
   const LrgbFit fit{2, 1, coefficients, color};
   const std::int32_t scale_bias[12] = {256, 256, 256, 256, 256, 256, 30, 20, -10, -40, 70, -64};
@@ -195,7 +196,8 @@ TEST(PtmFit, LrgbMapHoldsTheQuantisedFitAndRelightsInBothRepresentations) {
         evaluate_ptm_fn(*ptm, x, 0, relit[3 * x], relit[3 * x + 1], relit[3 * x + 2]);
       }
       for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(relit[i], view.expected[i]) << "light " << view.u << ", " << view.v << " byte " << i;
+        EXPECT_EQ(relit[i], view.expected[i])
+            << "light " << view.u << ", " << view.v << " byte " << i;
       }
     }
     free_ptm(ptm);

@@ -69,7 +69,7 @@ TEST(SampleRelief, FittedMapRelitStaysCloseToTheLambertianPhotographs) {
 
   // Sample lights of the lowest and highest ring, lights between the
   // rings, and the zenith, which no photograph saw.
-  const LightDirection probes[] = {lights[0],      lights[47],     {0.5f, 0.5f},
+  const LightDirection probes[] = {lights[0],     lights[47],    {0.5f, 0.5f},
                                    {-0.6f, 0.3f}, {0.2f, -0.7f}, {0.0f, 0.0f}};
   for (CoefRepresentation representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
     Ptm* ptm = make_lrgb_ptm(fit, representation);

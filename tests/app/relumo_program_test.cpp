@@ -48,8 +48,12 @@ TEST_F(RelumoProgramTest, EveryUncompressedFormatLoadsAndReportsItsSize) {
     int format;
     int version;
     const char* line;
-  } cases[] = {{0, 1, "RGB Format\n"}, {0, 2, "RGB Format\n"}, {1, 2, "Luminance Format\n"},
-               {2, 1, "LRGB Format\n"}, {2, 2, "LRGB Format\n"}, {3, 2, "LUT Format\n5 LUT entries.\n"},
+  } cases[] = {{0, 1, "RGB Format\n"},
+               {0, 2, "RGB Format\n"},
+               {1, 2, "Luminance Format\n"},
+               {2, 1, "LRGB Format\n"},
+               {2, 2, "LRGB Format\n"},
+               {3, 2, "LUT Format\n5 LUT entries.\n"},
                {4, 1, "C_LUT Format\n5 LUT entries.\n"}};
   for (const auto& c : cases) {
     const std::string name =
@@ -74,13 +78,15 @@ TEST_F(RelumoProgramTest, ABadMapFallsBackToSixImagesAndExitsMinusOne) {
 
 TEST_F(RelumoProgramTest, SixCoefficientImagesLoadAsAnRgbMap) {
   for (int i = 0; i < 6; ++i) {
-    write("scan" + std::to_string(i) + ".ppm", "P6\n3 2\n255\n" + std::string(18, static_cast<char>(i)));
+    write("scan" + std::to_string(i) + ".ppm",
+          "P6\n3 2\n255\n" + std::string(18, static_cast<char>(i)));
   }
   const ProgramRun run = relumo({"scan"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, banner + "Unable to load file directly, trying ppm files\n3 x 2 image\n");
   EXPECT_EQ(run.err,
-            "Warning: Read Scale and Bias: Can't open ppm file: scan.sab\nWill assume no scaling or bias\n");
+            "Warning: Read Scale and Bias: Can't open ppm file: scan.sab\nWill assume no scaling "
+            "or bias\n");
 }
 
 TEST_F(RelumoProgramTest, TheSampleMapBuiltWithTheProjectLoads) {

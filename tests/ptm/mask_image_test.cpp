@@ -25,8 +25,8 @@ class ReadPpmTest : public testing::Test {
 };
 
 TEST_F(ReadPpmTest, CommentsBeforeEachNumberAndPixelsInFileOrder) {
-  const std::string path =
-      write("P6\n# made by hand\n2\n# height next\n1\n#max\n255\n" + std::string("\x01\x02\x03\xfa\xfb\xfc"));
+  const std::string path = write("P6\n# made by hand\n2\n# height next\n1\n#max\n255\n" +
+                                 std::string("\x01\x02\x03\xfa\xfb\xfc"));
   int width = 0;
   int height = 0;
   std::uint8_t* pixels = readppm(path.c_str(), width, height);
@@ -104,7 +104,8 @@ TEST_F(ReadPpmTest, BadFilesAreRefusedWithAMessage) {
   int height = 0;
   testing::internal::CaptureStderr();
   EXPECT_EQ(readppm((directory_ + "/absent.ppm").c_str(), width, height), nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unable to readppm: " + directory_ + "/absent.ppm\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Unable to readppm: " + directory_ + "/absent.ppm\n");
 }
 
 }  // namespace

@@ -35,11 +35,7 @@ TEST(CreatePtmDeathTest, TableFormatsAreNotAMapFormat) {
   EXPECT_EXIT(create_ptm(2, 2, PTM_FORMAT_PTM_LUT, CoefRepresentation::packed),
               testing::ExitedWithCode(255), "");
   testing::internal::CaptureStdout();
-  EXPECT_EXIT(
-      {
-        create_ptm(2, 2, 9, CoefRepresentation::wide);
-      },
-      testing::ExitedWithCode(255), "");
+  EXPECT_EXIT({ create_ptm(2, 2, 9, CoefRepresentation::wide); }, testing::ExitedWithCode(255), "");
   testing::internal::GetCapturedStdout();
 }
 
@@ -68,23 +64,23 @@ TEST(Bilerp, CornersAreTakenAsTheirTypeAndTheBlendTruncates) {
   EXPECT_EQ(bilerp_u8(0, 255, 0, 255, 0.5f, 0.5f), 127);
   EXPECT_EQ(bilerp_u8(0x1ff, 0x1ff, 0x1ff, 0x1ff, 0.3f, 0.7f), 255);  // low byte only
   EXPECT_EQ(bilerp_s8(0xff, 0xff, 0xff, 0xff, 0.5f, 0.5f), -1);
-  EXPECT_EQ(bilerp_s8(-3, 0, 0, 0, 0.5f, 0.0f), -1);                  // -1.5 toward zero
+  EXPECT_EQ(bilerp_s8(-3, 0, 0, 0, 0.5f, 0.0f), -1);  // -1.5 toward zero
   EXPECT_EQ(bilerp_s16(0x18000, 0x18000, 0, 0, 0.0f, 0.0f), -32768);
   EXPECT_EQ(bilerp_s32(2000000000, -2000000000, 0, 0, 0.25f, 0.0f), 1000000000);
   EXPECT_EQ(bilerp_s32(10, 20, 30, 40, 1.0f, 1.0f), 40);
 }
 
 TEST(CoefficientConversion, PackedSaturatesWideScalesAndBothTruncateTowardZero) {
-  EXPECT_EQ(packed_coefficient(77, 256, 77), 0);      // byte equal to the bias
+  EXPECT_EQ(packed_coefficient(77, 256, 77), 0);  // byte equal to the bias
   EXPECT_EQ(wide_coefficient(5, 77, 384, 77), 0);
-  EXPECT_EQ(packed_coefficient(200, 256, 8), 192);    // scale 1.0: b - B
+  EXPECT_EQ(packed_coefficient(200, 256, 8), 192);  // scale 1.0: b - B
   EXPECT_EQ(packed_coefficient(255, 51200, 0), 32767);
   EXPECT_EQ(packed_coefficient(0, 51200, 255), -32768);
   EXPECT_EQ(wide_coefficient(0, 255, 51200, 0), 51000 * 16);
   EXPECT_EQ(wide_coefficient(5, 255, 51200, 0), 51000 * 16384);
-  EXPECT_EQ(packed_coefficient(99, 255, 100), 0);     // -255 / 256 is 0, not -1
-  EXPECT_EQ(packed_coefficient(98, 255, 100), -1);    // -510 / 256
-  EXPECT_EQ(packed_coefficient(10, -512, 0), -20);    // a negative scale flips the sign
+  EXPECT_EQ(packed_coefficient(99, 255, 100), 0);   // -255 / 256 is 0, not -1
+  EXPECT_EQ(packed_coefficient(98, 255, 100), -1);  // -510 / 256
+  EXPECT_EQ(packed_coefficient(10, -512, 0), -20);  // a negative scale flips the sign
 }
 
 TEST(CoefficientConversion, ScaleTextBecomesTruncatedFixedPoint) {

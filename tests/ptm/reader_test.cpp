@@ -54,11 +54,14 @@ int expected_packed(int b, int S, int B) {
   return std::clamp(display_units(b, S, B), -32768, 32767);
 }
 
-int expected_wide(int k, int b, int S, int B) { return display_units(b, S, B) * (k == 5 ? 16384 : 16); }
+int expected_wide(int k, int b, int S, int B) {
+  return display_units(b, S, B) * (k == 5 ? 16384 : 16);
+}
 
 // Stored bytes, colour and integer coefficients of `ptm` against the
 // fixture's chosen values, for pixel-indexed coefficient sets.
-void expect_matches_fixture(const Ptm& ptm, const PtmFixture& f, const int* scale, const int* bias) {
+void expect_matches_fixture(const Ptm& ptm, const PtmFixture& f, const int* scale,
+                            const int* bias) {
   const std::size_t pixels = static_cast<std::size_t>(f.width) * f.height;
   const bool table = f.format >= 3;
   const int channels = f.format == 0 ? 3 : 1;
@@ -70,10 +73,14 @@ void expect_matches_fixture(const Ptm& ptm, const PtmFixture& f, const int* scal
         const std::uint8_t* plane = ptm.coef_planes[2 * c + k / 3];
         ASSERT_EQ(plane[p * 3 + k % 3], chosen[k]) << "pixel " << p << " channel " << c;
         int converted = 0;
-        if (ptm.packed_rgb != nullptr) converted = ptm.packed_rgb[p * 24 + 8 * c + k];
-        else if (ptm.packed_lrgb != nullptr) converted = ptm.packed_lrgb[p].coef[k];
-        else if (f.format == 0) converted = ptm.coef_int[c][p * 6 + k];
-        else converted = ptm.lum_coef_int[p * 6 + k];
+        if (ptm.packed_rgb != nullptr)
+          converted = ptm.packed_rgb[p * 24 + 8 * c + k];
+        else if (ptm.packed_lrgb != nullptr)
+          converted = ptm.packed_lrgb[p].coef[k];
+        else if (f.format == 0)
+          converted = ptm.coef_int[c][p * 6 + k];
+        else
+          converted = ptm.lum_coef_int[p * 6 + k];
         const int expected = uses_packed(ptm) ? expected_packed(chosen[k], scale[k], bias[k])
                                               : expected_wide(k, chosen[k], scale[k], bias[k]);
         ASSERT_EQ(converted, expected) << "pixel " << p << " coefficient " << k;
@@ -108,9 +115,9 @@ struct FormatCase {
 };
 
 const FormatCase format_cases[] = {
-    {0, 1, "RGB Format\n", 0},  {0, 2, "RGB Format\n", 0},   {1, 1, "Luminance Format\n", 1},
-    {1, 2, "Luminance Format\n", 1}, {2, 1, "LRGB Format\n", 2}, {2, 2, "LRGB Format\n", 2},
-    {3, 2, "LUT Format\n", 2},  {4, 1, "C_LUT Format\n", 2},
+    {0, 1, "RGB Format\n", 0},       {0, 2, "RGB Format\n", 0},   {1, 1, "Luminance Format\n", 1},
+    {1, 2, "Luminance Format\n", 1}, {2, 1, "LRGB Format\n", 2},  {2, 2, "LRGB Format\n", 2},
+    {3, 2, "LUT Format\n", 2},       {4, 1, "C_LUT Format\n", 2},
 };
 
 TEST_F(PtmReaderTest, EveryUncompressedFormatAndLayoutReadsTheChosenBytes) {
@@ -118,14 +125,16 @@ TEST_F(PtmReaderTest, EveryUncompressedFormatAndLayoutReadsTheChosenBytes) {
   const int bias[6] = {0, 128, 16, 200, 255, 8};
   unsigned seed = 7;
   for (const FormatCase& c : format_cases) {
-    PtmFixture f = random_ptm_fixture(c.format, c.version_minor, 7, 5, seed++, c.format >= 3 ? 11 : 0);
+    PtmFixture f =
+        random_ptm_fixture(c.format, c.version_minor, 7, 5, seed++, c.format >= 3 ? 11 : 0);
     // 1.5 -> 384, 0.7 -> 179 (truncated), 1.171875 -> 300.
     f.scale_line = "1.0 1.5 0.7 2.0 1.171875 1\n";
     f.bias_line = "0 128 16 200 255 8\n";
     const std::string path = write("map.ptm", ptm_fixture_bytes(f));
     for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
-      SCOPED_TRACE(testing::Message() << c.line << "version 1." << c.version_minor
-                                      << (representation == CoefRepresentation::packed ? " packed" : " wide"));
+      SCOPED_TRACE(testing::Message()
+                   << c.line << "version 1." << c.version_minor
+                   << (representation == CoefRepresentation::packed ? " packed" : " wide"));
       ReadResult result = read_capturing(path, representation);
       ASSERT_NE(result.ptm, nullptr) << result.output;
       EXPECT_EQ(result.output, path + "\n" + c.line + (c.format >= 3 ? "11 LUT entries.\n" : ""));
@@ -183,7 +192,8 @@ TEST_F(PtmReaderTest, Version11AndVersion12RgbGiveIdenticalMaps) {
   ASSERT_NE(second.ptm, nullptr);
   const std::size_t pixels = 24;
   for (int plane = 0; plane < 6; ++plane) {
-    EXPECT_TRUE(std::equal(first.ptm->coef_planes[plane], first.ptm->coef_planes[plane] + pixels * 3,
+    EXPECT_TRUE(std::equal(first.ptm->coef_planes[plane],
+                           first.ptm->coef_planes[plane] + pixels * 3,
                            second.ptm->coef_planes[plane]));
   }
   EXPECT_TRUE(std::equal(first.ptm->packed_rgb, first.ptm->packed_rgb + pixels * 24,
@@ -197,7 +207,8 @@ TEST_F(PtmReaderTest, MagicWordVersionsAndFamilies) {
   for (const char* accepted : {"PTM_1.1", "PTM_1.2", "SRF_1.2", "PTMx1y2"}) {
     PtmFixture f = base;
     f.magic = accepted;
-    ReadResult result = read_capturing(write("m.ptm", ptm_fixture_bytes(f)), CoefRepresentation::wide);
+    ReadResult result =
+        read_capturing(write("m.ptm", ptm_fixture_bytes(f)), CoefRepresentation::wide);
     EXPECT_NE(result.ptm, nullptr) << accepted;
     free_ptm(result.ptm);
   }
@@ -206,7 +217,8 @@ TEST_F(PtmReaderTest, MagicWordVersionsAndFamilies) {
     f.magic = version;
     expect_refused(ptm_fixture_bytes(f),
                    std::string("Only version 1.1 and 1.2 of the PTM file format is currently "
-                               "supported, read format ") + version + "\n");
+                               "supported, read format ") +
+                       version + "\n");
   }
   PtmFixture wrong = base;
   wrong.magic = "XTM_1.2";
@@ -222,13 +234,14 @@ TEST_F(PtmReaderTest, FormatWordIsClassifiedBySubstringInOrder) {
   } cases[] = {
       {"PTM_FORMAT_PTM_C_LUT", 4, "C_LUT Format\n"},
       {"PTM_FORMAT_PTM_LUT", 3, "LUT Format\n"},
-      {"PTM_FORMAT_LRGB", 2, "LRGB Format\n"},   // does not contain "_FORMAT_RGB"
+      {"PTM_FORMAT_LRGB", 2, "LRGB Format\n"},  // does not contain "_FORMAT_RGB"
       {"XYZ_FORMAT_RGB_EXTRA", 0, "RGB Format\n"},
   };
   for (const Case& c : cases) {
     PtmFixture f = random_ptm_fixture(c.data_format, 2, 3, 2, 9, c.data_format >= 3 ? 4 : 0);
     f.format_word = c.word;
-    ReadResult result = read_capturing(write("f.ptm", ptm_fixture_bytes(f)), CoefRepresentation::packed);
+    ReadResult result =
+        read_capturing(write("f.ptm", ptm_fixture_bytes(f)), CoefRepresentation::packed);
     EXPECT_NE(result.ptm, nullptr) << c.word;
     EXPECT_NE(result.output.find(c.line), std::string::npos) << result.output;
     free_ptm(result.ptm);
@@ -264,7 +277,8 @@ TEST_F(PtmReaderTest, CompressedFormatsPrintTheirLineAndAreRefused) {
 TEST_F(PtmReaderTest, BiasLineEndingsAndIntegerLiterals) {
   PtmFixture f = random_ptm_fixture(2, 2, 2, 2, 4);
   f.bias_line = "010 0x10 0 0 0 0 \n";  // octal 8, hexadecimal 16, one space before the line feed
-  ReadResult result = read_capturing(write("b.ptm", ptm_fixture_bytes(f)), CoefRepresentation::packed);
+  ReadResult result =
+      read_capturing(write("b.ptm", ptm_fixture_bytes(f)), CoefRepresentation::packed);
   ASSERT_NE(result.ptm, nullptr) << result.output;
   EXPECT_EQ(result.ptm->scale_bias[6], 8);
   EXPECT_EQ(result.ptm->scale_bias[7], 16);
@@ -285,7 +299,8 @@ TEST_F(PtmReaderTest, TablesUseOneOrTwoByteIndices) {
   // 256 entries: one byte per index.
   PtmFixture narrow = random_ptm_fixture(3, 2, 16, 16, 11, 256);
   for (int p = 0; p < 256; ++p) narrow.indices[p] = 255 - p;
-  ReadResult a = read_capturing(write("n.ptm", ptm_fixture_bytes(narrow)), CoefRepresentation::packed);
+  ReadResult a =
+      read_capturing(write("n.ptm", ptm_fixture_bytes(narrow)), CoefRepresentation::packed);
   ASSERT_NE(a.ptm, nullptr) << a.output;
   EXPECT_NE(a.output.find("256 LUT entries.\n"), std::string::npos);
   EXPECT_EQ(ptm_fixture_bytes(narrow).size(),
@@ -320,7 +335,8 @@ TEST_F(PtmReaderTest, BinaryDataStartsRightAfterTheHeaderLineFeed) {
   const int scale[6] = {256, 256, 256, 256, 256, 256};
   const int bias[6] = {};
   for (const PtmFixture* f : {&table, &lum}) {
-    ReadResult result = read_capturing(write("s.ptm", ptm_fixture_bytes(*f)), CoefRepresentation::packed);
+    ReadResult result =
+        read_capturing(write("s.ptm", ptm_fixture_bytes(*f)), CoefRepresentation::packed);
     ASSERT_NE(result.ptm, nullptr) << result.output;
     expect_matches_fixture(*result.ptm, *f, scale, bias);
     free_ptm(result.ptm);
@@ -330,7 +346,8 @@ TEST_F(PtmReaderTest, BinaryDataStartsRightAfterTheHeaderLineFeed) {
 TEST_F(PtmReaderTest, LumColourMatrixIsReadInFileOrder) {
   PtmFixture f = random_ptm_fixture(1, 2, 2, 2, 15);
   f.matrix_line = "0 1 0 0 0 0 1 0 1 0 0 0 0.5 0.25 2 -3\n";
-  ReadResult result = read_capturing(write("lum.ptm", ptm_fixture_bytes(f)), CoefRepresentation::packed);
+  ReadResult result =
+      read_capturing(write("lum.ptm", ptm_fixture_bytes(f)), CoefRepresentation::packed);
   ASSERT_NE(result.ptm, nullptr);
   const float expected[16] = {0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0.5f, 0.25f, 2, -3};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(result.ptm->color_matrix[i], expected[i]) << i;
@@ -338,8 +355,8 @@ TEST_F(PtmReaderTest, LumColourMatrixIsReadInFileOrder) {
 
   PtmFixture short_matrix = f;
   short_matrix.matrix_line = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0\n";
-  expect_refused(ptm_fixture_bytes(short_matrix),
-                 "Read error on ptm luminance file " + directory_ + "/bad.ptm. Color matrix read error\n");
+  expect_refused(ptm_fixture_bytes(short_matrix), "Read error on ptm luminance file " + directory_ +
+                                                      "/bad.ptm. Color matrix read error\n");
 }
 
 TEST_F(PtmReaderTest, MaskIsLookedUpBesideTheFile) {
@@ -419,7 +436,8 @@ TEST_F(PtmReaderTest, TableCountsAndIndicesOutOfRangeAreRefused) {
   expect_refused(too_many, "Invalid LUT entry count 5 for a 2 x 2 image");
 
   f.indices[3] = 2;  // one past the last entry
-  expect_refused(ptm_fixture_bytes(f), "LUT index 2 at pixel 3 is beyond the 2 entries of ptm file ");
+  expect_refused(ptm_fixture_bytes(f),
+                 "LUT index 2 at pixel 3 is beyond the 2 entries of ptm file ");
 }
 
 TEST_F(PtmReaderTest, OverLongHeaderItemsAreRefused) {

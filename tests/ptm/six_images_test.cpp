@@ -1,7 +1,6 @@
 #include "ptm/six_images.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -26,9 +25,10 @@ class SixImagesTest : public testing::Test {
   void write_six(const std::string& base) {
     for (int i = 0; i < 6; ++i) {
       const char b = static_cast<char>(10 * i + 130);
-      write_image(base, i, std::string{b, static_cast<char>(b + 1), static_cast<char>(b + 2),
-                                       static_cast<char>(b + 3), static_cast<char>(b + 4),
-                                       static_cast<char>(b + 5)});
+      write_image(base, i,
+                  std::string{b, static_cast<char>(b + 1), static_cast<char>(b + 2),
+                              static_cast<char>(b + 3), static_cast<char>(b + 4),
+                              static_cast<char>(b + 5)});
     }
   }
 
@@ -129,7 +129,8 @@ TEST_F(SixImagesTest, ImagesOfAnotherSizeAreRefused) {
         dup2(2, 1);
         load_ptm_or_ppms(path("scan").c_str());
       },
-      testing::ExitedWithCode(255), "Coefficient image .*scan4.ppm is 3 x 1, but .*scan0.ppm is 2 x 1");
+      testing::ExitedWithCode(255),
+      "Coefficient image .*scan4.ppm is 3 x 1, but .*scan0.ppm is 2 x 1");
 }
 
 TEST_F(SixImagesTest, IncompleteScaleBiasFileNamesItself) {

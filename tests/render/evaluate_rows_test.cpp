@@ -34,7 +34,9 @@ Ptm* random_map(const MapCase& c, int width, int height, std::mt19937& random) {
     return static_cast<int>(random() % static_cast<unsigned>(high - low + 1)) + low;
   };
   // Mostly modest coefficients, sometimes extreme ones.
-  auto coefficient = [&](int limit) { return random() % 8 == 0 ? any(-limit, limit) : any(-400, 400); };
+  auto coefficient = [&](int limit) {
+    return random() % 8 == 0 ? any(-limit, limit) : any(-400, 400);
+  };
   if (ptm->packed_rgb != nullptr) {
     for (std::size_t i = 0; i < pixels * 24; ++i) {
       ptm->packed_rgb[i] = static_cast<std::int16_t>(i % 8 < 6 ? coefficient(32767) : 0);
@@ -62,7 +64,8 @@ Ptm* random_map(const MapCase& c, int width, int height, std::mt19937& random) {
     for (std::size_t i = 0; i < pixels; ++i) plane[i] = static_cast<std::uint8_t>(random());
   }
   if (ptm->color_matrix != nullptr) {
-    for (int i = 0; i < 16; ++i) ptm->color_matrix[i] = static_cast<float>(any(-3000, 3000)) / 997.0f;
+    for (int i = 0; i < 16; ++i)
+      ptm->color_matrix[i] = static_cast<float>(any(-3000, 3000)) / 997.0f;
   }
   return ptm;
 }
@@ -73,35 +76,42 @@ Ptm* random_map(const MapCase& c, int width, int height, std::mt19937& random) {
 TEST(EvaluateRows, EveryKernelMatchesThePerPixelEvaluatorByteForByte) {
   std::mt19937 random(2024);
   for (const MapCase& c : map_cases) {
-   for (const int width : {67, 2100}) {  // the second crosses the kernels' inner stretches
-    const int height = 3;
-    Ptm* ptm = random_map(c, width, height, random);
-    select_evaluator(*ptm);
-    for (RowIsa isa : {RowIsa::sse2, RowIsa::avx2, RowIsa::avx512}) {
-      const EvaluateRowFn kernel = row_evaluator(*ptm, isa);
-      if (kernel == nullptr) continue;
-      for (int light = 0; light < 40; ++light) {
-        const float u = light == 0 ? 0.0f : static_cast<float>(static_cast<int>(random() % 6001) - 3000) / 1000.0f;
-        const float v = light == 0 ? 0.0f : static_cast<float>(static_cast<int>(random() % 6001) - 3000) / 1000.0f;
-        set_light_weights(u, v);
-        const int y = static_cast<int>(random() % height);
-        const int x0 = static_cast<int>(random() % 9);
-        const int count = width - x0 - static_cast<int>(random() % 9);
-        std::vector<std::uint8_t> fast(count * 3 + 8, 0xAB);
-        std::vector<std::uint8_t> reference(count * 3);
-        kernel(*ptm, x0, y, count, fast.data());
-        for (int i = 0; i < count; ++i) {
-          evaluate_ptm_fn(*ptm, x0 + i, y, reference[i * 3], reference[i * 3 + 1], reference[i * 3 + 2]);
+    for (const int width : {67, 2100}) {  // the second crosses the kernels' inner stretches
+      const int height = 3;
+      Ptm* ptm = random_map(c, width, height, random);
+      select_evaluator(*ptm);
+      for (RowIsa isa : {RowIsa::sse2, RowIsa::avx2, RowIsa::avx512}) {
+        const EvaluateRowFn kernel = row_evaluator(*ptm, isa);
+        if (kernel == nullptr) continue;
+        for (int light = 0; light < 40; ++light) {
+          const float u =
+              light == 0 ? 0.0f
+                         : static_cast<float>(static_cast<int>(random() % 6001) - 3000) / 1000.0f;
+          const float v =
+              light == 0 ? 0.0f
+                         : static_cast<float>(static_cast<int>(random() % 6001) - 3000) / 1000.0f;
+          set_light_weights(u, v);
+          const int y = static_cast<int>(random() % height);
+          const int x0 = static_cast<int>(random() % 9);
+          const int count = width - x0 - static_cast<int>(random() % 9);
+          std::vector<std::uint8_t> fast(count * 3 + 8, 0xAB);
+          std::vector<std::uint8_t> reference(count * 3);
+          kernel(*ptm, x0, y, count, fast.data());
+          for (int i = 0; i < count; ++i) {
+            evaluate_ptm_fn(*ptm, x0 + i, y, reference[i * 3], reference[i * 3 + 1],
+                            reference[i * 3 + 2]);
+          }
+          for (int i = 0; i < count * 3; ++i) {
+            ASSERT_EQ(fast[i], reference[i])
+                << c.name << " isa " << static_cast<int>(isa) << " light (" << u << ", " << v
+                << ") row " << y << " byte " << i;
+          }
+          for (int i = count * 3; i < count * 3 + 8; ++i)
+            ASSERT_EQ(fast[i], 0xAB) << "wrote past the row";
         }
-        for (int i = 0; i < count * 3; ++i) {
-          ASSERT_EQ(fast[i], reference[i]) << c.name << " isa " << static_cast<int>(isa) << " light (" << u
-                                           << ", " << v << ") row " << y << " byte " << i;
-        }
-        for (int i = count * 3; i < count * 3 + 8; ++i) ASSERT_EQ(fast[i], 0xAB) << "wrote past the row";
       }
+      free_ptm(ptm);
     }
-    free_ptm(ptm);
-   }
   }
 }
 

@@ -1,8 +1,8 @@
 #include "support/ppm_fixture.h"
 
-#include "support/files.h"
-
 #include <filesystem>
+
+#include "support/files.h"
 
 namespace {
 

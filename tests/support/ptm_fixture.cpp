@@ -8,12 +8,18 @@ namespace {
 
 const char* default_format_word(int format) {
   switch (format) {
-    case 0: return "PTM_FORMAT_RGB";
-    case 1: return "PTM_FORMAT_LUM";
-    case 2: return "PTM_FORMAT_LRGB";
-    case 3: return "PTM_FORMAT_PTM_LUT";
-    case 4: return "PTM_FORMAT_PTM_C_LUT";
-    default: throw std::invalid_argument("fixture format");
+    case 0:
+      return "PTM_FORMAT_RGB";
+    case 1:
+      return "PTM_FORMAT_LUM";
+    case 2:
+      return "PTM_FORMAT_LRGB";
+    case 3:
+      return "PTM_FORMAT_PTM_LUT";
+    case 4:
+      return "PTM_FORMAT_PTM_C_LUT";
+    default:
+      throw std::invalid_argument("fixture format");
   }
 }
 
@@ -65,8 +71,8 @@ void append_table_data(std::string& out, const PtmFixture& f, std::size_t pixels
 
 }  // namespace
 
-PtmFixture random_ptm_fixture(int format, int version_minor, int width, int height,
-                              unsigned seed, int entries) {
+PtmFixture random_ptm_fixture(int format, int version_minor, int width, int height, unsigned seed,
+                              int entries) {
   PtmFixture f;
   f.format = format;
   f.format_word = default_format_word(format);
@@ -106,10 +112,18 @@ std::string ptm_fixture_bytes(const PtmFixture& f) {
   }
   const std::size_t pixels = static_cast<std::size_t>(f.width) * f.height;
   switch (f.format) {
-    case 0: append_rgb_data(out, f, pixels); break;
-    case 1: append_lum_data(out, f, pixels); break;
-    case 2: append_lrgb_data(out, f, pixels); break;
-    default: append_table_data(out, f, pixels); break;
+    case 0:
+      append_rgb_data(out, f, pixels);
+      break;
+    case 1:
+      append_lum_data(out, f, pixels);
+      break;
+    case 2:
+      append_lrgb_data(out, f, pixels);
+      break;
+    default:
+      append_table_data(out, f, pixels);
+      break;
   }
   return out;
 }

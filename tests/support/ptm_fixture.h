@@ -20,7 +20,7 @@ struct PtmFixture {
   std::string scale_line = "1.0 1.0 1.0 1.0 1.0 1.0\n";
   std::string bias_line = "0 0 0 0 0 0\n";
   std::string matrix_line = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n";  // LUM
-  std::string entry_word = "N_LUT_ENTRIES";                         // table formats
+  std::string entry_word = "N_LUT_ENTRIES";                       // table formats
 
   // Stored coefficient bytes a0..a5 per pixel, pixel-major: coefficients[c]
   // holds channel c (red, green, blue) of RGB, [0] the luminance otherwise.
@@ -36,8 +36,8 @@ struct PtmFixture {
 // A fixture of the given format, layout and size with pseudo-random stored
 // bytes (deterministic for a seed); table formats get `entries` entries
 // and random indices into them.
-PtmFixture random_ptm_fixture(int format, int version_minor, int width, int height,
-                              unsigned seed, int entries = 0);
+PtmFixture random_ptm_fixture(int format, int version_minor, int width, int height, unsigned seed,
+                              int entries = 0);
 
 // The whole file: header text and binary data.
 std::string ptm_fixture_bytes(const PtmFixture& fixture);

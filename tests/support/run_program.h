@@ -6,10 +6,10 @@
 #include <vector>
 
 struct ProgramRun {
-  int exit_status;   // 0..255, or -1 when it did not exit normally
+  int exit_status;  // 0..255, or -1 when it did not exit normally
   bool timed_out;
-  std::string out;   // standard output
-  std::string err;   // standard error
+  std::string out;  // standard output
+  std::string err;  // standard error
 };
 
 // Runs `arguments` (arguments[0] is the executable) in `directory` (or the

@@ -1,6 +1,7 @@
 #include "writers/ptm_writer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
 #include "ptm/ptm.h"
 #include "ptm/reader.h"
@@ -42,7 +42,8 @@ void set_plain_scale_bias(Ptm& ptm) {
 void fill_planes(Ptm& ptm, int planes) {
   const std::size_t n = pixel_count(ptm) * 3;
   for (int p = 0; p < planes; ++p) {
-    for (std::size_t i = 0; i < n; ++i) ptm.coef_planes[p][i] = static_cast<std::uint8_t>(16 * p + i);
+    for (std::size_t i = 0; i < n; ++i)
+      ptm.coef_planes[p][i] = static_cast<std::uint8_t>(16 * p + i);
   }
 }
 
@@ -61,17 +62,16 @@ TEST(PtmWriter, WritesRgbRegionHeaderAndChannelBlocks) {
   const std::string path = temp_path("rgb.ptm");
   ASSERT_TRUE(write_ptm_region(*ptm, path.c_str(), 1, 0, 2, 2));
 
-  const std::string expected =
-      std::string("PTM_1.2\nPTM_FORMAT_RGB\n2\n2\n") + plain_header_tail +
-      // red: plane 0 then plane 1 per pixel
-      bytes({3, 4, 5, 19, 20, 21, 6, 7, 8, 22, 23, 24,
-             12, 13, 14, 28, 29, 30, 15, 16, 17, 31, 32, 33}) +
-      // green: planes 2 and 3
-      bytes({35, 36, 37, 51, 52, 53, 38, 39, 40, 54, 55, 56,
-             44, 45, 46, 60, 61, 62, 47, 48, 49, 63, 64, 65}) +
-      // blue: planes 4 and 5
-      bytes({67, 68, 69, 83, 84, 85, 70, 71, 72, 86, 87, 88,
-             76, 77, 78, 92, 93, 94, 79, 80, 81, 95, 96, 97});
+  const std::string expected = std::string("PTM_1.2\nPTM_FORMAT_RGB\n2\n2\n") + plain_header_tail +
+                               // red: plane 0 then plane 1 per pixel
+                               bytes({3,  4,  5,  19, 20, 21, 6,  7,  8,  22, 23, 24,
+                                      12, 13, 14, 28, 29, 30, 15, 16, 17, 31, 32, 33}) +
+                               // green: planes 2 and 3
+                               bytes({35, 36, 37, 51, 52, 53, 38, 39, 40, 54, 55, 56,
+                                      44, 45, 46, 60, 61, 62, 47, 48, 49, 63, 64, 65}) +
+                               // blue: planes 4 and 5
+                               bytes({67, 68, 69, 83, 84, 85, 70, 71, 72, 86, 87, 88,
+                                      76, 77, 78, 92, 93, 94, 79, 80, 81, 95, 96, 97});
   EXPECT_EQ(read_file(path), expected);
   std::remove(path.c_str());
   free_ptm(ptm);
@@ -106,10 +106,9 @@ TEST(PtmWriter, WritesLumMatrixAndInterleavedChroma) {
 // LRGB: all coefficient bytes first, then all colours, wherever the
 // representation keeps the colour; both write the same file.
 TEST(PtmWriter, WritesLrgbCoefficientBlockThenColourBlockInBothRepresentations) {
-  const std::string expected =
-      std::string("PTM_1.2\nPTM_FORMAT_LRGB\n1\n2\n") + plain_header_tail +
-      bytes({3, 4, 5, 19, 20, 21, 9, 10, 11, 25, 26, 27}) +
-      bytes({11, 12, 13, 31, 32, 33});
+  const std::string expected = std::string("PTM_1.2\nPTM_FORMAT_LRGB\n1\n2\n") + plain_header_tail +
+                               bytes({3, 4, 5, 19, 20, 21, 9, 10, 11, 25, 26, 27}) +
+                               bytes({11, 12, 13, 31, 32, 33});
   for (CoefRepresentation representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
     Ptm* ptm = create_ptm(2, 2, PTM_FORMAT_LRGB, representation);
     set_plain_scale_bias(*ptm);
@@ -135,12 +134,12 @@ TEST(PtmWriter, ScalesAreWrittenSoTheyReadBackToTheStoredFixedPoint) {
     std::int32_t fixed;
     const char* text;
   } cases[] = {
-      {179, "0.699219"},     // trunc(0.699219 * 256) = trunc(179.000064) = 179
-      {256, "1.000000"},     {384, "1.500000"},
-      {257, "1.00390625"},   // "1.003906" would read back as 256
-      {65, "0.25390625"},    // "0.253906" would read back as 64
-      {1, "0.00390625"},     // "0.003906" would read back as 0
-      {-179, "-0.699219"},   {51200, "200.000000"},
+      {179, "0.699219"},  // trunc(0.699219 * 256) = trunc(179.000064) = 179
+      {256, "1.000000"},   {384, "1.500000"},
+      {257, "1.00390625"},  // "1.003906" would read back as 256
+      {65, "0.25390625"},   // "0.253906" would read back as 64
+      {1, "0.00390625"},    // "0.003906" would read back as 0
+      {-179, "-0.699219"}, {51200, "200.000000"},
   };
   for (const auto& c : cases) EXPECT_EQ(scale_text(c.fixed), c.text) << c.fixed;
 
@@ -149,7 +148,6 @@ TEST(PtmWriter, ScalesAreWrittenSoTheyReadBackToTheStoredFixedPoint) {
     const float value = std::strtof(scale_text(fixed).c_str(), nullptr);
     ASSERT_EQ(static_cast<std::int32_t>(value * 256.0f), fixed);
   }
-
 }
 
 // A map whose scales "%f" alone would damage (257, 65, 1), written and read
@@ -164,7 +162,8 @@ TEST(PtmWriter, WrittenMapsReadBackWithIdenticalStoredValues) {
       ptm->coef_planes[1][i] = static_cast<std::uint8_t>(91 * i + 5);
     }
     for (std::size_t i = 0; i < 15; ++i) {
-      const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(3 * i), static_cast<std::uint8_t>(250 - i),
+      const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(3 * i),
+                                   static_cast<std::uint8_t>(250 - i),
                                    static_cast<std::uint8_t>(7 * i + 1)};
       set_lrgb_color(*ptm, i, rgb);
     }
