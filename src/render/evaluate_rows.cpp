@@ -5,12 +5,16 @@
 #include "common/cpu_features.h"
 #include "render/evaluate.h"
 
+void evaluate_rest_of_row(const Ptm& ptm, int x, int end, int y, std::uint8_t* out) {
+  const EvaluatePtmFn evaluate = evaluate_ptm_fn;
+  for (; x < end; ++x, out += 3) evaluate(ptm, x, y, out[0], out[1], out[2]);
+}
+
 namespace {
 
 // The reference: the per-pixel evaluator installed for the map.
 void evaluate_row_scalar(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
-  const EvaluatePtmFn evaluate = evaluate_ptm_fn;
-  for (int x = x0; x < x0 + count; ++x, out += 3) evaluate(ptm, x, y, out[0], out[1], out[2]);
+  evaluate_rest_of_row(ptm, x0, x0 + count, y, out);
 }
 
 }  // namespace

@@ -14,6 +14,10 @@ using EvaluateRowFn = void (*)(const Ptm& ptm, int x0, int y, int count, std::ui
 
 enum class RowIsa { scalar, sse2, avx2, avx512 };
 
+// Pixels x .. end - 1 of row y through the per-pixel evaluator: the
+// leftovers of a vectorised row.
+void evaluate_rest_of_row(const Ptm& ptm, int x, int end, int y, std::uint8_t* out);
+
 // The fastest kernel this processor has for the map.
 EvaluateRowFn select_row_evaluator(const Ptm& ptm);
 

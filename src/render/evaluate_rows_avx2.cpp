@@ -53,10 +53,6 @@ inline void store_interleaved_24(std::uint8_t* out, __m256i bytes) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(even, odd));
 }
 
-void finish_row(const Ptm& ptm, int x, int end, int y, std::uint8_t* out) {
-  for (; x < end; ++x, out += 3) evaluate_ptm_fn(ptm, x, y, out[0], out[1], out[2]);
-}
-
 // Packed LRGB: L2 = sum >> 9 saturated to int16 and at least 0; each
 // colour byte C gives min(255, high half of L2 * (C * 128)).
 void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
@@ -97,7 +93,7 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m128i high = _mm256_extracti128_si256(bytes, 1);
     std::memcpy(out + 12, &high, 12);
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 // Packed RGB: per channel sum >> 10, saturated to int16, then to 0..255.
@@ -122,7 +118,7 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
     const __m256i last = _mm256_packs_epi32(_mm256_srai_epi32(sums[2], 10), _mm256_setzero_si256());
     store_interleaved_24(out, _mm256_packus_epi16(words, last));
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 // Wide coefficients: six int32 per pixel. Eight pixels' coefficients are
@@ -205,7 +201,7 @@ void row_rgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
     }
     x += n;
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 inline __m256i load_eight_bytes(const std::uint8_t* bytes) {
@@ -229,7 +225,7 @@ void row_lrgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) 
     store_planar_rgb(out, channel(ptm.color_planes[0]), channel(ptm.color_planes[1]),
                      channel(ptm.color_planes[2]));
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 // Truncation toward zero and clamping to 0..255 of a float result, as the
@@ -260,7 +256,7 @@ void row_lum(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
     };
     store_planar_rgb(out, row(0), row(1), row(2));
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 }  // namespace

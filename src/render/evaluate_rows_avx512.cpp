@@ -41,10 +41,6 @@ inline __m512i clamp(__m512i v, int low, int high) {
   return _mm512_min_epi32(_mm512_max_epi32(v, _mm512_set1_epi32(low)), _mm512_set1_epi32(high));
 }
 
-void finish_row(const Ptm& ptm, int x, int end, int y, std::uint8_t* out) {
-  for (; x < end; ++x, out += 3) evaluate_ptm_fn(ptm, x, y, out[0], out[1], out[2]);
-}
-
 void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
   const std::int16_t* group =
       ptm.packed_rgb + (static_cast<std::size_t>(y) * ptm.width + x0) * packed_rgb_values_per_pixel;
@@ -61,7 +57,7 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), bytes);
     }
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
@@ -101,7 +97,7 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m512i rgb = _mm512_permutexvar_epi32(compact, _mm512_shuffle_epi8(rgbx, squeeze));
     _mm512_mask_storeu_epi32(out, 0x0fff, rgb);
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 }  // namespace

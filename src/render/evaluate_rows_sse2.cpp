@@ -32,10 +32,6 @@ inline __m128i four_sums(__m128i g0, __m128i g1, __m128i g2, __m128i g3, __m128i
   return _mm_add_epi32(_mm_unpacklo_epi64(s01, s23), _mm_unpackhi_epi64(s01, s23));
 }
 
-void finish_row(const Ptm& ptm, int x, int end, int y, std::uint8_t* out) {
-  for (; x < end; ++x, out += 3) evaluate_ptm_fn(ptm, x, y, out[0], out[1], out[2]);
-}
-
 // Colour bytes 12..14 of a record as int16 lanes 0..2, lane 3 zero.
 inline __m128i colour_words(__m128i texel) {
   return _mm_unpacklo_epi8(_mm_srli_si128(texel, 12), _mm_setzero_si128());
@@ -67,7 +63,7 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
       std::memcpy(out + 3 * i, &rgbx, 4);
     }
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
@@ -90,7 +86,7 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
     const std::int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(bytes, 8));
     std::memcpy(out + 8, &tail, 4);
   }
-  finish_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
 }
 
 }  // namespace
