@@ -33,10 +33,6 @@ constexpr double red_weight = 0.3;
 constexpr double green_weight = 0.59;
 constexpr double blue_weight = 0.11;
 
-// The circle search starts its arc samples from this floor, below any
-// brightness a map in display units shows.
-constexpr double arc_floor = -1000.0;
-
 // (b - B) * S in wrapping 32-bit arithmetic, as the evaluators' conversion
 // forms it before its division by 256.
 std::int32_t scaled_coefficient(int stored_byte, std::int32_t scale, std::int32_t bias) {
@@ -95,14 +91,19 @@ ArcDirections make_arc_directions() {
 const ArcDirections arc_directions = make_arc_directions();
 
 struct ArcSample {
-  int index;  // -1 when no sample rose above the floor
+  int index;
   double value;
 };
 
-// The first of the brightest arc samples that are strictly above `floor`.
-ArcSample brightest_arc_sample(const double a[6], double floor) {
-  ArcSample best{-1, floor};
-  for (int i = 0; i < arc_sample_count; ++i) {
+// The first of the brightest arc samples. The search starts from the
+// first sample rather than from a fixed floor (say -1000, below any
+// brightness a map in display units shows): a model darker than such a
+// floor all along the arc (a large negative a5) still has a sample to
+// compare with, and whenever a sample rises above the floor the answer is
+// the same.
+ArcSample brightest_arc_sample(const double a[6]) {
+  ArcSample best{0, model_value(a, arc_directions.cos[0], arc_directions.sin[0])};
+  for (int i = 1; i < arc_sample_count; ++i) {
     const double value = model_value(a, arc_directions.cos[i], arc_directions.sin[i]);
     if (value > best.value) best = {i, value};
   }
@@ -183,12 +184,7 @@ int maximize_on_unit_circle(const double a[6], double& u, double& v) {
   }
   const double root_value = chosen >= 0 ? values[chosen] : std::numeric_limits<double>::quiet_NaN();
 
-  ArcSample sample = brightest_arc_sample(a, arc_floor);
-  if (sample.index < 0) {
-    // The whole arc is darker than the floor: compare with its brightest
-    // sample all the same, so that there is always a direction to take.
-    sample = brightest_arc_sample(a, -std::numeric_limits<double>::infinity());
-  }
+  const ArcSample sample = brightest_arc_sample(a);
   if (root_value >= sample.value) {
     u = points[chosen].u;
     v = points[chosen].v;

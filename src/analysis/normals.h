@@ -41,8 +41,12 @@ void luminance_coefficients(const Ptm& ptm, std::size_t pixel, double a[6]);
 // root). A model with no u or v terms faces straight up: (0, 0, 127).
 void normal_from_coefficients(const double a[6], std::int8_t normal[3]);
 
-// The brightest point of the unit circle for the model a0..a5. On success
-// returns 1 and sets (u, v); returns -1 and leaves (u, v) as they are after
-// printing "Error: No roots could be found, resort to clamping" when the
-// stationary-point quartic yields no usable root.
+// The brightest point of the unit circle for the model a0..a5: the
+// brightest of the stationary points t of L(2t / (1 + t^2), (1 - t^2) /
+// (1 + t^2)) (the roots of a quartic), unless a sample of the arc from 260
+// to 280 degrees, around the point (0, -1) that no finite t reaches, is
+// brighter. A model a0 (u^2 + v^2) + a5, the same all round the circle,
+// answers (0, 1). Returns 1 and sets (u, v), or, when the quartic yields
+// no root or no report at all, prints "Error: No roots could be found,
+// resort to clamping" and returns -1 with (u, v) untouched.
 int maximize_on_unit_circle(const double a[6], double& u, double& v);

@@ -16,14 +16,28 @@ constexpr double zero_coefficient = 1e-16;
 constexpr double third_turn = 2.0943951023931953;
 constexpr double two_third_turns = 4.1887902047863905;
 
-// The hyperbolic cosine's argument must be at least one; a computed value
-// a little below it can only come from rounding near a double root.
+// The hyperbolic cosine's argument must be at least one. A guard only: a
+// positive discriminant already puts the computed argument above 1 - 1e-15.
 constexpr double min_acosh_argument = 0.99999999;
 
-// Principal real cube root of a negative number's negation: tau with
-// tau^3 = -q, from the library power function.
+// The real cube root tau of -q (tau^3 = -q), by the library power
+// function on |q|.
 double negated_cube_root(double q) {
   return q >= 0.0 ? -std::pow(q, 1.0 / 3.0) : std::pow(-q, 1.0 / 3.0);
+}
+
+// Below this modulus complex_sqrt gives zero.
+constexpr double negligible_modulus = 1e-10;
+
+// The real part of complex_sqrt's first (principal) root, by the same
+// operations: the quartic needs no more, and skipping the rest saves three
+// of the four trigonometric calls.
+double principal_sqrt_real(double re, double im) {
+  const double modulus = std::sqrt(re * re + im * im);
+  if (modulus < negligible_modulus) return 0.0;
+  double angle = std::acos(re / modulus);
+  if (im < 0.0) angle = -angle;
+  return std::sqrt(modulus) * std::cos(angle / 2.0);
 }
 
 }  // namespace
@@ -61,9 +75,12 @@ void solve_cubic(double a, double b, double c, double d, double roots[3], Comple
     solve_quadratic(b, c, d, roots, complex_roots, count);
     return;
   }
-  const double b_n = b / a;
-  const double c_n = c / a;
-  const double d_n = d / a;
+  // The quartic's resolvent is already monic; x / 1 is x, and the three
+  // divisions are worth saving on that path.
+  const bool monic = a == 1.0;
+  const double b_n = monic ? b : b / a;
+  const double c_n = monic ? c : c / a;
+  const double d_n = monic ? d : d / a;
   // Depressed cubic x^3 + p x + q with t = x - b_n/3, and its discriminant
   // (p/3)^3 + (q/2)^2: negative for three distinct real roots.
   const double p = c_n - b_n * b_n * 0.3333333333333333;
@@ -110,7 +127,7 @@ void solve_cubic(double a, double b, double c, double d, double roots[3], Comple
     roots[1] = -2.0 * s * std::cos(phi + third_turn) - shift;
     roots[2] = -2.0 * s * std::cos(phi + two_third_turns) - shift;
     count = 3;
-  } else if (p < 0.0) {
+  } else if (p < 0.0 && discriminant > 0.0) {
     // One real root: cosh 3psi = w, psi = acosh(w) / 3.
     if (w <= min_acosh_argument) {
       std::printf("Can not invert hyperbolic cosine, no roots found, %lf\n", w);
@@ -134,7 +151,9 @@ void solve_cubic(double a, double b, double c, double d, double roots[3], Comple
     complex_roots[1] = {t1 - shift, -im};
     count = 1;
   }
-  // p is NaN only for NaN coefficients: nothing is reported.
+  // Otherwise p or the discriminant is NaN (a coefficient was not a
+  // number, or the discriminant's terms overflowed to opposite
+  // infinities): nothing is reported.
 }
 
 void solve_quartic(double a, double b, double c, double d, double e, double roots[4], int& count) {
@@ -150,8 +169,8 @@ void solve_quartic(double a, double b, double c, double d, double e, double root
   // Depressed quartic x^4 + p x^2 + q x + r, t = x - b_n/4.
   const double p = c_n - 0.375 * (b_n * b_n);
   const double q = 0.125 * (b_n * b_n * b_n) - 0.5 * b_n * c_n + d_n;
-  const double r = e_n - 0.25 * b_n * d_n + 0.0625 * (b_n * b_n) * c_n -
-                   0.01171875 * std::pow(b_n, 4.0);
+  const double r =
+      e_n - 0.25 * b_n * d_n + 0.0625 * (b_n * b_n) * c_n - 0.01171875 * std::pow(b_n, 4.0);
   const double shift = b_n / 4.0;
 
   double y[3] = {0.0, 0.0, 0.0};
@@ -175,12 +194,12 @@ void solve_quartic(double a, double b, double c, double d, double e, double root
     count = 4;
   } else if (resolvent_count == 1) {
     // One real resolvent root y1 and a conjugate pair w1, w2: the pair's
-    // square roots sum to a real number, so two of the quartic's roots are
-    // real.
-    Complex s1[2] = {{0.0, 0.0}, {0.0, 0.0}};
-    Complex s2[2] = {{0.0, 0.0}, {0.0, 0.0}};
-    complex_sqrt(w[0].re, w[0].im, s1);
-    complex_sqrt(w[1].re, w[1].im, s2);
+    // principal square roots are conjugate too, so their sum is real and
+    // two of the quartic's roots are real. Their common real part (cos is
+    // even) is computed once.
+    const double s1 = principal_sqrt_real(w[0].re, w[0].im);
+    const double s2 =
+        w[1].re == w[0].re && w[1].im == -w[0].im ? s1 : principal_sqrt_real(w[1].re, w[1].im);
     double y1 = y[0];
     if (std::fabs(y1) < zero_coefficient) {
       y1 = zero_coefficient;
@@ -191,15 +210,15 @@ void solve_quartic(double a, double b, double c, double d, double e, double root
     }
     double z = std::sqrt(y1);
     if (q < 0.0) z = -z;
-    roots[0] = (s1[0].re + s2[0].re - z) / 2.0 - shift;
-    roots[1] = (-z - s1[0].re - s2[0].re) / 2.0 - shift;
+    roots[0] = (s1 + s2 - z) / 2.0 - shift;
+    roots[1] = (-z - s1 - s2) / 2.0 - shift;
     count = 2;
   }
 }
 
 void complex_sqrt(double re, double im, Complex roots[2]) {
   const double modulus = std::sqrt(re * re + im * im);
-  if (modulus < 1e-10) {
+  if (modulus < negligible_modulus) {
     roots[0] = {0.0, 0.0};
     roots[1] = {0.0, 0.0};
     return;

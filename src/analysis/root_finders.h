@@ -32,8 +32,9 @@ void solve_quartic(double a, double b, double c, double d, double e, double root
 // roots and the hyperbolic forms for one. |a| < 1e-16 solves the quadratic
 // b..d instead. `complex_roots` receives the conjugate pair when exactly
 // one root is real. Prints "Can not invert hyperbolic cosine, no roots
-// found, <w>" and reports 0 when rounding leaves the hyperbolic cosine's
-// argument w below one.
+// found, <w>" and reports 0 should the hyperbolic cosine's argument w be
+// below one (a guard: a positive discriminant already puts w within 1e-15
+// of one or above it).
 void solve_cubic(double a, double b, double c, double d, double roots[3], Complex complex_roots[2],
                  int& count);
 
