@@ -1,4 +1,5 @@
-// Start-up: banner, command line, loading, display buffers, window size.
+// Start-up: banner, command line, loading, display buffers, windows, and
+// the event loop, which the program leaves only by exiting.
 #include <GL/freeglut.h>
 
 #include <cstdio>
@@ -7,12 +8,16 @@
 #include "app/core/command_line.h"
 #include "app/core/display_buffers.h"
 #include "app/core/viewer_state.h"
+#include "app/windows.h"
 #include "common/end_program.h"
 #include "ptm/six_images.h"
 
 int main(int argc, char** argv) {
   // GLUT takes its own options (-display, -geometry, ...) out of argv first.
   glutInit(&argc, argv);
+  // Messages and prompts reach the console (or a log) line by line, also
+  // while the event loop runs.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::printf("Relumo\n");
   std::printf("Polynomial texture map viewer. Copyright (c) 2026 the Relumo developers.\n");
   std::printf("\n\n");
@@ -36,6 +41,8 @@ int main(int argc, char** argv) {
   viewer.main_window_height = size.height;
   glutInitWindowSize(size.width, size.height);
   glutInitWindowPosition(0, 0);
+  setup_windows(argc, argv);
   std::fflush(stdout);
+  glutMainLoop();
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "support/ptm_fixture.h"
 #include "support/run_program.h"
+#include "support/x_input.h"
 
 #ifdef RELUMO_BINARY
 
@@ -20,10 +21,27 @@ class RelumoProgramTest : public testing::Test {
   void SetUp() override { directory_ = make_temp_directory("program"); }
   void TearDown() override { std::filesystem::remove_all(directory_); }
 
-  ProgramRun relumo(const std::vector<std::string>& arguments) {
+  static std::vector<std::string> command(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{RELUMO_BINARY};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return run_program(argv, "", directory_, 60);
+    return argv;
+  }
+
+  // Runs relumo to its end, for runs that end by themselves.
+  ProgramRun relumo(const std::vector<std::string>& arguments) {
+    return run_program(command(arguments), "", directory_, 60);
+  }
+
+  // Opens the viewer, waits for its window and quits with Esc.
+  ProgramRun open_and_quit(const std::vector<std::string>& arguments) {
+    RunningProgram program = start_program(command(arguments), "", directory_);
+    // The normals are computed once the final window is shown (the first
+    // one may be replaced by one of another buffering).
+    EXPECT_TRUE(wait_for_output(program, "Computing Normals from PTM", 60));
+    const std::string window = find_window("Relumo", 30);
+    EXPECT_FALSE(window.empty()) << "no window appeared";
+    if (!window.empty()) EXPECT_TRUE(press_key(window, 5, 5, "Escape"));
+    return finish_program(program, 60);
   }
 
   std::string write(const std::string& name, const std::string& bytes) {
@@ -58,12 +76,23 @@ TEST_F(RelumoProgramTest, EveryUncompressedFormatLoadsAndReportsItsSize) {
   for (const auto& c : cases) {
     const std::string name =
         write("map.ptm", ptm_fixture_bytes(random_ptm_fixture(c.format, c.version, 9, 4, 1, 5)));
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{name}, {"-s", name}, {name, "-d"}}) {
-      const ProgramRun run = relumo(arguments);
-      EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
-      EXPECT_EQ(run.out, banner + name + "\n" + c.line + "9 x 4 image\n");
-    }
+    const ProgramRun run = open_and_quit({name});
+    EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out.rfind(banner + name + "\n" + c.line + "9 x 4 image\n", 0), 0u) << run.out;
+  }
+}
+
+TEST_F(RelumoProgramTest, TheBufferingOptionMayStandBeforeOrAfterTheName) {
+  const std::string name = write("map.ptm", ptm_fixture_bytes(random_ptm_fixture(2, 2, 9, 4, 1)));
+  const struct {
+    std::vector<std::string> arguments;
+    const char* line;
+  } cases[] = {{{"-s", name}, "Using single buffered display\n"},
+               {{name, "-d"}, "Using double buffered display\n"}};
+  for (const auto& c : cases) {
+    const ProgramRun run = open_and_quit(c.arguments);
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_NE(run.out.find(std::string("9 x 4 image\n") + c.line), std::string::npos) << run.out;
   }
 }
 
@@ -81,18 +110,22 @@ TEST_F(RelumoProgramTest, SixCoefficientImagesLoadAsAnRgbMap) {
     write("scan" + std::to_string(i) + ".ppm",
           "P6\n3 2\n255\n" + std::string(18, static_cast<char>(i)));
   }
-  const ProgramRun run = relumo({"scan"});
+  const ProgramRun run = open_and_quit({"scan"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.out, banner + "Unable to load file directly, trying ppm files\n3 x 2 image\n");
+  EXPECT_EQ(
+      run.out.rfind(banner + "Unable to load file directly, trying ppm files\n3 x 2 image\n", 0),
+      0u)
+      << run.out;
   EXPECT_EQ(run.err,
             "Warning: Read Scale and Bias: Can't open ppm file: scan.sab\nWill assume no scaling "
             "or bias\n");
 }
 
 TEST_F(RelumoProgramTest, TheSampleMapBuiltWithTheProjectLoads) {
-  const ProgramRun run = relumo({RELUMO_SAMPLE_MAP});
+  const ProgramRun run = open_and_quit({RELUMO_SAMPLE_MAP});
   EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.out, banner + RELUMO_SAMPLE_MAP + "\nLRGB Format\n512 x 384 image\n");
+  EXPECT_EQ(run.out.rfind(banner + RELUMO_SAMPLE_MAP + "\nLRGB Format\n512 x 384 image\n", 0), 0u)
+      << run.out;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "support/files.h"
@@ -25,14 +26,13 @@ void stop_xvfb() {
 
 }  // namespace
 
-ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
-                       const std::string& directory, int timeout_seconds) {
-  const std::string scratch = make_temp_directory("run");
-  const std::string in_path = scratch + "/stdin";
-  const std::string out_path = scratch + "/stdout";
-  const std::string err_path = scratch + "/stderr";
+RunningProgram start_program(const std::vector<std::string>& arguments, const std::string& input,
+                             const std::string& directory) {
+  RunningProgram program{0, make_temp_directory("run")};
+  const std::string in_path = program.scratch + "/stdin";
   write_file_bytes(in_path, input);
-
+  const std::string out_path = program.scratch + "/stdout";
+  const std::string err_path = program.scratch + "/stderr";
   const pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
@@ -49,29 +49,55 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const std::str
     execv(argv[0], argv.data());
     _exit(127);
   }
+  setpgid(pid, pid);
+  program.pid = pid;
+  return program;
+}
 
+std::string output_so_far(const RunningProgram& program) {
+  return read_file_bytes(program.scratch + "/stdout");
+}
+
+bool wait_for_output(const RunningProgram& program, const std::string& text, int timeout_seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (output_so_far(program).find(text) != std::string::npos) return true;
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(program.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == program.pid) {
+      return output_so_far(program).find(text) != std::string::npos;  // it has ended
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+ProgramRun finish_program(RunningProgram& program, int timeout_seconds) {
   ProgramRun run{-1, false, "", ""};
   int status = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   for (;;) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
+    if (waitpid(program.pid, &status, WNOHANG) == program.pid) break;
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(-pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      kill(-program.pid, SIGKILL);
+      waitpid(program.pid, &status, 0);
       run.timed_out = true;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (!run.timed_out && WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
-  run.out = read_file_bytes(out_path);
-  run.err = read_file_bytes(err_path);
-  std::remove(in_path.c_str());
-  std::remove(out_path.c_str());
-  std::remove(err_path.c_str());
-  rmdir(scratch.c_str());
+  run.out = read_file_bytes(program.scratch + "/stdout");
+  run.err = read_file_bytes(program.scratch + "/stderr");
+  std::error_code ignored;
+  std::filesystem::remove_all(program.scratch, ignored);
   return run;
+}
+
+ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
+                       const std::string& directory, int timeout_seconds) {
+  RunningProgram program = start_program(arguments, input, directory);
+  return finish_program(program, timeout_seconds);
 }
 
 bool ensure_display() {

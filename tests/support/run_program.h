@@ -12,9 +12,30 @@ struct ProgramRun {
   std::string err;  // standard error
 };
 
-// Runs `arguments` (arguments[0] is the executable) in `directory` (or the
-// current one when empty), with `input` on standard input. The process is
-// killed when it runs longer than `timeout_seconds`.
+// A program started in the background; its output goes to files that can
+// be read while it runs.
+struct RunningProgram {
+  int pid;
+  std::string scratch;  // directory of its input and output files
+};
+
+// Starts `arguments` (arguments[0] is the executable) in `directory` (or the
+// current one when empty), with `input` on standard input.
+RunningProgram start_program(const std::vector<std::string>& arguments,
+                             const std::string& input = "", const std::string& directory = "");
+
+// Its standard output so far.
+std::string output_so_far(const RunningProgram& program);
+
+// Waits until its standard output contains `text`; false after
+// `timeout_seconds` or when the program ended without printing it.
+bool wait_for_output(const RunningProgram& program, const std::string& text, int timeout_seconds);
+
+// Waits for it to end, killing it (and every process it started) after
+// `timeout_seconds`, and collects its output.
+ProgramRun finish_program(RunningProgram& program, int timeout_seconds);
+
+// start_program and finish_program at once.
 ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input = "",
                        const std::string& directory = "", int timeout_seconds = 60);
 

@@ -13,6 +13,9 @@ struct ViewerState {
   std::string base_name;  // the file name from the command line
   std::string base_dir;   // its directory prefix; typed output names are appended to it
   Ptm* current_ptm = nullptr;
+  // The derived map the views show instead while diffuse gain is on or the
+  // view is zoomed.
+  Ptm* display_ptm = nullptr;
 
   // Windows and geometry
   int main_window = 0;
@@ -78,3 +81,13 @@ struct ViewerState {
 };
 
 extern ViewerState viewer;
+
+// The map the views show: display_ptm while diffuse gain is on or the view
+// is zoomed, else the loaded map.
+inline Ptm* displayed_ptm() {
+  return viewer.diffuse_gain_on || viewer.zoomed ? viewer.display_ptm : viewer.current_ptm;
+}
+
+// The map whose normals the normal views show: display_ptm only while zoomed
+// (it carries the resampled normals), else the loaded map.
+inline Ptm* normals_ptm() { return viewer.zoomed ? viewer.display_ptm : viewer.current_ptm; }

@@ -1,0 +1,131 @@
+#include "app/view_display.h"
+
+#include <GL/freeglut.h>
+
+#include <cstdio>
+
+#include "app/core/viewer_state.h"
+#include "app/input.h"
+#include "app/menu.h"
+#include "app/sliders.h"
+#include "render/light_state.h"
+#include "render/render_image.h"
+#include "render/zoom.h"
+
+namespace {
+
+bool full_clear_requested = true;
+
+void draw_image(const RgbImage& image, int x, int y) {
+  glRasterPos2i(x, y);
+  glDrawPixels(image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.pixels);
+}
+
+void set_pixel_scale(float scale) {
+  glPixelTransferf(GL_RED_SCALE, scale);
+  glPixelTransferf(GL_GREEN_SCALE, scale);
+  glPixelTransferf(GL_BLUE_SCALE, scale);
+}
+
+// Every enabled light rendered into `image` (the rectangle at (x0, y0) of
+// the view) and drawn there with its intensity as the pixel-transfer scale;
+// additive blending sums the lights, each channel saturating. Returns
+// whether any light was drawn.
+bool draw_enabled_lights(RgbImage& image, int x0, int y0) {
+  light_u_of[current_light] = light_u;
+  light_v_of[current_light] = light_v;
+  glutSetWindow(viewer.main_window);
+  glRasterPos2i(x0, y0);
+  bool drawn = false;
+  for (int i = 0; i < light_count; ++i) {
+    if (!light_enabled[i]) continue;
+    light_u = light_u_of[i];
+    light_v = light_v_of[i];
+    // (The source photograph nearest to this light takes the place of the
+    // relit map here once source images exist.)
+    render_ptm_image(image, *displayed_ptm(), light_u, light_v, x0, y0);
+    set_pixel_scale(light_intensity[i]);
+    draw_image(image, x0, y0);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    drawn = true;
+  }
+  set_pixel_scale(1.0f);
+  glDisable(GL_BLEND);
+  light_u = light_u_of[current_light];
+  light_v = light_v_of[current_light];
+  return drawn;
+}
+
+// Clears a rectangle of the main window with the scissor test.
+void clear_rectangle(int x, int y, int width, int height) {
+  if (width <= 0 || height <= 0) return;
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(x, y, width, height);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+}
+
+}  // namespace
+
+void display_main_window() {
+  glutSetWindow(viewer.main_window);
+  glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
+  const int view_w = viewer.view_image->width;
+  const int view_h = viewer.view_image->height;
+  if (glutLayerGet(GLUT_NORMAL_DAMAGED) || full_clear_requested) {
+    full_clear_requested = false;
+    glClear(GL_COLOR_BUFFER_BIT);
+  } else if (viewer.double_buffered) {
+    // The back buffer holds an older frame: the panel and the strip above
+    // the image must be cleared; the image itself is redrawn whole.
+    clear_rectangle(view_w, 0, viewer.main_window_width - view_w, viewer.main_window_height);
+    clear_rectangle(0, view_h, view_w, viewer.main_window_height - view_h);
+  }
+  if (viewer.normal_vis_request_view) {
+    viewer.normal_vis_request_view = 0;
+    normal_image(*normals_ptm(), *viewer.view_image);
+    draw_image(*viewer.view_image, 0, 0);
+  } else if (viewer.light_dragging) {
+    composite_lights_region();
+  } else {
+    composite_lights();
+  }
+  if (viewer.selection_visible) {
+    draw_rubber_band();
+    rubber_band_drawn = 1;
+    viewer.selection_visible = 0;
+  }
+  draw_panel_labels();
+  glFlush();
+  glutSwapBuffers();
+}
+
+void request_full_clear() { full_clear_requested = true; }
+
+void composite_lights() {
+  if (!draw_enabled_lights(*viewer.view_image, 0, 0)) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw_panel_labels();
+  }
+  rubber_band_drawn = 0;  // the image covered the band
+}
+
+void composite_lights_region() {
+  draw_enabled_lights(*viewer.region_image, viewer.region_x, viewer.region_y);
+}
+
+void zoom_ptm() {
+  show_wait_cursor();
+  if (viewer.display_ptm == nullptr) viewer.display_ptm = create_derived_ptm(*viewer.current_ptm);
+  const ZoomResult result = zoom_ptm_into(*viewer.current_ptm, *viewer.display_ptm,
+                                          viewer.zoom_factor, viewer.pan_u, viewer.pan_v);
+  if (result == ZoomResult::unsupported_format) viewer.zoomed = 0;
+  restore_cursors();
+}
+
+void zoom_normals() {
+  if (viewer.display_ptm == nullptr || viewer.current_ptm->normals == nullptr) return;
+  zoom_normals_into(*viewer.current_ptm, *viewer.display_ptm, viewer.zoom_factor, viewer.pan_u,
+                    viewer.pan_v);
+}

@@ -1,0 +1,42 @@
+#include "support/x_input.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+// Standard output of a shell command, bounded by `timeout`(1).
+std::string command_output(const std::string& command) {
+  std::string out;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+  pclose(pipe);
+  return out;
+}
+
+}  // namespace
+
+std::string find_window(const std::string& name, int timeout_seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::string ids = command_output("timeout 5 xdotool search --onlyvisible --name '^" + name +
+                                     "$' 2>/dev/null");
+    if (!ids.empty()) return ids.substr(0, ids.find('\n'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return "";
+}
+
+bool xdotool(const std::string& arguments) {
+  return std::system(("timeout 10 xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool press_key(const std::string& window, int x, int y, const std::string& key) {
+  return xdotool("mousemove --window " + window + " " + std::to_string(x) + " " +
+                 std::to_string(y)) &&
+         xdotool("key " + key);
+}
