@@ -12,6 +12,7 @@
 #include "common/checked_alloc.h"
 #include "ptm/reader.h"
 #include "support/ptm_fixture.h"
+#include "support/redirected_stdout.h"
 
 namespace {
 
@@ -31,24 +32,6 @@ const std::string& map_path() {
 }
 
 std::size_t file_size() { return std::filesystem::file_size(map_path()); }
-
-// The reader prints the path and the format line on every load; they go to
-// /dev/null while the benchmark runs, and standard output comes back for
-// the report.
-struct QuietStdout {
-  QuietStdout() : saved(dup(1)) {
-    std::fflush(stdout);
-    std::FILE* null = std::fopen("/dev/null", "w");
-    dup2(fileno(null), 1);
-    std::fclose(null);
-  }
-  ~QuietStdout() {
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-  }
-  int saved;
-};
 
 // The baseline: the file's bytes into freshly allocated memory, as any
 // program that reads the file must do.
@@ -88,12 +71,15 @@ void BM_FillFreshMapArrays(benchmark::State& state) {
 void BM_LoadLrgbMap(benchmark::State& state) {
   const auto representation = static_cast<CoefRepresentation>(state.range(0));
   const std::size_t size = file_size();
+  // The reader prints the path and the format line on every load.
+  std::FILE* null = std::fopen("/dev/null", "w");
   for (auto _ : state) {
-    QuietStdout quiet;
+    RedirectedStdout quiet(null);
     Ptm* ptm = read_ptm_file(map_path().c_str(), representation);
     benchmark::DoNotOptimize(ptm);
     free_ptm(ptm);
   }
+  std::fclose(null);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 

@@ -15,6 +15,7 @@
 
 #include "analysis/normals.h"
 #include "ptm/ptm.h"
+#include "support/redirected_stdout.h"
 
 namespace {
 
@@ -86,18 +87,6 @@ const Ptm& relief_map(bool convex) {
 // Pixels whose circle search finds no root print a line each: counted
 // once, untimed, through a scratch file, and sent to /dev/null while the
 // benchmark runs.
-struct RedirectedStdout {
-  explicit RedirectedStdout(std::FILE* target) : saved(dup(1)) {
-    std::fflush(stdout);
-    dup2(fileno(target), 1);
-  }
-  ~RedirectedStdout() {
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-  }
-  int saved;
-};
 
 void BM_NormalField(benchmark::State& state) {
   const Ptm& ptm = relief_map(state.range(0) != 0);

@@ -24,15 +24,6 @@ constexpr int reflectance_inset = 25;
 int view_width() { return viewer.view_image->width; }
 int view_height() { return viewer.view_image->height; }
 
-void set_orthographic(int width, int height) {
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluOrtho2D(0, width, 0, height);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
-
 void set_drawing_defaults() {
   glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
   glShadeModel(GL_FLAT);
@@ -40,6 +31,15 @@ void set_drawing_defaults() {
 }
 
 }  // namespace
+
+void set_pixel_projection(int width, int height) {
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, width, 0, height);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
 
 int create_main_window() {
   viewer.main_window = glutCreateWindow("Relumo");
@@ -61,12 +61,12 @@ void setup_main_projection() {
   set_drawing_defaults();
   viewer.region_x = (view_width() - viewer.region_image->width) / 2;
   viewer.region_y = (view_height() - viewer.region_image->height) / 2;
-  set_orthographic(view_width() + panel_width, viewer.main_window_height);
+  set_pixel_projection(view_width() + panel_width, viewer.main_window_height);
 }
 
 void setup_reflectance_projection() {
   set_drawing_defaults();
-  set_orthographic(viewer.reflectance_image->width, viewer.reflectance_image->height);
+  set_pixel_projection(viewer.reflectance_image->width, viewer.reflectance_image->height);
 }
 
 void setup_windows(int argc, char** argv) {

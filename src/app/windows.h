@@ -8,6 +8,10 @@
 // slider; `argc`, `argv` choose the buffering.
 void setup_windows(int argc, char** argv);
 
+// Viewport and projection of the current window: one unit per pixel, the
+// origin at the lower left.
+void set_pixel_projection(int width, int height);
+
 int create_main_window();
 bool choose_display_mode();
 void setup_main_projection();

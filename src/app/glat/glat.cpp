@@ -7,6 +7,7 @@
 
 #include "app/core/slider_geometry.h"
 #include "app/input.h"
+#include "app/windows.h"
 #include "common/checked_alloc.h"
 
 // Created with the first slider and kept until exit.
@@ -66,12 +67,7 @@ int glatCreateSlider(int parent, int x, int y, int width, int height) {
   glutKeyboardFunc(on_key);
   glutSpecialFunc(on_special_key);
 
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluOrtho2D(0, width, 0, height);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  set_pixel_projection(width, height);
   glutSetCursor(GLUT_CURSOR_LEFT_RIGHT);
   draw_slider(*slider);
   return window;
