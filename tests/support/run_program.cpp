@@ -101,8 +101,7 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const std::str
 }
 
 bool ensure_display() {
-  const char* display = std::getenv("DISPLAY");
-  if (display != nullptr && *display != '\0') return true;
+  if (xvfb_pid > 0) return true;
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return false;
   xvfb_pid = fork();

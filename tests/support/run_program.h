@@ -39,7 +39,8 @@ ProgramRun finish_program(RunningProgram& program, int timeout_seconds);
 ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input = "",
                        const std::string& directory = "", int timeout_seconds = 60);
 
-// Makes sure DISPLAY names a running X server: when none is set, starts
-// Xvfb on a free display for the rest of the process and ends it at exit.
-// Returns false when no server could be started.
+// Starts a private Xvfb on a free display for the rest of this process
+// (once; ended at exit) and points DISPLAY at it. Tests run in parallel, and
+// on a shared display one test's key presses would reach another test's
+// window under the pointer. Returns false when no server could be started.
 bool ensure_display();
