@@ -20,7 +20,11 @@ struct RunningProgram {
 };
 
 // Starts `arguments` (arguments[0] is the executable) in `directory` (or the
-// current one when empty), with `input` on standard input.
+// current one when empty), with `input` on standard input. In a sanitizer
+// build the program runs without leak detection: the viewer keeps its map
+// until exit by design and the system's OpenGL libraries keep buffers of
+// their own (leaks of the program's code are the unit tests' and fuzzers'
+// to find).
 RunningProgram start_program(const std::vector<std::string>& arguments,
                              const std::string& input = "", const std::string& directory = "");
 
