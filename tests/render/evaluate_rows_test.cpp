@@ -56,7 +56,11 @@ Ptm* random_map(const MapCase& c, int width, int height, std::mt19937& random) {
   for (std::int32_t* array : wide) {
     if (array == nullptr) continue;
     for (std::size_t i = 0; i < pixels * 6; ++i) {
-      array[i] = coefficient(1 << 20) * (i % 6 == 5 ? 16384 : 16) + any(-15, 15);
+      // Stored like the conversion stores them: times 16 or 16384, wrapping
+      // in 32 bits for the largest values, plus low bits the >> 14 drops.
+      const auto scaled =
+          static_cast<std::uint32_t>(coefficient(1 << 20)) * (i % 6 == 5 ? 16384u : 16u);
+      array[i] = static_cast<std::int32_t>(scaled + static_cast<std::uint32_t>(any(-15, 15)));
     }
   }
   for (auto* plane : ptm->color_planes) {
