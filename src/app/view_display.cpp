@@ -76,11 +76,14 @@ void display_main_window() {
   if (glutLayerGet(GLUT_NORMAL_DAMAGED) || full_clear_requested) {
     full_clear_requested = false;
     glClear(GL_COLOR_BUFFER_BIT);
-  } else if (viewer.double_buffered) {
-    // The back buffer holds an older frame: the panel and the strip above
-    // the image must be cleared; the image itself is redrawn whole.
+  } else {
+    // The panel's captions change with the current light and the modes:
+    // they are drawn on a cleared panel, never over their old text.
     clear_rectangle(view_w, 0, viewer.main_window_width - view_w, viewer.main_window_height);
-    clear_rectangle(0, view_h, view_w, viewer.main_window_height - view_h);
+    // A back buffer holds an older frame, so the strip above the image is
+    // cleared too; the image itself is redrawn whole.
+    if (viewer.double_buffered)
+      clear_rectangle(0, view_h, view_w, viewer.main_window_height - view_h);
   }
   if (viewer.normal_vis_request_view) {
     viewer.normal_vis_request_view = 0;
