@@ -3,19 +3,15 @@
 // in the same run: a kernel that only streams its coefficients can go no
 // faster than (bytes read and written per pixel) / bandwidth.
 #include <benchmark/benchmark.h>
-#include <immintrin.h>
 
-#include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <random>
 #include <vector>
 
-#include "common/checked_alloc.h"
-#include "ptm/coefficients.h"
 #include "render/evaluate.h"
 #include "render/evaluate_rows.h"
 #include "render/render_image.h"
+#include "support/memory_bandwidth.h"
+#include "support/random_map.h"
 
 namespace {
 
@@ -40,74 +36,11 @@ const char* isa_names[] = {"scalar", "sse2", "avx2", "avx512"};
 
 double read_bandwidth = 0;  // bytes per second
 
-// One pass summing the buffer with wide loads into independent
-// accumulators, so that only memory limits it.
-__attribute__((target("avx2"))) std::uint64_t sum_buffer(const std::uint64_t* buffer,
-                                                         std::size_t words) {
-  __m256i sums[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(),
-                     _mm256_setzero_si256()};
-  for (std::size_t i = 0; i < words; i += 16) {
-    for (int j = 0; j < 4; ++j) {
-      sums[j] = _mm256_add_epi64(
-          sums[j], _mm256_load_si256(reinterpret_cast<const __m256i*>(buffer + i + 4 * j)));
-    }
-  }
-  const __m256i total =
-      _mm256_add_epi64(_mm256_add_epi64(sums[0], sums[1]), _mm256_add_epi64(sums[2], sums[3]));
-  return static_cast<std::uint64_t>(_mm256_extract_epi64(total, 0) +
-                                    _mm256_extract_epi64(total, 3));
-}
-
-// Best of several passes over a buffer far larger than the caches.
-double measure_read_bandwidth() {
-  const std::size_t words = std::size_t{1} << 27;  // 1 GiB
-  auto* buffer = checked_alloc_array<std::uint64_t>(words);
-  std::memset(buffer, 1, words * 8);
-  double best = 0;
-  for (int pass = 0; pass < 5; ++pass) {
-    const auto start = std::chrono::steady_clock::now();
-    benchmark::DoNotOptimize(sum_buffer(buffer, words));
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    best = std::max(best, words * 8 / seconds);
-  }
-  checked_free(buffer);
-  return best;
-}
-
-Ptm* make_map(const MapCase& c) {
-  Ptm* ptm = create_ptm(side, side, c.format, c.representation);
-  std::mt19937 random(7);
-  const std::size_t pixels = pixel_count(*ptm);
-  const int planes = c.format == PTM_FORMAT_RGB ? 6 : 2;
-  for (int p = 0; p < planes; ++p) {
-    for (std::size_t i = 0; i < pixels * 3; ++i) ptm->coef_planes[p][i] = random() & 0xff;
-  }
-  for (int k = 0; k < 6; ++k) {
-    ptm->scale_bias[k] = 256;
-    ptm->scale_bias[6 + k] = k == 5 ? 0 : 128;
-  }
-  for (std::size_t i = 0; i < pixels; ++i) {
-    const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(random()),
-                                 static_cast<std::uint8_t>(random()),
-                                 static_cast<std::uint8_t>(random())};
-    if (c.format == PTM_FORMAT_LRGB) set_lrgb_color(*ptm, i, rgb);
-    if (c.format == PTM_FORMAT_LUM) {
-      ptm->color_planes[0][i] = rgb[0];
-      ptm->color_planes[2][i] = rgb[1];
-    }
-  }
-  if (ptm->color_matrix != nullptr) {
-    const float matrix[16] = {1, 0.5f, 0, -20, 0, 1, 0.25f, 0, 0.3f, 0.7f, 0, 0, 0, 0, 0, 1};
-    std::memcpy(ptm->color_matrix, matrix, sizeof matrix);
-  }
-  convert_all_coefficients(*ptm);
-  return ptm;
-}
-
 Ptm* map_for(int index) {
   static Ptm* maps[5] = {};
-  if (maps[index] == nullptr) maps[index] = make_map(map_cases[index]);
+  if (maps[index] == nullptr)
+    maps[index] =
+        make_random_map(side, side, map_cases[index].format, map_cases[index].representation);
   return maps[index];
 }
 
@@ -171,8 +104,7 @@ BENCHMARK(BM_RenderPtmImage)
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  read_bandwidth = measure_read_bandwidth();
-  benchmark::AddCustomContext("memory_read_bandwidth_GB/s", std::to_string(read_bandwidth / 1e9));
+  read_bandwidth = report_read_bandwidth();
   benchmark::RunSpecifiedBenchmarks();
   return 0;
 }

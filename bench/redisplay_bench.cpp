@@ -1,0 +1,165 @@
+// The viewer's redisplays in a real window: the program's own
+// display_main_window draws a 1024 x 768 map into a GLUT window (on a
+// private Xvfb with Mesa's software renderer when there is no display), and
+// each iteration ends with glFinish so that the drawing is counted, not
+// only queued. Alongside: zoom_ptm rebuilding the view of a 4096 x 4096 map.
+//
+// Each case reports the pixels relit per redisplay ("evaluated"): the whole
+// view once per enabled light, or only the selected region while the light
+// is dragged.
+#include <GL/freeglut.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "analysis/normals.h"
+#include "app/core/display_buffers.h"
+#include "app/core/region.h"
+#include "app/core/viewer_state.h"
+#include "app/view_display.h"
+#include "app/windows.h"
+#include "render/evaluate.h"
+#include "render/light_state.h"
+#include "support/memory_bandwidth.h"
+#include "support/random_map.h"
+#include "support/run_program.h"
+
+namespace {
+
+constexpr int view_width = 1024;
+constexpr int view_height = 768;
+constexpr int region_side = 256;
+
+void pump_events_for(double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end) glutMainLoopEvent();
+}
+
+// The program's windows on a random LRGB map, shown and settled.
+bool open_viewer(int argc, char** argv) {
+  Ptm* ptm = make_random_map(view_width, view_height, PTM_FORMAT_LRGB, preferred_representation());
+  select_evaluator(*ptm);
+  viewer.current_ptm = ptm;
+  allocate_display_buffers(*ptm);
+  viewer.main_window_width = view_width + 300;
+  viewer.main_window_height = view_height;
+  glutInitWindowSize(viewer.main_window_width, viewer.main_window_height);
+  glutInitWindowPosition(0, 0);
+  setup_windows(argc, argv);
+  // glutMainLoopEvent never calls the idle function: the refit that the
+  // first reshape installs there (normals, first redisplay) is run here.
+  pump_events_for(0.5);
+  refit_view();
+  glutIdleFunc(nullptr);
+  pump_events_for(0.5);
+  return normals_valid != 0 && viewer.view_image->width == view_width;
+}
+
+void enable_lights(int count) {
+  const float directions[3][2] = {{0.3f, -0.4f}, {-0.5f, 0.2f}, {0.1f, 0.6f}};
+  for (int i = 0; i < light_count; ++i) light_enabled[i] = i < count ? 1 : 0;
+  for (int i = 0; i < count; ++i) {
+    light_u_of[i] = directions[i][0];
+    light_v_of[i] = directions[i][1];
+    light_intensity[i] = 1.0f;
+  }
+  current_light = 0;
+  light_u = light_u_of[0];
+  light_v = light_v_of[0];
+}
+
+void report(benchmark::State& state, double evaluated_per_redisplay) {
+  state.counters["evaluated"] = evaluated_per_redisplay;
+  state.counters["Mpixels/s"] =
+      benchmark::Counter(evaluated_per_redisplay * static_cast<double>(state.iterations()) / 1e6,
+                         benchmark::Counter::kIsRate);
+}
+
+// A full redisplay with `lights` enabled: every light relights the whole
+// view and is blended in.
+void BM_FullRedisplay(benchmark::State& state) {
+  const int lights = static_cast<int>(state.range(0));
+  enable_lights(lights);
+  viewer.light_dragging = 0;
+  reset_region();
+  for (auto _ : state) {
+    display_main_window();
+    glFinish();
+  }
+  report(state, static_cast<double>(view_width) * view_height * lights);
+  state.SetLabel(viewer.double_buffered ? "double buffered" : "single buffered");
+}
+
+// One step of a light drag with a 256 x 256 region selected in the middle
+// of the view: only the region is relit, with the one enabled light.
+void BM_RegionRedisplayDuringDrag(benchmark::State& state) {
+  enable_lights(1);
+  viewer.sel_x0 = (view_width - region_side) / 2;
+  viewer.sel_y0 = (view_height - region_side) / 2;
+  viewer.sel_x1 = viewer.sel_x0 + region_side - 1;
+  viewer.sel_y1 = viewer.sel_y0 + region_side - 1;
+  clamp_region();
+  viewer.light_dragging = 1;
+  float step = 0;
+  for (auto _ : state) {
+    light_u = 0.5f * std::sin(step);
+    light_v = 0.5f * std::cos(step);
+    step += 0.01f;
+    display_main_window();
+    glFinish();
+  }
+  report(state, static_cast<double>(viewer.region_image->width) * viewer.region_image->height);
+  viewer.light_dragging = 0;
+  reset_region();
+}
+
+// zoom_ptm on a 4096 x 4096 map at the zoom that fits it into a 1024 x 768
+// view: the derived map the view shows is resampled at full map size.
+void BM_ZoomPtm(benchmark::State& state) {
+  Ptm* const shown = viewer.current_ptm;
+  Ptm* const shown_display = viewer.display_ptm;
+  Ptm* big = make_random_map(4096, 4096, PTM_FORMAT_LRGB, preferred_representation());
+  viewer.current_ptm = big;
+  viewer.display_ptm = nullptr;
+  viewer.zoom_factor = 0.1875f;  // 768 / 4096
+  viewer.pan_u = 0.5f - 0.5f * (1024.0f / 4096) / viewer.zoom_factor;
+  viewer.pan_v = 0.0f;
+  for (auto _ : state) zoom_ptm();
+  report(state, 4096.0 * 4096);
+  free_ptm(viewer.display_ptm);
+  free_ptm(big);
+  viewer.current_ptm = shown;
+  viewer.display_ptm = shown_display;
+  viewer.zoom_factor = 1.0f;
+  viewer.pan_u = 0.0f;
+}
+
+}  // namespace
+
+BENCHMARK(BM_FullRedisplay)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RegionRedisplayDuringDrag)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZoomPtm)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (!ensure_display()) {
+    std::fprintf(stderr, "redisplay_bench: no X display and no Xvfb to start\n");
+    return 1;
+  }
+  int glut_argc = 1;
+  char name[] = "redisplay_bench";
+  char* glut_argv[] = {name, nullptr};
+  glutInit(&glut_argc, glut_argv);
+  if (!open_viewer(glut_argc, glut_argv)) {
+    std::fprintf(stderr, "redisplay_bench: the viewer's window did not settle\n");
+    return 1;
+  }
+  benchmark::AddCustomContext("GL_RENDERER",
+                              reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+  report_read_bandwidth();
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}
