@@ -70,8 +70,8 @@ void clamp_region() {
 void print_selection() {
   std::printf("\rSelected size: %d x %d at %d %d           ",
               std::abs(viewer.sel_x1 - viewer.sel_x0) + 1,
-              std::abs(viewer.sel_y1 - viewer.sel_y0) + 1,
-              std::min(viewer.sel_x0, viewer.sel_x1), std::min(viewer.sel_y0, viewer.sel_y1));
+              std::abs(viewer.sel_y1 - viewer.sel_y0) + 1, std::min(viewer.sel_x0, viewer.sel_x1),
+              std::min(viewer.sel_y0, viewer.sel_y1));
   std::fflush(stdout);
 }
 
@@ -156,10 +156,18 @@ bool pan_view(PanDirection direction) {
   if (!viewer.zoomed) return false;
   const float step = 0.25f / viewer.zoom_factor;
   switch (direction) {
-    case PanDirection::left: viewer.pan_u -= step; break;
-    case PanDirection::right: viewer.pan_u += step; break;
-    case PanDirection::up: viewer.pan_v += step; break;
-    case PanDirection::down: viewer.pan_v -= step; break;
+    case PanDirection::left:
+      viewer.pan_u -= step;
+      break;
+    case PanDirection::right:
+      viewer.pan_u += step;
+      break;
+    case PanDirection::up:
+      viewer.pan_v += step;
+      break;
+    case PanDirection::down:
+      viewer.pan_v -= step;
+      break;
   }
   drop_pending_zoom();
   return true;
