@@ -6,14 +6,17 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/console_commands.h"
 #include "app/core/region.h"
 #include "app/core/viewer_state.h"
 #include "app/glat/glat.h"
 #include "app/menu.h"
 #include "app/reflectance_display.h"
+#include "app/screenshot.h"
 #include "app/sliders.h"
 #include "app/view_display.h"
 #include "common/end_program.h"
+#include "render/diffuse_gain.h"
 #include "render/light_state.h"
 
 int rubber_band_drawn = 0;
@@ -47,6 +50,15 @@ void redisplay_both() {
 void rebuild_zoom() {
   zoom_ptm();
   zoom_normals();
+}
+
+// Before a zoom or pan is rebuilt with diffuse gain on, the transform is
+// made afresh from the loaded map; the zoom then resamples it.
+void regain() {
+  if (!viewer.diffuse_gain_on) return;
+  show_wait_cursor();
+  ptm_transform();
+  restore_cursors();
 }
 
 void start_selection(int x, int y) {
@@ -209,17 +221,28 @@ void on_key(unsigned char key, int, int) {
         redisplay_both();
       }
       return;
-    case '+':
-      if (zoom_in()) rebuild_zoom();
+    case '+': {
+      const bool rebuild = zoom_in();
+      regain();
+      if (rebuild) rebuild_zoom();
       glutPostWindowRedisplay(viewer.main_window);
       return;
-    case '-':
-      if (zoom_out()) rebuild_zoom();
+    }
+    case '-': {
+      const bool rebuild = zoom_out();
+      regain();
+      if (rebuild) rebuild_zoom();
       glutPostWindowRedisplay(viewer.main_window);
+      return;
+    }
+    case 't':
+      show_wait_cursor();
+      take_screenshot();
+      restore_cursors();
       return;
     default:
       if (key >= '1' && key <= '9') select_light(key - '1');
-      // The palettizers, screenshots and the entropy sweep are wired in
+      // The palettizers and the entropy sweep are wired in
       // with the code that carries them out.
       return;
   }
@@ -240,10 +263,14 @@ void on_special_key(int key, int, int) {
     case GLUT_KEY_DOWN:
       direction = PanDirection::down;
       break;
+    case GLUT_KEY_F1:
+      run_console_command(show_help);
+      return;
     default:
-      return;  // F1 (help) comes with the help text
+      return;
   }
   if (pan_view(direction)) {
+    regain();
     rebuild_zoom();
     glutPostWindowRedisplay(viewer.main_window);
   }

@@ -6,8 +6,13 @@
 #include <initializer_list>
 
 #include "analysis/normals.h"
+#include "app/console_commands.h"
+#include "app/core/extrapolation.h"
 #include "app/core/viewer_state.h"
+#include "app/sliders.h"
+#include "app/view_display.h"
 #include "common/end_program.h"
+#include "render/diffuse_gain.h"
 
 namespace {
 
@@ -17,6 +22,99 @@ char label_buffer[64];
 void redisplay_both() {
   glutPostWindowRedisplay(viewer.reflectance_window);
   glutPostWindowRedisplay(viewer.main_window);
+}
+
+char mark(int on) { return on ? 'X' : ' '; }
+
+// Specular enhancement, diffuse gain and the texture comparison exclude
+// each other: each of these switches one off with its sliders and label.
+void switch_specular_off() {
+  if (!viewer.specular_on) return;
+  viewer.specular_on = 0;
+  destroy_specular_sliders();
+  set_toggle_label(menu_specular, "Enable Specular Enhancement", ' ');
+}
+
+void switch_diffuse_gain_off() {
+  if (!viewer.diffuse_gain_on) return;
+  viewer.diffuse_gain_on = 0;
+  destroy_gain_slider();
+  set_toggle_label(menu_diffuse_gain, "Diffuse Gain", ' ');
+}
+
+void switch_texture_comparison_off() {
+  viewer.ptm_vs_texture_on = 0;
+  set_toggle_label(menu_ptm_vs_texture, "PTM vs Texture Mapping", ' ');
+}
+
+// The normals the modes need; a zoomed view gets them resampled too.
+void compute_normals_waiting() {
+  show_wait_cursor();
+  compute_normals();
+  restore_cursors();
+  if (viewer.zoomed) zoom_normals();
+}
+
+void toggle_specular() {
+  viewer.specular_on = !viewer.specular_on;
+  if (viewer.specular_on) {
+    create_specular_sliders();
+    if (viewer.diffuse_gain_on) {
+      switch_diffuse_gain_off();
+      // The view showed the transformed map; it goes back to the loaded one.
+      if (viewer.zoomed) zoom_ptm();
+    }
+    switch_texture_comparison_off();
+    compute_normals_waiting();
+  } else {
+    destroy_specular_sliders();
+  }
+  set_toggle_label(menu_specular, "Enable Specular Enhancement", mark(viewer.specular_on));
+  redisplay_both();
+}
+
+void toggle_diffuse_gain() {
+  viewer.diffuse_gain_on = !viewer.diffuse_gain_on;
+  if (viewer.diffuse_gain_on) {
+    create_gain_slider();
+    if (viewer.specular_on) {
+      switch_specular_off();
+    } else {
+      compute_normals_waiting();
+    }
+    switch_texture_comparison_off();
+    show_wait_cursor();
+    ptm_transform();
+    restore_cursors();
+  } else {
+    destroy_gain_slider();
+  }
+  if (viewer.zoomed) zoom_ptm();
+  set_toggle_label(menu_diffuse_gain, "Diffuse Gain", mark(viewer.diffuse_gain_on));
+  redisplay_both();
+}
+
+void toggle_texture_comparison() {
+  viewer.ptm_vs_texture_on = !viewer.ptm_vs_texture_on;
+  set_toggle_label(menu_ptm_vs_texture, "PTM vs Texture Mapping", mark(viewer.ptm_vs_texture_on));
+  switch_specular_off();
+  switch_diffuse_gain_off();
+  if (viewer.zoomed) zoom_ptm();
+  redisplay_both();
+}
+
+void toggle_extrapolation() {
+  if (viewer.extrapolation_on) {
+    destroy_scale_slider();
+    stop_extrapolating();
+    viewer.extrapolation_on = 0;
+  } else {
+    resume_extrapolating();
+    create_scale_slider();
+    viewer.extrapolation_on = 1;
+  }
+  set_toggle_label(menu_extrapolation, "Extrapolating PTM Space", mark(viewer.extrapolation_on));
+  redisplay_both();
 }
 
 // The slider windows that exist, in the order the cursors change.
@@ -62,6 +160,24 @@ void set_toggle_label(int id, const char* name, char mark) {
 
 void on_menu(int id) {
   switch (id) {
+    case menu_specular:
+      toggle_specular();
+      return;
+    case menu_diffuse_gain:
+      toggle_diffuse_gain();
+      return;
+    case menu_ptm_vs_texture:
+      toggle_texture_comparison();
+      return;
+    case menu_extrapolation:
+      toggle_extrapolation();
+      return;
+    case menu_help:
+      run_console_command(show_help);
+      return;
+    case menu_about:
+      run_console_command(show_about);
+      return;
     case menu_normal_visualization:
       viewer.normal_vis_request_reflectance = 1;
       viewer.normal_vis_request_view = 1;
@@ -71,14 +187,14 @@ void on_menu(int id) {
       if (!normals_valid) compute_normals();
       viewer.normal_crosshair_on = !viewer.normal_crosshair_on;
       set_toggle_label(menu_normal_crosshair, "Display Normal Crosshair",
-                       viewer.normal_crosshair_on ? 'X' : ' ');
+                       mark(viewer.normal_crosshair_on));
       glutPostWindowRedisplay(viewer.reflectance_window);
       return;
     case menu_quit:
       end_program(0);
     default:
-      // The enhancement modes, the writers and the analysis commands are
-      // wired in with the code that carries them out.
+      // The writers and the analysis commands are wired in with the code
+      // that carries them out.
       return;
   }
 }

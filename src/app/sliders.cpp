@@ -4,9 +4,14 @@
 
 #include <cstdio>
 
+#include "app/core/slider_values.h"
 #include "app/core/viewer_state.h"
 #include "app/glat/glat.h"
+#include "app/menu.h"
+#include "app/view_display.h"
+#include "render/diffuse_gain.h"
 #include "render/light_state.h"
+#include "render/specular.h"
 
 namespace {
 
@@ -23,29 +28,72 @@ struct SliderPlace {
   int dy;
 };
 
-// One row per slider of the panel. The mode sliders (Amp at (25, 50),
-// Scale at (25, 80), Kd, Ks and Exp at (180, 30), (180, 55) and
-// (180, 80)) join the light slider here when they are added.
-constexpr SliderPlace light_slider_place{&ViewerState::light_slider_window, 40, 180};
-constexpr SliderPlace slider_places[] = {light_slider_place};
+constexpr SliderPlace light_place{&ViewerState::light_slider_window, 40, 180};
+constexpr SliderPlace gain_place{&ViewerState::gain_slider_window, 25, 50};
+constexpr SliderPlace scale_place{&ViewerState::scale_slider_window, 25, 80};
+constexpr SliderPlace kd_place{&ViewerState::kd_slider_window, 180, 30};
+constexpr SliderPlace ks_place{&ViewerState::ks_slider_window, 180, 55};
+constexpr SliderPlace exp_place{&ViewerState::exp_slider_window, 180, 80};
+constexpr SliderPlace slider_places[] = {light_place, gain_place, scale_place,
+                                         kd_place,    ks_place,   exp_place};
 
 int panel_x(const SliderPlace& place) { return viewer.view_image->width + place.dx; }
 int panel_y(const SliderPlace& place) { return viewer.reflectance_image->height + place.dy; }
 
-void set_program_slider_colors() { glatSetColors(0.3, 0.3, 0.3, 1, 1, 1, 0.8, 0.8, 0.8); }
-
-// The slider spans intensities 0..4; at 0 the light is switched off.
-void on_light_slider(double x) {
-  light_intensity[current_light] = static_cast<float>(4 * x);
-  light_enabled[current_light] = 4 * x > 0 ? 1 : 0;
-}
-
-// Relighting the whole view is too slow to follow a drag; it waits for the
-// button to come up.
-void on_light_slider_mouse(int /*button*/, int state, int /*x*/, int /*y*/) {
-  if (state != GLUT_UP) return;
+void redisplay_both() {
   glutPostWindowRedisplay(viewer.main_window);
   glutPostWindowRedisplay(viewer.reflectance_window);
+}
+
+// Creates a program slider at its place: its value callback, the panel's
+// colours, a mouse callback for the button's release, and its starting
+// position.
+void create_slider(const SliderPlace& place, GlatCallback on_value,
+                   void (*on_mouse)(int, int, int, int), double position) {
+  const int window = glatCreateSlider(viewer.main_window, panel_x(place), panel_y(place),
+                                      slider_width, slider_height);
+  viewer.*place.window = window;
+  glatSetCallback(on_value);
+  glatSetColors(0.3, 0.3, 0.3, 1, 1, 1, 0.8, 0.8, 0.8);
+  glutMouseFunc(on_mouse);
+  glatSetSlider(window, position);
+}
+
+void destroy_slider(const SliderPlace& place) {
+  glatDestroySlider(viewer.*place.window);
+  viewer.*place.window = 0;
+}
+
+void on_light_slider(double x) {
+  light_intensity[current_light] = light_intensity_from_slider(x);
+  light_enabled[current_light] = light_intensity[current_light] > 0 ? 1 : 0;
+}
+void on_gain_slider(double x) {
+  diffuse_gain_slider = static_cast<float>(x);
+  diffuse_gain = gain_from_slider(x);
+}
+void on_scale_slider(double x) { light_extent = light_extent_from_slider(x); }
+void on_kd_slider(double x) { specular_kd = static_cast<float>(x); }
+void on_ks_slider(double x) { specular_ks = static_cast<float>(x); }
+void on_exp_slider(double x) { specular_exponent = specular_exponent_from_slider(x); }
+
+// Relighting the whole view is too slow to follow a drag: the sliders act
+// on the image when the button comes up.
+void on_redisplay_release(int /*button*/, int state, int /*x*/, int /*y*/) {
+  if (state == GLUT_UP) redisplay_both();
+}
+
+void on_gain_release(int /*button*/, int state, int /*x*/, int /*y*/) {
+  if (state != GLUT_UP || !viewer.diffuse_gain_on) return;
+  show_wait_cursor();
+  ptm_transform();
+  restore_cursors();
+  if (viewer.zoomed) zoom_ptm();
+  redisplay_both();
+}
+
+void on_specular_release(int /*button*/, int state, int /*x*/, int /*y*/) {
+  if (state == GLUT_UP && viewer.specular_on) redisplay_both();
 }
 
 // `text` with GLUT's 10-point Times Roman, from (x, y) in the main window's
@@ -58,13 +106,34 @@ void draw_caption(int x, int y, const char* text) {
 }  // namespace
 
 void create_light_slider() {
-  viewer.light_slider_window =
-      glatCreateSlider(viewer.main_window, panel_x(light_slider_place), panel_y(light_slider_place),
-                       slider_width, slider_height);
-  glatSetCallback(on_light_slider);
-  set_program_slider_colors();
-  glutMouseFunc(on_light_slider_mouse);
-  glatSetSlider(viewer.light_slider_window, light_intensity[current_light] * 0.25);
+  create_slider(light_place, on_light_slider, on_redisplay_release,
+                slider_position_of_intensity(light_intensity[current_light]));
+}
+
+void create_gain_slider() {
+  create_slider(gain_place, on_gain_slider, on_gain_release, diffuse_gain_slider);
+  diffuse_gain = gain_on_switching_on(diffuse_gain_slider);
+}
+
+void create_scale_slider() {
+  create_slider(scale_place, on_scale_slider, on_redisplay_release,
+                slider_position_of_extent(light_extent));
+}
+
+void create_specular_sliders() {
+  create_slider(kd_place, on_kd_slider, on_specular_release, slider_position(specular_kd));
+  create_slider(ks_place, on_ks_slider, on_specular_release, slider_position(specular_ks));
+  create_slider(exp_place, on_exp_slider, on_specular_release,
+                slider_position_of_exponent(specular_exponent));
+}
+
+void destroy_gain_slider() { destroy_slider(gain_place); }
+void destroy_scale_slider() { destroy_slider(scale_place); }
+
+void destroy_specular_sliders() {
+  destroy_slider(ks_place);
+  destroy_slider(kd_place);
+  destroy_slider(exp_place);
 }
 
 void reposition_sliders() {

@@ -5,6 +5,17 @@
 // The light slider: intensity of the current light, always present.
 void create_light_slider();
 
+// The sliders of the enhancement modes, which exist while their mode is on:
+// Amp (diffuse gain; creating it sets the gain from its position), Scale
+// (the light extent while extrapolating), and Kd, Ks, Exp (specular
+// enhancement).
+void create_gain_slider();
+void create_scale_slider();
+void create_specular_sliders();
+void destroy_gain_slider();
+void destroy_scale_slider();
+void destroy_specular_sliders();
+
 // Moves every existing slider to its place after the main window changed
 // size.
 void reposition_sliders();

@@ -3,11 +3,13 @@
 #include <GL/freeglut.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/core/viewer_state.h"
 #include "app/input.h"
 #include "app/menu.h"
 #include "app/sliders.h"
+#include "render/diffuse_gain.h"
 #include "render/light_state.h"
 #include "render/render_image.h"
 #include "render/zoom.h"
@@ -120,9 +122,29 @@ void composite_lights_region() {
 
 void zoom_ptm() {
   show_wait_cursor();
-  if (viewer.display_ptm == nullptr) viewer.display_ptm = create_derived_ptm(*viewer.current_ptm);
-  const ZoomResult result = zoom_ptm_into(*viewer.current_ptm, *viewer.display_ptm,
-                                          viewer.zoom_factor, viewer.pan_u, viewer.pan_v);
+  const Ptm& current = *viewer.current_ptm;
+  if (viewer.display_ptm == nullptr) viewer.display_ptm = create_derived_ptm(current);
+  ZoomResult result = ZoomResult::done;
+  if (viewer.diffuse_gain_on) {
+    // The zoom resamples the transformed map into a new one. A display_ptm
+    // that is already a zoomed copy (after a reshape or a colour discard)
+    // is transformed afresh first, so a view is never zoomed twice.
+    if (!viewer.display_ptm_transformed) ptm_transform();
+    Ptm* zoomed = create_derived_ptm(current);
+    result =
+        zoom_ptm_into(*viewer.display_ptm, *zoomed, viewer.zoom_factor, viewer.pan_u, viewer.pan_v);
+    // The scale and bias of the transform describe the zoomed values too.
+    std::memcpy(zoomed->scale_bias, viewer.display_ptm->scale_bias, 12 * sizeof(std::int32_t));
+    zoomed->normals = viewer.display_ptm->normals;
+    viewer.display_ptm->normals = nullptr;
+    free_derived_ptm_of(viewer.display_ptm, current);
+    viewer.display_ptm = zoomed;
+  } else {
+    own_color_planes(*viewer.display_ptm, current);
+    result =
+        zoom_ptm_into(current, *viewer.display_ptm, viewer.zoom_factor, viewer.pan_u, viewer.pan_v);
+  }
+  viewer.display_ptm_transformed = 0;
   if (result == ZoomResult::unsupported_format) viewer.zoomed = 0;
   restore_cursors();
 }

@@ -14,6 +14,7 @@
 #include "app/reflectance_display.h"
 #include "app/sliders.h"
 #include "app/view_display.h"
+#include "render/diffuse_gain.h"
 #include "render/light_state.h"
 
 namespace {
@@ -169,6 +170,8 @@ void refit_view() {
     viewer.zoom_factor = 1.0f;
     viewer.pan_u = 0.0f;
     viewer.pan_v = 0.0f;
+    // An unzoomed view shows the transform itself, not a zoomed copy of it.
+    if (viewer.diffuse_gain_on && !viewer.display_ptm_transformed) ptm_transform();
   }
   glutIdleFunc(viewer.autopilot_on ? autopilot_step : nullptr);
   glutPostWindowRedisplay(viewer.main_window);

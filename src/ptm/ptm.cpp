@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
@@ -183,9 +184,38 @@ void free_derived_ptm(Ptm* ptm) {
   free_derived_ptm_shared(ptm);
 }
 
+bool shares_color_planes(const Ptm& derived, const Ptm& source) {
+  for (int i = 0; i < 3; ++i) {
+    if (derived.color_planes[i] != nullptr && derived.color_planes[i] == source.color_planes[i]) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void own_color_planes(Ptm& derived, const Ptm& source) {
+  if (!shares_color_planes(derived, source)) return;
+  const std::size_t pixels = pixel_count(derived);
+  for (auto*& plane : derived.color_planes) {
+    if (plane == nullptr) continue;
+    auto* own = checked_alloc_array<std::uint8_t>(pixels);
+    std::memcpy(own, plane, pixels);
+    plane = own;
+  }
+}
+
+void free_derived_ptm_of(Ptm* ptm, const Ptm& source) {
+  if (ptm != nullptr && shares_color_planes(*ptm, source)) {
+    free_derived_ptm_shared(ptm);
+  } else {
+    free_derived_ptm(ptm);
+  }
+}
+
 void free_derived_ptm_shared(Ptm* ptm) {
   if (ptm == nullptr) return;
   free_integer_arrays(ptm);
+  checked_free(ptm->normals);
   checked_free(ptm->scale_bias);
   checked_free(ptm);
 }

@@ -102,8 +102,18 @@ void free_derived_ptm(Ptm* ptm);
 
 // As create_derived_ptm, but the colour planes are the source's too.
 // Released by free_derived_ptm_shared, which never frees what is shared.
+// A derived map owns its normals.
 Ptm* create_derived_ptm_shared(const Ptm& source);
 void free_derived_ptm_shared(Ptm* ptm);
+
+// Whether a map derived from `source` still reads the source's colour
+// planes (LUM, and LRGB in the wide representation, made shared).
+bool shares_color_planes(const Ptm& derived, const Ptm& source);
+// Gives a derived map copies of the colour planes it shares, so that it can
+// be rewritten without touching the source.
+void own_color_planes(Ptm& derived, const Ptm& source);
+// Releases a map derived from `source` by the rule that fits it.
+void free_derived_ptm_of(Ptm* ptm, const Ptm& source);
 
 // Bilinear interpolation of four corners (c00, c10 on one row, c01, c11 on
 // the next) at fractions fx, fy: trunc(((1-fx) c00 + fx c10)(1-fy) +

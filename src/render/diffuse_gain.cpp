@@ -180,4 +180,5 @@ void ptm_transform() {
     viewer.display_ptm = create_derived_ptm_shared(*viewer.current_ptm);
   }
   diffuse_gain_transform(*viewer.current_ptm, *viewer.display_ptm, diffuse_gain);
+  viewer.display_ptm_transformed = 1;
 }

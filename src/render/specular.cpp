@@ -38,7 +38,12 @@ void set_specular_half_vector(float u, float v) {
 
 void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
                     std::uint8_t& b) {
-  const std::int8_t* n = ptm.normals + (static_cast<std::size_t>(y) * ptm.width + x) * 3;
+  // A map whose normals are not computed yet shows no highlight, like a
+  // pixel whose normal has no length.
+  static const std::int8_t no_normal[3] = {0, 0, 0};
+  const std::int8_t* n = ptm.normals == nullptr
+                             ? no_normal
+                             : ptm.normals + (static_cast<std::size_t>(y) * ptm.width + x) * 3;
   const double nx = n[0];
   const double ny = n[1];
   const double nz = n[2];

@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "common/checked_alloc.h"
 #include "ptm/coefficients.h"
 
 namespace {
+
+std::int8_t* new_normals_for_test(std::size_t pixels) {
+  auto* normals = checked_alloc_array<std::int8_t>(pixels * 3);
+  for (std::size_t i = 0; i < pixels * 3; ++i) normals[i] = 1;
+  return normals;
+}
 
 TEST(CreatePtm, AllocatesExactlyTheArraysOfTheFormatAndRepresentation) {
   Ptm* rgb = create_ptm(3, 2, PTM_FORMAT_JPEGLS_RGB, CoefRepresentation::packed);
@@ -58,6 +65,35 @@ TEST(DerivedPtm, SharesTheColourMatrixAndOptionallyTheColourPlanes) {
   EXPECT_EQ(lrgb->color_planes[2][15], 9);
   free_ptm(lrgb);
   free_ptm(lum);
+}
+
+TEST(DerivedPtm, TakingOwnColourPlanesCopiesThemAndFreesByTheMatchingRule) {
+  Ptm* lrgb = create_ptm(2, 1, PTM_FORMAT_LRGB, CoefRepresentation::wide);
+  for (int c = 0; c < 3; ++c) lrgb->color_planes[c][1] = static_cast<std::uint8_t>(10 + c);
+  Ptm* shown = create_derived_ptm_shared(*lrgb);
+  EXPECT_TRUE(shares_color_planes(*shown, *lrgb));
+  own_color_planes(*shown, *lrgb);
+  EXPECT_FALSE(shares_color_planes(*shown, *lrgb));
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NE(shown->color_planes[c], lrgb->color_planes[c]);
+    EXPECT_EQ(shown->color_planes[c][1], 10 + c);
+  }
+  shown->color_planes[0][1] = 99;  // the copy is rewritten, not the source
+  EXPECT_EQ(lrgb->color_planes[0][1], 10);
+  free_derived_ptm_of(shown, *lrgb);
+
+  Ptm* still_shared = create_derived_ptm_shared(*lrgb);
+  still_shared->normals = new_normals_for_test(2);
+  free_derived_ptm_of(still_shared, *lrgb);  // frees its normals, keeps the planes
+  EXPECT_EQ(lrgb->color_planes[2][1], 12);
+
+  // Packed LRGB keeps colour in its records: nothing is shared.
+  Ptm* packed = create_ptm(2, 1, PTM_FORMAT_LRGB, CoefRepresentation::packed);
+  Ptm* packed_shown = create_derived_ptm_shared(*packed);
+  EXPECT_FALSE(shares_color_planes(*packed_shown, *packed));
+  free_derived_ptm_of(packed_shown, *packed);
+  free_ptm(packed);
+  free_ptm(lrgb);
 }
 
 TEST(Bilerp, CornersAreTakenAsTheirTypeAndTheBlendTruncates) {

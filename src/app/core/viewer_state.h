@@ -16,6 +16,9 @@ struct ViewerState {
   // The derived map the views show instead while diffuse gain is on or the
   // view is zoomed.
   Ptm* display_ptm = nullptr;
+  // Whether display_ptm holds the unzoomed diffuse-gain transform of
+  // current_ptm, ready to be zoomed.
+  int display_ptm_transformed = 0;
 
   // Windows and geometry
   int main_window = 0;
