@@ -40,7 +40,9 @@ class RelumoProgramTest : public testing::Test {
     EXPECT_TRUE(wait_for_output(program, "Computing Normals from PTM", 60));
     const std::string window = find_window("Relumo", 30);
     EXPECT_FALSE(window.empty()) << "no window appeared";
-    if (!window.empty()) EXPECT_TRUE(press_key(window, 5, 5, "Escape"));
+    if (!window.empty()) {
+      EXPECT_TRUE(press_key(window, 5, 5, "Escape"));
+    }
     return finish_program(program, 60);
   }
 

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -26,11 +28,12 @@ void stop_xvfb() {
 
 }  // namespace
 
-RunningProgram start_program(const std::vector<std::string>& arguments, const std::string& input,
-                             const std::string& directory) {
-  RunningProgram program{0, make_temp_directory("run")};
-  const std::string in_path = program.scratch + "/stdin";
-  write_file_bytes(in_path, input);
+namespace {
+
+// Starts `arguments` with standard input from `in_path` and the output in
+// files of `program.scratch`.
+void launch(RunningProgram& program, const std::vector<std::string>& arguments,
+            const std::string& in_path, const std::string& directory) {
   const std::string out_path = program.scratch + "/stdout";
   const std::string err_path = program.scratch + "/stderr";
   const pid_t pid = fork();
@@ -44,7 +47,8 @@ RunningProgram start_program(const std::vector<std::string>& arguments, const st
     dup2(err, 2);
     if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
     const char* asan = std::getenv("ASAN_OPTIONS");
-    setenv("ASAN_OPTIONS", (std::string(asan != nullptr ? asan : "") + ":detect_leaks=0").c_str(), 1);
+    setenv("ASAN_OPTIONS", (std::string(asan != nullptr ? asan : "") + ":detect_leaks=0").c_str(),
+           1);
     std::vector<char*> argv;
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -53,7 +57,46 @@ RunningProgram start_program(const std::vector<std::string>& arguments, const st
   }
   setpgid(pid, pid);
   program.pid = pid;
+}
+
+}  // namespace
+
+std::string command_output(const std::string& command) {
+  std::string out;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+RunningProgram start_program(const std::vector<std::string>& arguments, const std::string& input,
+                             const std::string& directory) {
+  RunningProgram program{0, make_temp_directory("run")};
+  const std::string in_path = program.scratch + "/stdin";
+  write_file_bytes(in_path, input);
+  launch(program, arguments, in_path, directory);
   return program;
+}
+
+RunningProgram start_interactive_program(const std::vector<std::string>& arguments,
+                                         const std::string& directory) {
+  RunningProgram program{0, make_temp_directory("run")};
+  const std::string in_path = program.scratch + "/stdin";
+  mkfifo(in_path.c_str(), 0600);
+  // Opened for reading and writing, the pipe's open never waits for the
+  // other end; closed on exec, the program sees the end of its input only
+  // when the test closes it.
+  program.input_fd = open(in_path.c_str(), O_RDWR | O_CLOEXEC);
+  launch(program, arguments, in_path, directory);
+  return program;
+}
+
+bool send_input(const RunningProgram& program, std::string_view text) {
+  return program.input_fd >= 0 &&
+         write(program.input_fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 std::string output_so_far(const RunningProgram& program) {
@@ -76,6 +119,10 @@ bool wait_for_output(const RunningProgram& program, const std::string& text, int
 
 ProgramRun finish_program(RunningProgram& program, int timeout_seconds) {
   ProgramRun run{-1, false, "", ""};
+  if (program.input_fd >= 0) {
+    close(program.input_fd);
+    program.input_fd = -1;
+  }
   int status = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   for (;;) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct ProgramRun {
@@ -17,6 +18,7 @@ struct ProgramRun {
 struct RunningProgram {
   int pid;
   std::string scratch;  // directory of its input and output files
+  int input_fd = -1;    // the write end of its standard input, when interactive
 };
 
 // Starts `arguments` (arguments[0] is the executable) in `directory` (or the
@@ -27,6 +29,13 @@ struct RunningProgram {
 // to find).
 RunningProgram start_program(const std::vector<std::string>& arguments,
                              const std::string& input = "", const std::string& directory = "");
+
+// Starts a program whose standard input is a pipe the test writes to with
+// send_input (a console that is not a terminal); the input ends when the
+// program is finished.
+RunningProgram start_interactive_program(const std::vector<std::string>& arguments,
+                                         const std::string& directory = "");
+bool send_input(const RunningProgram& program, std::string_view text);
 
 // Its standard output so far.
 std::string output_so_far(const RunningProgram& program);
@@ -42,6 +51,10 @@ ProgramRun finish_program(RunningProgram& program, int timeout_seconds);
 // start_program and finish_program at once.
 ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input = "",
                        const std::string& directory = "", int timeout_seconds = 60);
+
+// Everything a shell command writes on its standard output (bound its
+// time with timeout(1) in the command itself).
+std::string command_output(const std::string& command);
 
 // Starts a private Xvfb on a free display for the rest of this process
 // (once; ended at exit) and points DISPLAY at it. Tests run in parallel, and

@@ -6,19 +6,9 @@
 #include <sstream>
 #include <thread>
 
-namespace {
+#include "support/run_program.h"
 
-// Everything a shell command writes on its standard output.
-std::string command_output(const std::string& command) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
+namespace {
 
 // Skips blanks and comment lines of a PPM header from `at`; then reads a
 // decimal number, or returns -1.

@@ -5,20 +5,7 @@
 #include <cstdlib>
 #include <thread>
 
-namespace {
-
-// Standard output of a shell command, bounded by `timeout`(1).
-std::string command_output(const std::string& command) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  pclose(pipe);
-  return out;
-}
-
-}  // namespace
+#include "support/run_program.h"
 
 std::string find_window(const std::string& name, int timeout_seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
@@ -39,4 +26,9 @@ bool press_key(const std::string& window, int x, int y, const std::string& key) 
   return xdotool("mousemove --window " + window + " " + std::to_string(x) + " " +
                  std::to_string(y)) &&
          xdotool("key " + key);
+}
+
+bool window_viewable(const std::string& window) {
+  return command_output("timeout 5 xwininfo -id " + window + " 2>/dev/null").find("IsViewable") !=
+         std::string::npos;
 }

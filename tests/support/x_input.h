@@ -16,3 +16,6 @@ bool press_key(const std::string& window, int x, int y, const std::string& key);
 // Runs an xdotool command line (arguments after "xdotool"); false when it
 // fails or takes longer than 10 seconds.
 bool xdotool(const std::string& arguments);
+
+// Whether `window` is mapped and shown (not hidden or withdrawn).
+bool window_viewable(const std::string& window);

@@ -1,0 +1,242 @@
+// The enhancement modes, their sliders, help, about and screenshots in a
+// real window, driven by real X input.
+//
+// Geometry of the 64 x 48 maps (see viewer_window_fixture.h): the panel's
+// sliders are 100 x 20 sub-windows at (64 + dx, 250 + dy) from the main
+// window's top-left corner: light (40, 180), Amp (25, 50), Scale (25, 80),
+// Kd (180, 30), Ks (180, 55), Exp (180, 80). Value x puts the handle's
+// left edge at trunc(86 x + 2) within the slider.
+#include <gtest/gtest.h>
+
+#ifdef RELUMO_BINARY
+
+#include "support/files.h"
+#include "viewer_window_fixture.h"
+
+namespace {
+
+using namespace window_test;
+
+struct SliderSpot {
+  int x;  // top-left corner in the main window
+  int y;
+};
+constexpr SliderSpot light_slider{map_width + 40, 250 + 180};
+constexpr SliderSpot amp_slider{map_width + 25, 250 + 50};
+constexpr SliderSpot scale_slider{map_width + 25, 250 + 80};
+constexpr SliderSpot kd_slider{map_width + 180, 250 + 30};
+constexpr SliderSpot ks_slider{map_width + 180, 250 + 55};
+constexpr SliderSpot exp_slider{map_width + 180, 250 + 80};
+
+// The sliders' background is grey 0.3; the panel around them grey 0.5.
+bool slider_shown(const WindowPixels& w, SliderSpot s) {
+  return near(w.at(s.x + 1, s.y + 1), Rgb{77, 77, 77}, 1);
+}
+
+class EnhancementWindowTest : public ViewerWindowTest {
+ protected:
+  // Drags the handle of `slider` from value `from` to the pointer position
+  // `to_x` inside the slider (beyond its ends too) and releases it.
+  void drag_slider(SliderSpot slider, double from, int to_x) {
+    const int handle = static_cast<int>(86 * from + 2) + 5;
+    move_to(slider.x + handle, slider.y + 10);
+    ASSERT_TRUE(xdotool("mousedown 1"));
+    move_to(slider.x + (handle + to_x) / 2, slider.y + 10);
+    move_to(slider.x + to_x, slider.y + 10);
+    ASSERT_TRUE(xdotool("mouseup 1"));
+  }
+
+  // Entry `entry` of a captured menu, `width` pixels of it from the left
+  // (a longer label may widen the menu).
+  // Opens the menu at (x, y) and captures it, then closes it by choosing
+  // entry 5, the normal crosshair, which only marks the plot (an even
+  // number of captures leaves it off).
+  WindowPixels menu_picture(int x, int y) {
+    move_to(x, y);
+    EXPECT_TRUE(xdotool("mousedown 3"));
+    const std::string menu = find_window("freeglut menu", 10);
+    EXPECT_FALSE(menu.empty()) << "the menu did not open";
+    const WindowPixels picture = wait_for_still_window(menu, 100, 5000);
+    const int entry_y = static_cast<int>(window_geometry(menu).height * 4.5 / 15);
+    EXPECT_TRUE(xdotool("mousemove --window " + menu + " 20 " + std::to_string(entry_y)));
+    EXPECT_TRUE(xdotool("mouseup 3"));
+    return picture;
+  }
+
+  static WindowPixels menu_row(const WindowPixels& menu, int entry, int width) {
+    const int top = menu.height * (entry - 1) / 15 + 2;
+    return menu.crop(0, top, width, menu.height / 15 - 4);
+  }
+};
+
+TEST_F(EnhancementWindowTest, TheLightSliderAtTheFarLeftSwitchesTheLightOffAndFurtherRightDims) {
+  open(side_lit_map());
+  const WindowPixels start = capture();
+  const Rgb lit = view_pixel(start, 0, 0);
+  ASSERT_TRUE(near(lit, Rgb{78, 39, 19}, 1)) << to_string(lit);
+
+  // Beyond the left end: value 0, the light goes off and the view is the
+  // grey of an unlit window.
+  drag_slider(light_slider, 0.25, -40);
+  const WindowPixels off = wait_for([](const WindowPixels& w) {
+    return near(view_pixel(w, 0, 0), Rgb{128, 128, 128}, 1);
+  });
+  EXPECT_TRUE(near(view_pixel(off, 0, 0), Rgb{128, 128, 128}, 1))
+      << to_string(view_pixel(off, 0, 0));
+
+  // Half way (pointer at 2 + 43): intensity 2 doubles every channel.
+  drag_slider(light_slider, 0.0, 45);
+  const WindowPixels doubled = wait_for([&lit](const WindowPixels& w) {
+    return near(view_pixel(w, 0, 0), Rgb{2 * lit.r, 2 * lit.g, 2 * lit.b}, 2);
+  });
+  EXPECT_TRUE(near(view_pixel(doubled, 0, 0), Rgb{2 * lit.r, 2 * lit.g, 2 * lit.b}, 2))
+      << to_string(view_pixel(doubled, 0, 0));
+}
+
+// A map with curvature, which diffuse gain changes: L(u, v) = 50 u² +
+// 200 u + 100, brightest towards +u, so the normals lean that way and the
+// rewritten constant term a5' = 50 nu² (g - 1) + 100 grows with the gain.
+PtmFixture curved_map() {
+  return lrgb_map({50, 0, 0, 200, 0, 100}, [](int x, int) {
+    return x < map_width / 2 ? Rgb{200, 100, 50} : Rgb{50, 100, 200};
+  });
+}
+
+TEST_F(EnhancementWindowTest, SpecularAndDiffuseGainBringTheirSlidersAndSwitchEachOtherOff) {
+  open(curved_map());
+  const WindowPixels plain = capture();
+  ASSERT_FALSE(slider_shown(plain, kd_slider));
+
+  choose_menu_entry(panel_x, panel_y, 1);
+  const WindowPixels specular = wait_for([](const WindowPixels& w) {
+    return slider_shown(w, kd_slider) && slider_shown(w, ks_slider) && slider_shown(w, exp_slider);
+  });
+  EXPECT_TRUE(slider_shown(specular, kd_slider) && slider_shown(specular, ks_slider) &&
+              slider_shown(specular, exp_slider));
+  EXPECT_NE(view(specular), view(plain)) << "specular enhancement left the view as it was";
+
+  // Diffuse gain: the specular sliders go, Amp comes, and the menu shows
+  // the new marks: entries 1 and 2 rewritten, entry 4 untouched. (freeglut
+  // draws a menu right once a label change has resized it, as the one of
+  // entry 1 did.)
+  const WindowPixels menu_specular = menu_picture(panel_x, panel_y);
+  choose_menu_entry(panel_x, panel_y, 2);
+  const WindowPixels gain = wait_for([](const WindowPixels& w) {
+    return slider_shown(w, amp_slider) && !slider_shown(w, kd_slider);
+  });
+  EXPECT_TRUE(slider_shown(gain, amp_slider));
+  EXPECT_FALSE(slider_shown(gain, kd_slider) || slider_shown(gain, ks_slider) ||
+               slider_shown(gain, exp_slider));
+  const WindowPixels menu_gain = menu_picture(panel_x, panel_y);
+  ASSERT_EQ(menu_specular.height, menu_gain.height);
+  const int width = std::min(menu_specular.width, menu_gain.width);
+  EXPECT_NE(menu_row(menu_gain, 1, width), menu_row(menu_specular, 1, width))
+      << "entry 1 kept its mark";
+  EXPECT_NE(menu_row(menu_gain, 2, width), menu_row(menu_specular, 2, width))
+      << "entry 2 kept its mark";
+  EXPECT_EQ(menu_row(menu_gain, 4, width), menu_row(menu_specular, 4, width));
+
+  // Amp dragged to its right end (gain 101) acts when the button comes up.
+  const WindowPixels before_drag = still();
+  drag_slider(amp_slider, 0.2, 95);
+  const WindowPixels sharper =
+      wait_for([&before_drag](const WindowPixels& w) { return view(w) != view(before_drag); });
+  EXPECT_NE(view(sharper), view(before_drag)) << "the gain did not change the view";
+
+  // Switching diffuse gain off shows the loaded map again.
+  choose_menu_entry(panel_x, panel_y, 2);
+  const WindowPixels back = wait_for([&plain](const WindowPixels& w) {
+    return view(w) == view(plain) && !slider_shown(w, amp_slider);
+  });
+  EXPECT_EQ(view(back), view(plain));
+  EXPECT_FALSE(slider_shown(back, amp_slider));
+}
+
+TEST_F(EnhancementWindowTest, ExtrapolationShowsTheScaleSliderWhileOn) {
+  open(side_lit_map());
+  choose_menu_entry(panel_x, panel_y, 8);
+  const WindowPixels on =
+      wait_for([](const WindowPixels& w) { return slider_shown(w, scale_slider); });
+  EXPECT_TRUE(slider_shown(on, scale_slider));
+  choose_menu_entry(panel_x, panel_y, 8);
+  const WindowPixels off =
+      wait_for([](const WindowPixels& w) { return !slider_shown(w, scale_slider); });
+  EXPECT_FALSE(slider_shown(off, scale_slider));
+}
+
+TEST_F(EnhancementWindowTest, HelpHidesTheWindowUntilAKeyArrivesOnTheConsole) {
+  open(side_lit_map(), "", true);
+  type("F1");
+  ASSERT_TRUE(wait_for_output(program_, "Press any key to continue.\n", 15))
+      << output_so_far(program_);
+  EXPECT_NE(output_after_normals().find("This program is a browser for Polynomial Texture Maps"),
+            std::string::npos);
+  // Hidden while it waits (the command runs once the window is gone).
+  for (int i = 0; i < 100 && window_viewable(window_); ++i) pause_ms(50);
+  EXPECT_FALSE(window_viewable(window_));
+
+  ASSERT_TRUE(send_input(program_, "k"));
+  for (int i = 0; i < 100 && !window_viewable(window_); ++i) pause_ms(50);
+  EXPECT_TRUE(window_viewable(window_)) << "the window did not come back";
+
+  // About from the menu: the same round trip.
+  const WindowPixels shown = still();
+  choose_menu_entry(panel_x, panel_y, 14);
+  ASSERT_TRUE(wait_for_output(program_, "Version 1.06\n", 15)) << output_so_far(program_);
+  ASSERT_TRUE(send_input(program_, "k"));
+  for (int i = 0; i < 100 && !window_viewable(window_); ++i) pause_ms(50);
+  EXPECT_TRUE(window_viewable(window_));
+}
+
+// The TGA's size and its pixel (x, y) counted from the bottom row, as the
+// view counts them; pixels are stored blue, green, red, bottom row first.
+struct Tga {
+  int width = 0;
+  int height = 0;
+  std::string bytes;
+  std::size_t first_pixel = 0;
+  Rgb at(int x, int y) const {
+    const std::size_t i = first_pixel + (static_cast<std::size_t>(y) * width + x) * 3;
+    return {static_cast<std::uint8_t>(bytes[i + 2]), static_cast<std::uint8_t>(bytes[i + 1]),
+            static_cast<std::uint8_t>(bytes[i])};
+  }
+};
+
+Tga read_tga(const std::string& path) {
+  Tga tga;
+  tga.bytes = read_file_bytes(path);
+  if (tga.bytes.size() < 18) return tga;
+  const auto byte = [&tga](int i) { return static_cast<std::uint8_t>(tga.bytes[i]); };
+  tga.width = byte(12) | byte(13) << 8;
+  tga.height = byte(14) | byte(15) << 8;
+  tga.first_pixel = 18 + byte(0);
+  return tga;
+}
+
+TEST_F(EnhancementWindowTest, TWritesAFullSizeScreenshotBesideTheMapAlsoWhenZoomed) {
+  open(graded_map());
+  const WindowPixels shown = capture();
+  type("t");
+  ASSERT_TRUE(wait_for_output(program_, "Creating Screenshot screenshot000.tga\n", 15))
+      << output_so_far(program_);
+  const Tga first = read_tga(directory_ + "/screenshot000.tga");
+  ASSERT_EQ(first.width, map_width);
+  ASSERT_EQ(first.height, map_height);
+  ASSERT_EQ(first.bytes.size(), first.first_pixel + map_width * map_height * 3);
+  EXPECT_EQ(first.bytes.substr(18, 11), std::string("Korvex PTM\0", 11));
+  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{63, 0}, std::pair{10, 47}}) {
+    EXPECT_EQ(first.at(x, y), view_pixel(shown, x, y)) << x << ", " << y;
+  }
+
+  // Zoomed in, the next shot still covers the whole map pixel for pixel.
+  type("plus");
+  wait_for([&shown](const WindowPixels& w) { return view(w) != view(shown); });
+  type("t");
+  ASSERT_TRUE(wait_for_output(program_, "Creating Screenshot screenshot001.tga\n", 15))
+      << output_so_far(program_);
+  EXPECT_EQ(read_file_bytes(directory_ + "/screenshot001.tga"), first.bytes);
+}
+
+}  // namespace
+
+#endif
