@@ -152,12 +152,41 @@ TEST_F(EnhancementWindowTest, SpecularAndDiffuseGainBringTheirSlidersAndSwitchEa
   EXPECT_FALSE(slider_shown(back, amp_slider));
 }
 
+TEST_F(EnhancementWindowTest, TheSpecularSlidersReachTheImageWhenReleased) {
+  open(curved_map());
+  choose_menu_entry(panel_x, panel_y, 1);
+  wait_for([](const WindowPixels& w) { return slider_shown(w, exp_slider); });
+  const WindowPixels specular = still();
+
+  // Exp at 0: every pixel whose normal faces the half-way vector at all
+  // gets the full highlight.
+  drag_slider(exp_slider, 0.6, -20);
+  const WindowPixels broad =
+      wait_for([&specular](const WindowPixels& w) { return view(w) != view(specular); });
+  EXPECT_NE(view(broad), view(specular));
+
+  // Kd and Ks at 0: neither colour nor highlight is left.
+  drag_slider(kd_slider, 0.4, -20);
+  drag_slider(ks_slider, 1.0, -20);
+  const auto black = [](const WindowPixels& w) {
+    return view_pixels_off(w, 0, map_width, Rgb{0, 0, 0}, 0) == 0;
+  };
+  const WindowPixels dark = wait_for(black);
+  EXPECT_TRUE(black(dark)) << "view pixel (0, 0) shows " << to_string(view_pixel(dark, 0, 0));
+}
+
 TEST_F(EnhancementWindowTest, ExtrapolationShowsTheScaleSliderWhileOn) {
   open(side_lit_map());
   choose_menu_entry(panel_x, panel_y, 8);
   const WindowPixels on =
       wait_for([](const WindowPixels& w) { return slider_shown(w, scale_slider); });
   EXPECT_TRUE(slider_shown(on, scale_slider));
+  // Extent 2 to 3: the plot's unit-circle ring shrinks.
+  const WindowPixels at_two = still();
+  drag_slider(scale_slider, 0.5, 95);
+  const WindowPixels at_three =
+      wait_for([&at_two](const WindowPixels& w) { return plot(w) != plot(at_two); });
+  EXPECT_NE(plot(at_three), plot(at_two));
   choose_menu_entry(panel_x, panel_y, 8);
   const WindowPixels off =
       wait_for([](const WindowPixels& w) { return !slider_shown(w, scale_slider); });
