@@ -35,12 +35,6 @@ void render_ptm_image(RgbImage& out, const Ptm& ptm, float u, float v, int x0, i
 
   const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
   for (int y = 0; y < height; ++y) evaluate_row(ptm, x0, y0 + y, width, row + y * stride);
-  if (!viewer.specular_on) return;
   // The highlight is a second pass over the finished picture.
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* pixel = row + y * stride;
-    for (int x = 0; x < width; ++x, pixel += 3) {
-      apply_specular(ptm, x0 + x, y0 + y, pixel[0], pixel[1], pixel[2]);
-    }
-  }
+  if (viewer.specular_on) apply_specular_to_image(ptm, out, x0, y0);
 }

@@ -1,6 +1,9 @@
 #include "render/specular.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <memory>
 
 #include "render/evaluate.h"
 
@@ -36,14 +39,11 @@ void set_specular_half_vector(float u, float v) {
   }
 }
 
-void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
-                    std::uint8_t& b) {
-  // A map whose normals are not computed yet shows no highlight, like a
-  // pixel whose normal has no length.
-  static const std::int8_t no_normal[3] = {0, 0, 0};
-  const std::int8_t* n = ptm.normals == nullptr
-                             ? no_normal
-                             : ptm.normals + (static_cast<std::size_t>(y) * ptm.width + x) * 3;
+namespace {
+
+// The highlight 255 ks t of a normal (three signed bytes) for the current
+// half-way vector, exponent and Ks.
+double highlight_of(const std::int8_t* n) {
   const double nx = n[0];
   const double ny = n[1];
   const double nz = n[2];
@@ -59,15 +59,72 @@ void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t&
   } else if (s >= 0) {
     t = std::pow(s, specular_exponent);
   }
-  const double highlight = t * specular_ks * 255;
-  auto shade = [&](std::uint8_t& c) {
-    const float value = static_cast<float>(c * specular_kd + highlight);
-    const long rounded = std::lrintf(value);  // nearest, ties to even
-    c = static_cast<std::uint8_t>(rounded > 255 ? 255 : rounded);
-  };
-  shade(r);
-  shade(g);
-  shade(b);
+  return t * specular_ks * 255;
+}
+
+void shade(std::uint8_t& c, double highlight) {
+  const float value = static_cast<float>(c * specular_kd + highlight);
+  const long rounded = std::lrintf(value);  // nearest, ties to even
+  c = static_cast<std::uint8_t>(rounded > 255 ? 255 : rounded);
+}
+
+// A map whose normals are not computed yet shows no highlight, like a
+// pixel whose normal has no length.
+const std::int8_t no_normal[3] = {0, 0, 0};
+
+const std::int8_t* normal_at(const Ptm& ptm, int x, int y) {
+  return ptm.normals == nullptr ? no_normal
+                                : ptm.normals + (static_cast<std::size_t>(y) * ptm.width + x) * 3;
+}
+
+// Highlights already computed during one picture, by normal: a surface's
+// normals repeat, and the power and square root are most of the cost.
+// Direct-mapped on a hash of the three bytes; a slot remembers its normal,
+// so a collision only costs a recomputation.
+class HighlightMemo {
+ public:
+  HighlightMemo() { std::fill(std::begin(keys_), std::end(keys_), empty_key); }
+
+  double highlight(const std::int8_t* n) {
+    const std::uint32_t key = static_cast<std::uint8_t>(n[0]) |
+                              static_cast<std::uint32_t>(static_cast<std::uint8_t>(n[1])) << 8 |
+                              static_cast<std::uint32_t>(static_cast<std::uint8_t>(n[2])) << 16;
+    const std::uint32_t slot = (key * 2654435761u) >> (32 - slot_bits);
+    if (keys_[slot] != key) {
+      keys_[slot] = key;
+      values_[slot] = highlight_of(n);
+    }
+    return values_[slot];
+  }
+
+ private:
+  static constexpr int slot_bits = 14;
+  static constexpr std::uint32_t empty_key = 0xffffffffu;  // no normal has it
+  std::uint32_t keys_[1 << slot_bits];
+  double values_[1 << slot_bits];
+};
+
+}  // namespace
+
+void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
+                    std::uint8_t& b) {
+  const double highlight = highlight_of(normal_at(ptm, x, y));
+  shade(r, highlight);
+  shade(g, highlight);
+  shade(b, highlight);
+}
+
+void apply_specular_to_image(const Ptm& ptm, RgbImage& image, int x0, int y0) {
+  auto memo = std::make_unique<HighlightMemo>();
+  for (int y = 0; y < image.height; ++y) {
+    std::uint8_t* pixel = image.pixels + static_cast<std::size_t>(y) * image.width * 3;
+    for (int x = 0; x < image.width; ++x, pixel += 3) {
+      const double highlight = memo->highlight(normal_at(ptm, x0 + x, y0 + y));
+      shade(pixel[0], highlight);
+      shade(pixel[1], highlight);
+      shade(pixel[2], highlight);
+    }
+  }
 }
 
 void evaluate_texture_mapped(const Ptm& ptm, int x, int y, int k, std::uint8_t& r, std::uint8_t& g,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "common/rgb_image.h"
 #include "ptm/ptm.h"
 
 extern float specular_kd;      // weight of the evaluated colour
@@ -25,6 +26,10 @@ void set_specular_half_vector(float u, float v);
 // Adds the highlight of pixel (x, y)'s normal to an evaluated colour.
 void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
                     std::uint8_t& b);
+
+// apply_specular on every pixel of `image`, which shows the rectangle of
+// `ptm` at (x0, y0); the highlight of each distinct normal is computed once.
+void apply_specular_to_image(const Ptm& ptm, RgbImage& image, int x0, int y0);
 
 // Pixel (x, y) evaluated with the current light weights (the caller has
 // set them for the head-on light) and scaled by k / 256, the real light's z.

@@ -98,6 +98,46 @@ TEST_F(RenderImageTest, SpecularPassAddsTheHighlightOfEachPixelsNormal) {
   free_ptm(ptm);
 }
 
+TEST_F(RenderImageTest, SpecularPassOverAWholeImageMatchesThePixelByPixelHighlight) {
+  // Far more distinct normals than the pass remembers at once, repeated in
+  // runs and scattered, with the light off the view axis.
+  const int width = 256;
+  const int height = 96;
+  Ptm* ptm = ramp_map(width, height);
+  const std::size_t pixels = static_cast<std::size_t>(width) * height;
+  ptm->normals = new std::int8_t[pixels * 3];
+  std::uint32_t state = 12345;
+  for (std::size_t p = 0; p < pixels; ++p) {
+    if (p % 7 != 0) {
+      std::copy(ptm->normals + (p - 1) * 3, ptm->normals + p * 3, ptm->normals + p * 3);
+      continue;
+    }
+    for (int c = 0; c < 3; ++c) {
+      state = state * 1103515245u + 12345u;
+      ptm->normals[p * 3 + c] = static_cast<std::int8_t>((state >> 16) % 255 - 127);
+    }
+  }
+  RgbImage* out = new_rgb_image(width - 3, height - 2);
+  viewer.specular_on = 1;
+  render_ptm_image(*out, *ptm, 0.3f, -0.2f, 3, 2);
+  viewer.specular_on = 0;
+  RgbImage* expected = new_rgb_image(width - 3, height - 2);
+  render_ptm_image(*expected, *ptm, 0.3f, -0.2f, 3, 2);
+  set_specular_half_vector(0.3f, -0.2f);
+  for (int y = 0; y < expected->height; ++y) {
+    for (int x = 0; x < expected->width; ++x) {
+      std::uint8_t* e = expected->pixels + (static_cast<std::size_t>(y) * expected->width + x) * 3;
+      apply_specular(*ptm, 3 + x, 2 + y, e[0], e[1], e[2]);
+      ASSERT_EQ(pixel(*out, x, y), pixel(*expected, x, y)) << x << ", " << y;
+    }
+  }
+  delete[] ptm->normals;
+  ptm->normals = nullptr;
+  free_rgb_image(out);
+  free_rgb_image(expected);
+  free_ptm(ptm);
+}
+
 TEST(SpecularHalfVector, ThreePiecesMeetContinuously) {
   set_specular_half_vector(0, 0);
   EXPECT_DOUBLE_EQ(specular_half_z, 1.0);
