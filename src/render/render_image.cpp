@@ -23,11 +23,15 @@ void render_ptm_image(RgbImage& out, const Ptm& ptm, float u, float v, int x0, i
     const int h = height / 2;
     const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
     for (int y = h; y < height; ++y) evaluate_row(ptm, x0, y0 + y, width, row + y * stride);
+    // evaluate_texture_mapped row by row: the row kernel gives the
+    // per-pixel evaluator's bytes for the head-on light, then each is
+    // scaled by k / 256.
     set_light_weights(0, 0);
     for (int y = 0; y < h; ++y) {
-      std::uint8_t* pixel = row + y * stride;
-      for (int x = 0; x < width; ++x, pixel += 3) {
-        evaluate_texture_mapped(ptm, x0 + x, y0 + y, k, pixel[0], pixel[1], pixel[2]);
+      std::uint8_t* pixels = row + y * stride;
+      evaluate_row(ptm, x0, y0 + y, width, pixels);
+      for (std::size_t i = 0; i < stride; ++i) {
+        pixels[i] = static_cast<std::uint8_t>((k * pixels[i]) >> 8);
       }
     }
     return;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/core/viewer_state.h"
+#include "ptm/coefficients.h"
 #include "render/evaluate.h"
 #include "render/specular.h"
 
@@ -78,6 +79,41 @@ TEST_F(RenderImageTest, TextureComparisonShowsTheLowerHalfHeadOnAndDimmed) {
   EXPECT_NE(pixel(*out, 1, 3), (Rgb{0, 0, 0}));
   free_rgb_image(out);
   free_ptm(ptm);
+}
+
+TEST_F(RenderImageTest, TextureHalfMatchesTheHeadOnEvaluatorInEveryRepresentation) {
+  for (const auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
+    const int width = 37;  // vector blocks and a remainder
+    Ptm* ptm = create_ptm(width, 4, PTM_FORMAT_LRGB, representation);
+    for (int p = 0; p < width * 4; ++p) {
+      const std::uint8_t six[6] = {
+          static_cast<std::uint8_t>(p * 7),  static_cast<std::uint8_t>(p * 13), 40, 200, 90,
+          static_cast<std::uint8_t>(100 + p)};
+      store_stored_bytes(ptm->coef_planes[0], ptm->coef_planes[1], p, six);
+      const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(p), 200, 77};
+      set_lrgb_color(*ptm, p, rgb);
+    }
+    for (int k = 0; k < 6; ++k) {
+      ptm->scale_bias[k] = 256;
+      ptm->scale_bias[k + 6] = k == 5 ? 0 : 128;
+    }
+    convert_all_coefficients(*ptm);
+    select_evaluator(*ptm);
+    RgbImage* out = new_rgb_image(width, 4);
+    viewer.ptm_vs_texture_on = 1;
+    render_ptm_image(*out, *ptm, 0.3f, 0.4f, 0, 0);
+    const int k = static_cast<int>(256 * std::sqrt(1 - 0.25f));
+    set_light_weights(0, 0);
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < width; ++x) {
+        std::uint8_t r, g, b;
+        evaluate_texture_mapped(*ptm, x, y, k, r, g, b);
+        ASSERT_EQ(pixel(*out, x, y), (Rgb{r, g, b})) << x << ", " << y;
+      }
+    }
+    free_rgb_image(out);
+    free_ptm(ptm);
+  }
 }
 
 TEST_F(RenderImageTest, SpecularPassAddsTheHighlightOfEachPixelsNormal) {
