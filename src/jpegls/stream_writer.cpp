@@ -146,7 +146,9 @@ int write_scan_header(JlsCodec* codec, int scan_index) {
     stream_put_byte(s, 0);
   }
   stream_put_byte(s, static_cast<std::uint8_t>(scan.near));
-  stream_put_byte(s, static_cast<std::uint8_t>(scan.interleave));
+  // T.87 C.2.3: a scan of one component is not interleaved, and other
+  // decoders refuse any other ILV for it.
+  stream_put_byte(s, static_cast<std::uint8_t>(scan.components == 1 ? 0 : scan.interleave));
   stream_put_byte(s, static_cast<std::uint8_t>(scan.shift));
   return check_stream_error(codec);
 }

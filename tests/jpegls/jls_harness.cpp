@@ -155,43 +155,41 @@ EncodeOutcome encode_jls(const TestImage& image, JlsInfo info) {
 std::string charls_encode(const TestImage& image, int interleave, int near, int t1, int t2, int t3,
                           int reset) {
   charls_jpegls_encoder* encoder = charls_jpegls_encoder_create();
-  charls_frame_info frame{static_cast<std::uint32_t>(image.width),
-                          static_cast<std::uint32_t>(image.height), image.bits, image.components};
-  charls_jpegls_encoder_set_frame_info(encoder, &frame);
-  charls_jpegls_encoder_set_near_lossless(encoder, near);
-  if (image.components > 1) {
-    charls_jpegls_encoder_set_interleave_mode(encoder,
-                                              static_cast<charls_interleave_mode>(interleave));
+  const charls_frame_info frame{static_cast<std::uint32_t>(image.width),
+                                static_cast<std::uint32_t>(image.height), image.bits,
+                                image.components};
+  bool ok = charls_jpegls_encoder_set_frame_info(encoder, &frame) == charls_jpegls_errc{} &&
+            charls_jpegls_encoder_set_near_lossless(encoder, near) == charls_jpegls_errc{};
+  if (ok && image.components > 1) {
+    ok = charls_jpegls_encoder_set_interleave_mode(
+             encoder, static_cast<charls_interleave_mode>(interleave)) == charls_jpegls_errc{};
   }
-  if (t1 > 0 || reset > 0) {
+  if (ok && (t1 > 0 || reset > 0)) {
     charls_jpegls_pc_parameters pc{};
-    pc.maximum_sample_value = 0;
     pc.threshold1 = std::max(t1, 0);
     pc.threshold2 = std::max(t2, 0);
     pc.threshold3 = std::max(t3, 0);
     pc.reset_value = std::max(reset, 0);
-    charls_jpegls_encoder_set_preset_coding_parameters(encoder, &pc);
+    ok = charls_jpegls_encoder_set_preset_coding_parameters(encoder, &pc) == charls_jpegls_errc{};
   }
   std::vector<std::uint8_t> source;
-  const bool two_byte = image.bits > 8;
   for (std::uint16_t v : image.samples) {
-    if (two_byte) {
-      source.push_back(static_cast<std::uint8_t>(v));
-      source.push_back(static_cast<std::uint8_t>(v >> 8));
-    } else {
-      source.push_back(static_cast<std::uint8_t>(v));
-    }
+    source.push_back(static_cast<std::uint8_t>(v));
+    if (image.bits > 8) source.push_back(static_cast<std::uint8_t>(v >> 8));
   }
   std::size_t size = 0;
-  charls_jpegls_encoder_get_estimated_destination_size(encoder, &size);
+  ok = ok &&
+       charls_jpegls_encoder_get_estimated_destination_size(encoder, &size) == charls_jpegls_errc{};
   std::string out(size + 1024, '\0');
-  charls_jpegls_encoder_set_destination_buffer(encoder, out.data(), out.size());
   std::size_t written = 0;
-  const charls_jpegls_errc rc =
-      charls_jpegls_encoder_encode_from_buffer(encoder, source.data(), source.size(), 0);
-  charls_jpegls_encoder_get_bytes_written(encoder, &written);
+  ok = ok &&
+       charls_jpegls_encoder_set_destination_buffer(encoder, out.data(), out.size()) ==
+           charls_jpegls_errc{} &&
+       charls_jpegls_encoder_encode_from_buffer(encoder, source.data(), source.size(), 0) ==
+           charls_jpegls_errc{} &&
+       charls_jpegls_encoder_get_bytes_written(encoder, &written) == charls_jpegls_errc{};
   charls_jpegls_encoder_destroy(encoder);
-  if (rc != charls_jpegls_errc{}) return {};
+  if (!ok) return {};
   out.resize(written);
   return out;
 }
