@@ -8,18 +8,8 @@
 #include <vector>
 
 #include "jpegls/jpegls.h"
+#include "support/pnm_image.h"
 
-// Samples pixel-interleaved, top row first.
-struct TestImage {
-  int width = 0;
-  int height = 0;
-  int components = 1;
-  int bits = 8;
-  std::vector<std::uint16_t> samples;
-};
-
-// Binary PGM (P5) or PPM (P6), 8 or 16 bits per sample.
-TestImage read_pnm(const std::string& path);
 std::string testdata_path(const std::string& relative);
 
 struct DecodeOutcome {
