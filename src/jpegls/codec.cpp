@@ -53,6 +53,29 @@ bool needs_plane_buffers(const JlsCodec* codec, const JlsScanInfo& scan) {
   return false;
 }
 
+// Whole-image buffering here covers several scans of full-size
+// components; subsampled components come with the colour transforms.
+bool plane_buffers_supported(JlsCodec* codec, const JlsScanInfo& scan) {
+  const JlsInfo& info = codec->info;
+  for (int i = 0; i < info.components; ++i) {
+    if (info.sampX[i] != 1 || info.sampY[i] != 1) {
+      jls_message(codec, "error : subsampled components are not supported\n");
+      return false;
+    }
+  }
+  if (codec->encoding != 0) {
+    jls_message(codec, "error : Plane-Buffered encoding is not supported\n");
+    return false;
+  }
+  if (scan.interleave == 2) {
+    jls_message(codec, "error : Plane-Buffered pixel-interleaved!\n");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int StartScan(JlsCodec* codec, int scan_index) {
   JlsInfo& info = codec->info;
   const JlsScanInfo& scan = info.scan[scan_index];
@@ -64,10 +87,12 @@ int StartScan(JlsCodec* codec, int scan_index) {
     codec->scan = nullptr;
     return 0;
   }
-  if (needs_plane_buffers(codec, scan)) {
-    jls_message(codec, "error : plane-interleaved and subsampled images are not supported\n");
-    codec->scan = nullptr;
-    return 0;
+  if (scan_index == 0) {
+    codec->plane_buffered = needs_plane_buffers(codec, scan) ? 1 : 0;
+    if (codec->plane_buffered != 0 && !plane_buffers_supported(codec, scan)) {
+      codec->scan = nullptr;
+      return 0;
+    }
   }
   if (!check_range(codec, "NEAR", scan.near, 0, std::min(255, (scan.alphabet - 1) / 2))) {
     codec->scan = nullptr;
@@ -124,6 +149,8 @@ int StartScan(JlsCodec* codec, int scan_index) {
   }
   return 1;
 }
+
+namespace {
 
 // After line `codec->line` (already counted) of a scan with restart
 // markers: T.87 places RSTm after every `interval` lines of a scan (the
@@ -184,7 +211,7 @@ int finish_decoded_scan(JlsCodec* codec) {
 int jlsEncodeLine(JlsCodec* codec) {
   const bool lossless = codec->scan->near == 0;
   codec->encode_line(*codec->state, codec->writer, codec->current_line, codec->previous_line,
-                     codec->info.width, codec->info.components);
+                     codec->info.width, codec->scan->components);
   if (codec->stream.error != kJlsNoError) {
     jls_message(codec, lossless ? "jlsEncodeLine : lossless Encode failed!"
                                 : "jlsEncodeLine : Lossy Encode failed!");
@@ -204,19 +231,20 @@ int jlsEncodeLine(JlsCodec* codec) {
   return 1;
 }
 
-int jlsDecodeLine(JlsCodec* codec, JlsWriteLineFn write_line, void* user) {
-  const bool lossless = codec->scan->near == 0;
+}  // namespace
+
+int decode_scan_line(JlsCodec* codec) {
   codec->decode_line(*codec->state, codec->reader, codec->current_line, codec->previous_line,
-                     codec->info.width, codec->info.components);
+                     codec->info.width, codec->scan->components);
   if (bit_reader_failed(codec->reader)) {
-    jls_message(codec, lossless ? "jlsDecodeLine : lossless decode failed!"
-                                : "jlsDecodeLine : Lossy decode failed!");
+    jls_message(codec, codec->scan->near == 0 ? "jlsDecodeLine : lossless decode failed!"
+                                              : "jlsDecodeLine : Lossy decode failed!");
     return 0;
   }
-  if (write_line(user, codec->current_line, line_bytes(codec)) == 0) {
-    jls_message(codec, "DecodeFromCB : write line %d failed\n", codec->line);
-    return 0;
-  }
+  return 1;
+}
+
+int advance_decoded_line(JlsCodec* codec) {
   std::swap(codec->previous_line, codec->current_line);
   ++codec->line;
   if (restart_due(codec)) {
@@ -235,6 +263,29 @@ int jlsDecodeLine(JlsCodec* codec, JlsWriteLineFn write_line, void* user) {
   }
   if (codec->line == codec->info.height) return finish_decoded_scan(codec);
   return 1;
+}
+
+namespace {
+
+// One line of a scan decoded straight to the caller, or one line of the
+// already decoded image.
+int jlsDecodeLine(JlsCodec* codec, JlsWriteLineFn write_line, void* user) {
+  if (codec->image != nullptr) {
+    const int bytes = line_bytes(codec);
+    const int line = codec->output_line;
+    if (write_line(user, codec->image + static_cast<std::size_t>(line) * bytes, bytes) == 0) {
+      jls_message(codec, "DecodeFromCB : write line %d failed\n", line);
+      return 0;
+    }
+    ++codec->output_line;
+    return 1;
+  }
+  if (decode_scan_line(codec) == 0) return 0;
+  if (write_line(user, codec->current_line, line_bytes(codec)) == 0) {
+    jls_message(codec, "DecodeFromCB : write line %d failed\n", codec->line);
+    return 0;
+  }
+  return advance_decoded_line(codec);
 }
 
 JlsScanInfo default_scan_info() {
@@ -319,6 +370,8 @@ int StartDecode(JlsCodec* codec, JlsReadFn read, void* user) {
     return 0;
   }
   codec->encoding = 0;
+  jls_free(codec->image);
+  codec->image = nullptr;
   ByteStream& s = codec->stream;
   s.read = read;
   s.write = nullptr;
@@ -336,6 +389,10 @@ int StartDecode(JlsCodec* codec, JlsReadFn read, void* user) {
   allocate_line_buffers(codec);
   if (StartScan(codec, 0) == 0) {
     jls_message(codec, "StartDecode : StartScan failed!\n");
+    return 0;
+  }
+  if (codec->plane_buffered != 0 && decode_to_plane_buffers(codec) == 0) {
+    jls_message(codec, "StartDecode : Decode To PlaneBufs failed!\n");
     return 0;
   }
   return 1;
@@ -374,7 +431,14 @@ int EncodeFromCB(JlsCodec* codec, JlsReadLineFn read_line, void* user) {
 }
 
 int DecodeFromCB(JlsCodec* codec, JlsWriteLineFn write_line, void* user) {
-  if (codec->scan == nullptr || codec->encoding != 0) return 0;
+  if (codec->encoding != 0) return 0;
+  if (codec->image != nullptr) {
+    while (codec->output_line < codec->info.height) {
+      if (jlsDecodeLine(codec, write_line, user) == 0) return 0;
+    }
+    return 1;
+  }
+  if (codec->scan == nullptr) return 0;
   while (codec->scan != nullptr) {
     const int line = codec->line;
     if (jlsDecodeLine(codec, write_line, user) == 0) {
@@ -391,6 +455,7 @@ void JPEGLS_Destroy(JlsCodec* codec) {
   if (codec->state != nullptr) release_qtables(*codec->state);
   jls_free(codec->state);
   jls_free(codec->line_block);
+  jls_free(codec->image);
   jls_free(codec->stream.buffer);
   jls_free(codec);
 }

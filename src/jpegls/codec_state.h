@@ -40,6 +40,11 @@ struct JlsCodec {
   LineDecodeFn decode_line;
   LineEncodeFn encode_line;
   SignalledPresets presets;
+  // Whole-image buffering: the image decoded at StartDecode, handed out
+  // line by line.
+  int plane_buffered;
+  std::uint8_t* image;
+  int output_line;
 };
 
 // Formats a diagnostic and hands it to the message handler.
@@ -49,6 +54,15 @@ bool check_range(JlsCodec* codec, const char* name, int value, int low, int high
 // Reports the stream's error code after a marker or header step; returns
 // 1 when there is none.
 int check_stream_error(JlsCodec* codec);
+
+// Makes scan `scan_index` current and prepares its coding state.
+int StartScan(JlsCodec* codec, int scan_index);
+// Decodes the current scan's next line into current_line (1 on success).
+int decode_scan_line(JlsCodec* codec);
+// Moves past the decoded line: restart marker, end of scan, next scan.
+int advance_decoded_line(JlsCodec* codec);
+// Decodes every scan of a plane-interleaved image into codec->image.
+int decode_to_plane_buffers(JlsCodec* codec);
 
 // Zero-filled memory; on failure reports "memory allocation of %d bytes
 // failed!", sets the out-of-memory code and ends the program with -1.

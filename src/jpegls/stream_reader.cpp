@@ -202,9 +202,11 @@ int Info_Read(JlsCodec* codec) {
     return 0;
   }
   if (ReadScan(codec, 0) == 0) return 0;
-  codec->info.scans = codec->info.components / codec->info.scan[0].components;
-  if (codec->info.scans < 1) codec->info.scans = 1;
-  if (codec->info.scans > kJlsMaxScans) codec->info.scans = kJlsMaxScans;
+  // Scans until every component is covered; a description holds four.
+  const int per_scan = codec->info.scan[0].components;
+  const int scans = (codec->info.components + per_scan - 1) / per_scan;
+  if (!check_range(codec, "scans", scans, 1, kJlsMaxScans)) return 0;
+  codec->info.scans = scans;
   return 1;
 }
 

@@ -15,6 +15,8 @@ struct ConformanceCase {
 
 TEST(JlsConformance, StreamsDecodeToTheirReferenceImages) {
   const ConformanceCase cases[] = {
+      {"conformance/t8c0e0.jls", "conformance/test8.ppm", 0},
+      {"conformance/t8c0e3.jls", "conformance/test8.ppm", 3},
       {"conformance/t8c1e0.jls", "conformance/test8.ppm", 0},
       {"conformance/t8c2e0.jls", "conformance/test8.ppm", 0},
       {"conformance/t8c1e3.jls", "conformance/test8.ppm", 3},
@@ -25,6 +27,7 @@ TEST(JlsConformance, StreamsDecodeToTheirReferenceImages) {
       {"conformance/t8nde0.jls", "conformance/test8bs2.pgm", 0},
       {"conformance/t8nde3.jls", "conformance/test8bs2.pgm", 3},
       {"extra/tulips-gray-8bit-512-512-other-encoder.jls", "extra/tulips-gray-8bit-512-512.pgm", 0},
+      {"extra/test8_ilv_none_rm_7.jls", "conformance/test8.ppm", 0},
       {"extra/test8_ilv_line_rm_7.jls", "conformance/test8.ppm", 0},
       {"extra/test8_ilv_sample_rm_7.jls", "conformance/test8.ppm", 0},
       {"extra/test16_rm_5.jls", "conformance/test16.pgm", 0},

@@ -165,6 +165,25 @@ TEST(JlsSession, DecoderHeaderCases) {
   }
 }
 
+// Restart markers must come in order RST0..RST7 after every interval.
+TEST(JlsSession, RestartMarkersAreChecked) {
+  const std::string stream = read_file_bytes(testdata_path("jpegls/extra/test16_rm_5.jls"));
+  const std::size_t first = stream.find("\xFF\xD0");
+  ASSERT_NE(first, std::string::npos);
+  std::string renumbered = stream;
+  renumbered[first + 1] = '\xD3';
+  DecodeOutcome out = decode_jls(renumbered);
+  EXPECT_FALSE(out.decoded);
+  EXPECT_NE(out.messages.find("error : got restart marker # 3, expected 0\n"), std::string::npos)
+      << out.messages;
+  std::string missing = stream;
+  missing[first + 1] = '\xE5';  // an APP5 marker where RST0 belongs
+  out = decode_jls(missing);
+  EXPECT_FALSE(out.decoded);
+  EXPECT_NE(out.messages.find("error : expected restart marker, got 0xE5\n"), std::string::npos)
+      << out.messages;
+}
+
 // A constant image is almost all run mode; a ramp on every line; NEAR
 // bounds every sample.
 TEST(JlsSession, ConstantRampAndNearLosslessImages) {
