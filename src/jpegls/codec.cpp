@@ -288,6 +288,21 @@ int jlsDecodeLine(JlsCodec* codec, JlsWriteLineFn write_line, void* user) {
   return advance_decoded_line(codec);
 }
 
+// A fresh stream in one direction; the image of an earlier decode goes.
+void start_session(JlsCodec* codec, JlsReadFn read, JlsWriteFn write, void* user) {
+  codec->encoding = write != nullptr ? 1 : 0;
+  jls_free(codec->image);
+  codec->image = nullptr;
+  ByteStream& s = codec->stream;
+  s.read = read;
+  s.write = write;
+  s.user = user;
+  s.position = 0;
+  s.fill = 0;
+  s.ended = 0;
+  s.error = kJlsNoError;
+}
+
 JlsScanInfo default_scan_info() {
   JlsScanInfo scan{};
   scan.interleave = 1;
@@ -347,17 +362,9 @@ int StartEncode(JlsCodec* codec, JlsWriteFn write, void* user, const JlsInfo& in
     jls_message(codec, "error : still (de)coding a previous session!\n");
     return 0;
   }
-  codec->encoding = 1;
+  start_session(codec, nullptr, write, user);
   codec->info = info;
   codec->info_valid = 1;
-  ByteStream& s = codec->stream;
-  s.read = nullptr;
-  s.write = write;
-  s.user = user;
-  s.position = 0;
-  s.fill = 0;
-  s.ended = 0;
-  s.error = kJlsNoError;
   plan_scans(codec->info);
   if (write_stream_header(codec) == 0) return 0;
   allocate_line_buffers(codec);
@@ -369,18 +376,8 @@ int StartDecode(JlsCodec* codec, JlsReadFn read, void* user) {
     jls_message(codec, "error : still (de)coding a previous session!\n");
     return 0;
   }
-  codec->encoding = 0;
-  jls_free(codec->image);
-  codec->image = nullptr;
-  ByteStream& s = codec->stream;
-  s.read = read;
-  s.write = nullptr;
-  s.user = user;
-  s.position = 0;
-  s.fill = 0;
-  s.ended = 0;
-  s.error = kJlsNoError;
-  stream_fill(s, 1);
+  start_session(codec, read, nullptr, user);
+  stream_fill(codec->stream, 1);
   if (Info_Read(codec) == 0) {
     jls_message(codec, "StartDecode : Info_Read failed!\n");
     return 0;

@@ -55,6 +55,31 @@ struct SampleTraits {
     }
   }
 
+  // The error the encoder codes for sample x against its prediction, in the
+  // context's orientation (sign 0 or -1), quantised for NEAR > 0; also the
+  // value the decoder will reconstruct (code segments A.8 and A.9).
+  static int coded_error(const ScanState& s, int x, int predicted, int sign, int& reconstructed) {
+    const int error = quantize(s, ((x - predicted) ^ sign) - sign);
+    if constexpr (Lossless) {
+      reconstructed = x;
+    } else {
+      reconstructed = clamp(predicted + ((error ^ sign) - sign) * (2 * s.near + 1), 0, s.maxval);
+    }
+    return reduce(s, error);
+  }
+
+  // Signed contexts of the n components of a pixel (pixel interleaving);
+  // true when all are 0, which starts run mode for the whole pixel.
+  static bool pixel_contexts(const ScanState& s, const Sample* px, const Sample* above, int n,
+                             int* q) {
+    bool all_zero = true;
+    for (int i = 0; i < n; ++i) {
+      q[i] = context(s, px[i - n], above[i], above[i - n], above[i + n]);
+      all_zero = all_zero && q[i] == 0;
+    }
+    return all_zero;
+  }
+
   static bool same(const ScanState& s, int x, int ra) {
     if constexpr (Lossless) {
       return x == ra;
@@ -71,5 +96,18 @@ void set_line_edges(Sample* current, Sample* previous, int width, int components
   for (int c = 0; c < components; ++c) {
     current[c - components] = previous[c];
     previous[width * components + c] = previous[(width - 1) * components + c];
+  }
+}
+
+// Line interleaving: each component's line in turn, at a stride of the
+// component count, each with its own run index (T.87 A.7.1).
+template <typename Sample, typename Bits, typename ComponentLine>
+void code_line_interleaved(ScanState& s, Bits& bits, std::uint8_t* current, std::uint8_t* previous,
+                           int width, int components, ComponentLine component_line) {
+  auto* cur = reinterpret_cast<Sample*>(current);
+  auto* prev = reinterpret_cast<Sample*>(previous);
+  set_line_edges(cur, prev, width, components);
+  for (int c = 0; c < components; ++c) {
+    component_line(s, bits, cur + c, prev + c, width, components, s.run_index[c]);
   }
 }

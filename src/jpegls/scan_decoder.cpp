@@ -102,12 +102,7 @@ struct LineDecoder {
 
   static void line_interleaved(ScanState& s, BitReader& r, std::uint8_t* current,
                                std::uint8_t* previous, int width, int components) {
-    auto* cur = reinterpret_cast<Sample*>(current);
-    auto* prev = reinterpret_cast<Sample*>(previous);
-    set_line_edges(cur, prev, width, components);
-    for (int c = 0; c < components; ++c) {
-      component_line(s, r, cur + c, prev + c, width, components, s.run_index[c]);
-    }
+    code_line_interleaved<Sample>(s, r, current, previous, width, components, component_line);
   }
 
   // Pixel interleaving (T.87 B.3.?): one context set for all components;
@@ -124,12 +119,7 @@ struct LineDecoder {
     for (int x = 0; x < width;) {
       Sample* px = cur + x * n;
       const Sample* above = prev + x * n;
-      bool all_zero = true;
-      for (int i = 0; i < n; ++i) {
-        q[i] = Traits::context(s, px[i - n], above[i], above[i - n], above[i + n]);
-        all_zero = all_zero && q[i] == 0;
-      }
-      if (!all_zero) {
+      if (!Traits::pixel_contexts(s, px, above, n, q)) {
         for (int i = 0; i < n; ++i) {
           px[i] = static_cast<Sample>(regular(s, r, q[i], px[i - n], above[i], above[i - n]));
         }

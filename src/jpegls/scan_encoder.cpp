@@ -17,12 +17,8 @@ struct LineEncoder {
     RegularContext& ctx = s.regular[(q ^ sign) - sign];
     const int predicted =
         Traits::clamp(predict_med(a, b, c) + ((ctx.c ^ sign) - sign), 0, s.maxval);
-    int error = Traits::quantize(s, ((x - predicted) ^ sign) - sign);
-    const int reconstructed =
-        Lossless
-            ? x
-            : Traits::clamp(predicted + ((error ^ sign) - sign) * (2 * s.near + 1), 0, s.maxval);
-    error = Traits::reduce(s, error);
+    int reconstructed = 0;
+    const int error = Traits::coded_error(s, x, predicted, sign, reconstructed);
     const int k = golomb_parameter(ctx.n, ctx.a);
     write_golomb(w, map_error(error, k, ctx, Lossless), k, s.limit, s.qbpp);
     update_regular_context(ctx, error, s.near, s.reset);
@@ -34,12 +30,8 @@ struct LineEncoder {
                           int run_index) {
     const int predicted = ritype != 0 ? ra : rb;
     const int sign = (ritype == 0 && ra > rb) ? -1 : 0;
-    int error = Traits::quantize(s, ((x - predicted) ^ sign) - sign);
-    const int reconstructed =
-        Lossless
-            ? x
-            : Traits::clamp(predicted + ((error ^ sign) - sign) * (2 * s.near + 1), 0, s.maxval);
-    error = Traits::reduce(s, error);
+    int reconstructed = 0;
+    const int error = Traits::coded_error(s, x, predicted, sign, reconstructed);
     RunContext& ctx = s.run[ritype];
     const int k = run_interruption_k(ctx, ritype);
     const bool map = run_interruption_map(ctx, k, error);
@@ -103,12 +95,7 @@ struct LineEncoder {
 
   static void line_interleaved(ScanState& s, BitWriter& w, std::uint8_t* current,
                                std::uint8_t* previous, int width, int components) {
-    auto* cur = reinterpret_cast<Sample*>(current);
-    auto* prev = reinterpret_cast<Sample*>(previous);
-    set_line_edges(cur, prev, width, components);
-    for (int c = 0; c < components; ++c) {
-      component_line(s, w, cur + c, prev + c, width, components, s.run_index[c]);
-    }
+    code_line_interleaved<Sample>(s, w, current, previous, width, components, component_line);
   }
 
   static bool same_pixel(const ScanState& s, const Sample* p, const Sample* ra, int n) {
@@ -129,12 +116,7 @@ struct LineEncoder {
     for (int x = 0; x < width;) {
       Sample* px = cur + x * n;
       const Sample* above = prev + x * n;
-      bool all_zero = true;
-      for (int i = 0; i < n; ++i) {
-        q[i] = Traits::context(s, px[i - n], above[i], above[i - n], above[i + n]);
-        all_zero = all_zero && q[i] == 0;
-      }
-      if (!all_zero) {
+      if (!Traits::pixel_contexts(s, px, above, n, q)) {
         for (int i = 0; i < n; ++i) {
           px[i] =
               static_cast<Sample>(regular(s, w, q[i], px[i], px[i - n], above[i], above[i - n]));
