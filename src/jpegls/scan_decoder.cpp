@@ -15,6 +15,15 @@ template <typename Sample, bool Lossless>
 struct LineDecoder {
   using Traits = SampleTraits<Sample, Lossless>;
 
+  // A mapped error codes a modulo-reduced error, so it is at most RANGE;
+  // anything larger is broken data, which must not grow the context
+  // variables beyond their bounds.
+  static int checked(BitReader& r, const ScanState& s, int mapped) {
+    if (mapped <= s.range) return mapped;
+    r.error = 1;
+    return 0;
+  }
+
   // Regular-mode sample (T.87 A.3 to A.6) for signed context number q.
   static int regular(ScanState& s, BitReader& r, int q, int a, int b, int c) {
     const int sign = q >> 31;
@@ -22,7 +31,7 @@ struct LineDecoder {
     const int predicted =
         Traits::clamp(predict_med(a, b, c) + ((ctx.c ^ sign) - sign), 0, s.maxval);
     const int k = golomb_parameter(ctx.n, ctx.a);
-    const int mapped = read_golomb(r, k, s.limit, s.qbpp);
+    const int mapped = checked(r, s, read_golomb(r, k, s.limit, s.qbpp));
     const int error = unmap_error(mapped, k, ctx, Lossless);
     update_regular_context(ctx, error, s.near, s.reset);
     return Traits::reconstruct(s, predicted, (error ^ sign) - sign);
@@ -32,7 +41,7 @@ struct LineDecoder {
   static int interruption(ScanState& s, BitReader& r, int ritype, int ra, int rb, int run_index) {
     RunContext& ctx = s.run[ritype];
     const int k = run_interruption_k(ctx, ritype);
-    const int mapped = read_golomb(r, k, s.limit - kRunOrder[run_index] - 1, s.qbpp);
+    const int mapped = checked(r, s, read_golomb(r, k, s.limit - kRunOrder[run_index] - 1, s.qbpp));
     int error = run_interruption_error(ctx, k, mapped, ritype);
     update_run_context(ctx, error, mapped, ritype, s.reset);
     if (ritype == 0 && ra > rb) error = -error;
