@@ -17,8 +17,8 @@ int log2_of(int value) {
 bool check_frame(JlsCodec* codec) {
   const JlsInfo& info = codec->info;
   const int p = log2_of(info.alphabet);
-  if (!check_range(codec, "bpp", p, 2, 16) || !check_range(codec, "width", info.width, 0, 65535) ||
-      !check_range(codec, "height", info.height, 0, 65535) ||
+  if (!check_range(codec, "bpp", p, 2, 16) || !check_range(codec, "width", info.width, 1, 65535) ||
+      !check_range(codec, "height", info.height, 1, 65535) ||
       !check_range(codec, "components", info.components, 1, kJlsMaxComponents)) {
     return false;
   }

@@ -91,7 +91,7 @@ TEST(JlsSession, EncoderRefusals) {
        },
        "error : sampling is not an exact subsampling; unsupported!\n"},
       {"width", [](JlsInfo& i) { i.width = 70000; },
-       "error : width = 70000 out of range [0,65535]"},
+       "error : width = 70000 out of range [1,65535]"},
       {"16-bit near-lossless",
        [](JlsInfo& i) {
          i.alphabet = i.scan[0].alphabet = 4096;
