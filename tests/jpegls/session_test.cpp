@@ -184,6 +184,93 @@ TEST(JlsSession, RestartMarkersAreChecked) {
       << out.messages;
 }
 
+// Output goes to the write callback in blocks of the stream buffer's size,
+// the remainder at the end of the image; input is asked for in such blocks.
+TEST(JlsSession, StreamsMoveInBufferSizedBlocks) {
+  const TestImage image = read_pnm(testdata_path("jpegls/conformance/test8.ppm"));
+  struct Blocks {
+    std::vector<int> sizes;
+    std::string bytes;
+  } blocks;
+  const auto record = [](void* user, const std::uint8_t* buffer, int count) {
+    auto* b = static_cast<Blocks*>(user);
+    b->sizes.push_back(count);
+    b->bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(count));
+    return 1;
+  };
+  struct Source {
+    const TestImage* image;
+    std::size_t next;
+  } source{&image, 0};
+  const auto give = [](void* user, std::uint8_t* line, int count) {
+    auto* src = static_cast<Source*>(user);
+    for (int i = 0; i < count; ++i)
+      line[i] = static_cast<std::uint8_t>(src->image->samples[src->next++]);
+    return 1;
+  };
+  JlsCodec* codec = JPEGLS_Create();
+  ASSERT_EQ(StartEncode(codec, record, &blocks, info_for(image, 1, 0)), 1);
+  ASSERT_EQ(EncodeFromCB(codec, give, &source), 1);
+  JPEGLS_Destroy(codec);
+  const std::string expected = read_file_bytes(testdata_path("jpegls/conformance/t8c1e0.jls"));
+  EXPECT_EQ(blocks.bytes, expected);
+  ASSERT_EQ(blocks.sizes.size(), expected.size() / 16380 + 1);
+  for (std::size_t i = 0; i + 1 < blocks.sizes.size(); ++i) EXPECT_EQ(blocks.sizes[i], 16380);
+  EXPECT_EQ(blocks.sizes.back(), static_cast<int>(expected.size() % 16380));
+
+  struct Reads {
+    std::vector<int> capacities;
+    Cursor cursor;
+  } reads{{}, Cursor{expected}};
+  const auto read = [](void* user, std::uint8_t* buffer, int capacity) {
+    auto* r = static_cast<Reads*>(user);
+    r->capacities.push_back(capacity);
+    return read_cursor(&r->cursor, buffer, capacity);
+  };
+  codec = JPEGLS_Create();
+  ASSERT_EQ(StartDecode(codec, read, &reads), 1);
+  const auto ignore = [](void*, const std::uint8_t*, int) { return 1; };
+  ASSERT_EQ(DecodeFromCB(codec, ignore, nullptr), 1);
+  JPEGLS_Destroy(codec);
+  ASSERT_FALSE(reads.capacities.empty());
+  for (int capacity : reads.capacities) EXPECT_EQ(capacity, 16380);
+}
+
+TEST(JlsSession, RefusedWriteIsAnIoError) {
+  TestImage image;
+  image.width = 8;
+  image.height = 8;
+  image.samples.assign(64, 9);
+  std::string messages;
+  JlsCodec* codec = JPEGLS_Create();
+  JPEGLS_SetMessageHandler(codec, collect, &messages);
+  const auto refuse = [](void*, const std::uint8_t*, int) { return 0; };
+  const auto give = [](void*, std::uint8_t* line, int count) {
+    std::memset(line, 9, static_cast<std::size_t>(count));
+    return 1;
+  };
+  ASSERT_EQ(StartEncode(codec, refuse, nullptr, info_for(image, 1, 0)), 1);
+  EXPECT_EQ(EncodeFromCB(codec, give, nullptr), 0);
+  EXPECT_NE(messages.find("IO error : unexpected read or write EOF"), std::string::npos)
+      << messages;
+  JPEGLS_Destroy(codec);
+}
+
+// Sixteen-bit near-lossless pixel-interleaved streams are refused.
+TEST(JlsSession, SixteenBitNearLosslessPixelInterleaveIsRefused) {
+  TestImage image;
+  image.width = 5;
+  image.height = 3;
+  image.components = 3;
+  image.bits = 12;
+  for (int i = 0; i < 45; ++i) image.samples.push_back(static_cast<std::uint16_t>(i * 90));
+  const DecodeOutcome out = decode_jls(charls_encode(image, 2, 2, -1, -1, -1, 0));
+  EXPECT_FALSE(out.started);
+  EXPECT_NE(out.messages.find("error : no lossy 16bit pixel-interleave in this implementation!\n"),
+            std::string::npos)
+      << out.messages;
+}
+
 // A constant image is almost all run mode; a ramp on every line; NEAR
 // bounds every sample.
 TEST(JlsSession, ConstantRampAndNearLosslessImages) {
