@@ -8,9 +8,10 @@ namespace {
 
 bool is_power_of_two(int value) { return value > 0 && (value & (value - 1)) == 0; }
 
+// ceil(log2(value)), saturating at 17 (beyond any JPEG-LS alphabet).
 int log2_of(int value) {
   int p = 0;
-  while ((1 << p) < value) ++p;
+  while (p < 17 && (1 << p) < value) ++p;
   return p;
 }
 
@@ -19,7 +20,8 @@ bool check_frame(JlsCodec* codec) {
   const int p = log2_of(info.alphabet);
   if (!check_range(codec, "bpp", p, 2, 16) || !check_range(codec, "width", info.width, 1, 65535) ||
       !check_range(codec, "height", info.height, 1, 65535) ||
-      !check_range(codec, "components", info.components, 1, kJlsMaxComponents)) {
+      !check_range(codec, "components", info.components, 1, kJlsMaxComponents) ||
+      !check_range(codec, "restart interval", info.restart_interval, 0, 65535)) {
     return false;
   }
   if (!is_power_of_two(info.alphabet)) {
@@ -114,6 +116,11 @@ int write_scan_header(JlsCodec* codec, int scan_index) {
   if (!check_range(codec, "components", scan.components, 1, kJlsMaxScanComponents) ||
       !check_range(codec, "interleave", scan.interleave, 0, 2) ||
       !check_range(codec, "shift", scan.shift, 0, 15)) {
+    return 0;
+  }
+  if (scan.map.present != 0 &&
+      (!check_range(codec, "table", scan.map.count, 0, kJlsMaxMapEntries) ||
+       !check_range(codec, "tableEntryWidth", scan.map.entry_width, 1, 3))) {
     return 0;
   }
   if (scan_index == 0 || scan.interleave != 0) {

@@ -72,4 +72,50 @@ TEST(JlsRobustness, ByteFlipsNeverCrash) {
   EXPECT_GT(failures, 0);
 }
 
+// Random descriptions given to the encoder: an encoded stream that
+// decodes, or a refusal with a message.
+TEST(JlsRobustness, RandomEncoderDescriptionsEncodeOrAreRefused) {
+  std::mt19937 rng(11);
+  const auto pick = [&rng](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(rng);
+  };
+  int encoded = 0;
+  for (int i = 0; i < 300; ++i) {
+    TestImage image;
+    image.width = pick(1, 9);
+    image.height = pick(1, 9);
+    image.components = pick(1, 4);
+    image.bits = pick(2, 16);
+    for (int s = 0; s < image.width * image.height * image.components; ++s) {
+      image.samples.push_back(static_cast<std::uint16_t>(rng()));
+    }
+    JlsInfo info = info_for(image, pick(0, 2), pick(-1, 12));
+    if (pick(0, 3) == 0) info.alphabet = pick(-5, 1 << 20);
+    if (pick(0, 3) == 0) info.scan[0].alphabet = 1 << pick(1, 17);
+    if (pick(0, 3) == 0) info.scan[0].components = pick(0, 6);
+    if (pick(0, 3) == 0) info.sampX[pick(0, 3)] = pick(0, 16);
+    if (pick(0, 3) == 0) info.scan[0].t1 = pick(-1, 300);
+    if (pick(0, 3) == 0) info.scan[0].reset = pick(-1, 70000);
+    if (pick(0, 3) == 0) info.scan[0].shift = pick(-1, 16);
+    if (pick(0, 5) == 0) {
+      info.restart = 1;
+      info.restart_interval = pick(-2, 70000);
+    }
+    if (pick(0, 5) == 0) {
+      info.scan[0].map.present = 1;
+      info.scan[0].map.count = pick(-1, 300);
+      info.scan[0].map.entry_width = pick(0, 4);
+    }
+    const EncodeOutcome out = encode_jls(image, info);
+    if (out.encoded) {
+      ++encoded;
+      const DecodeOutcome back = decode_jls(out.stream);
+      EXPECT_TRUE(back.decoded) << back.messages;
+    } else {
+      EXPECT_NE(out.messages, "");
+    }
+  }
+  EXPECT_GT(encoded, 10);
+}
+
 }  // namespace
