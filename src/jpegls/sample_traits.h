@@ -22,7 +22,7 @@ struct SampleTraits {
   static int clamp(int v, int low, int high) { return v < low ? low : (v > high ? high : v); }
 
   // Rx from the prediction and the (sign-corrected) quantised error,
-  // with the modulo wrap of T.87 A.4.? (decoder side).
+  // undoing the modulo reduction as the decoder of T.87 Annex F does.
   static int reconstruct(const ScanState& s, int predicted, int error) {
     if constexpr (Lossless) {
       return (predicted + error) & s.maxval;
@@ -38,7 +38,7 @@ struct SampleTraits {
     }
   }
 
-  // Modulo reduction of the error to -RANGE/2 .. RANGE/2 - 1 (A.4.5).
+  // Modulo reduction of the error to -RANGE/2 .. RANGE/2 - 1 (T.87 A.4).
   static int reduce(const ScanState& s, int error) {
     if (error < 0) error += s.range;
     if (error >= (s.range + 1) / 2) error -= s.range;

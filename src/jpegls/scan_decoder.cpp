@@ -1,4 +1,4 @@
-// Scan decoding (T.87 A.2 to A.7 and F.?): the decoder's side of the
+// Scan decoding (T.87 A.2 to A.7 and Annex F): the decoder's side of the
 // regular mode and of run mode, for line- and pixel-interleaved lines.
 // Malformed data never leads out of the line buffers: run lengths are
 // clipped to the line and broken codes are flagged in the bit reader,
@@ -114,7 +114,7 @@ struct LineDecoder {
     code_line_interleaved<Sample>(s, r, current, previous, width, components, component_line);
   }
 
-  // Pixel interleaving (T.87 B.3.?): one context set for all components;
+  // Sample interleaving (T.87 Annex B): one context set for all components;
   // run mode when every component's gradients are all in region 0, the run
   // repeating the whole pixel.
   static void pixel_interleaved(ScanState& s, BitReader& r, std::uint8_t* current,
