@@ -98,6 +98,13 @@ int StartScan(JlsCodec* codec, int scan_index) {
     codec->scan = nullptr;
     return 0;
   }
+  // Without the inverse transform the samples would come out as stored,
+  // wrong colours reported as a success.
+  if (scan.color_transform != 0) {
+    jls_message(codec, "error : color xform %d not available\n", scan.color_transform);
+    codec->scan = nullptr;
+    return 0;
+  }
   // Thresholds: the scan's own, or T.87's defaults for -1.
   PresetParameters p{scan.alphabet - 1, std::max(scan.t1, 0), std::max(scan.t2, 0),
                      std::max(scan.t3, 0), std::max(scan.reset, 0)};

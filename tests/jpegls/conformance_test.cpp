@@ -31,6 +31,7 @@ TEST(JlsConformance, StreamsDecodeToTheirReferenceImages) {
       {"extra/test8_ilv_line_rm_7.jls", "conformance/test8.ppm", 0},
       {"extra/test8_ilv_sample_rm_7.jls", "conformance/test8.ppm", 0},
       {"extra/test16_rm_5.jls", "conformance/test16.pgm", 0},
+      {"extra/banny.jls", "extra/banny.ppm", 0},
   };
   for (const ConformanceCase& c : cases) {
     SCOPED_TRACE(c.stream);
@@ -42,6 +43,18 @@ TEST(JlsConformance, StreamsDecodeToTheirReferenceImages) {
     const int difference = max_difference(out.image, reference);
     EXPECT_GE(difference, 0);
     EXPECT_LE(difference, c.near);
+  }
+}
+
+// Colour-transformed streams are refused rather than handed out with the
+// transformed samples.
+TEST(JlsConformance, ColourTransformedStreamsAreRefused) {
+  for (const char* name : {"banny-xform1.jls", "banny-xform2.jls", "banny-xform3.jls"}) {
+    SCOPED_TRACE(name);
+    const DecodeOutcome out =
+        decode_jls(read_file_bytes(testdata_path(std::string("jpegls/extra/") + name)));
+    EXPECT_FALSE(out.started);
+    EXPECT_NE(out.messages.find("error : color xform "), std::string::npos) << out.messages;
   }
 }
 

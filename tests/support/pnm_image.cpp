@@ -1,7 +1,30 @@
 #include "support/pnm_image.h"
 
 #include <fstream>
+#include <istream>
 #include <stdexcept>
+
+namespace {
+
+// Next header number, past whitespace and '#' comment lines.
+int header_number(std::istream& in) {
+  for (;;) {
+    const int c = in.peek();
+    if (c == '#') {
+      std::string comment;
+      std::getline(in, comment);
+    } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      in.get();
+    } else {
+      break;
+    }
+  }
+  int value = 0;
+  in >> value;
+  return value;
+}
+
+}  // namespace
 
 TestImage read_pnm(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -9,7 +32,10 @@ TestImage read_pnm(const std::string& path) {
   std::string magic;
   int maxval = 0;
   TestImage image;
-  in >> magic >> image.width >> image.height >> maxval;
+  in >> magic;
+  image.width = header_number(in);
+  image.height = header_number(in);
+  maxval = header_number(in);
   in.get();  // the single whitespace byte before the samples
   image.components = magic == "P6" ? 3 : 1;
   image.bits = 1;
