@@ -1,0 +1,222 @@
+#include "ptm/jpeg_plane.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+// libjpeg's header needs size_t and FILE declared before it.
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+namespace {
+
+// A fatal libjpeg error leaves the library by longjmp back to the call
+// that started it, instead of the standard manager's exit: a damaged plane
+// then refuses one file rather than ending the program. The functions that
+// set the jump point hold only plain C records, so no destructor is skipped.
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void exit_by_jump(j_common_ptr cinfo) {
+  (*cinfo->err->output_message)(cinfo);
+  std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+}
+
+jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager) {
+  jpeg_error_mgr* err = jpeg_std_error(&manager.pub);
+  err->error_exit = exit_by_jump;
+  return err;
+}
+
+// The stored stream handed to libjpeg in blocks of at most 4096 bytes; the
+// last block is as short as the stream's end makes it.
+constexpr std::size_t source_block = 4096;
+
+struct JpegMemorySource {
+  jpeg_source_mgr pub;
+  const JOCTET* data;  // next unread byte of the stored stream
+  const JOCTET* end;   // one past its last byte
+  JOCTET* buffer;      // source_block bytes from the library's permanent pool
+  int start_of_file;   // 1 until the first block has been handed out
+};
+
+JpegMemorySource* memory_source(j_decompress_ptr cinfo) {
+  return reinterpret_cast<JpegMemorySource*>(cinfo->src);
+}
+
+void init_source(j_decompress_ptr cinfo) { memory_source(cinfo)->start_of_file = 1; }
+
+// Past the end of the stream the library gets an end-of-image marker, as
+// from libjpeg's own file source: a truncated plane decodes as far as it
+// goes (with libjpeg's warning) and an empty one is an error.
+boolean fill_input_buffer(j_decompress_ptr cinfo) {
+  JpegMemorySource* src = memory_source(cinfo);
+  std::size_t bytes = static_cast<std::size_t>(src->end - src->data);
+  if (bytes == 0) {
+    if (src->start_of_file != 0) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    bytes = 2;
+  } else {
+    bytes = bytes < source_block ? bytes : source_block;
+    std::memcpy(src->buffer, src->data, bytes);
+    src->data += bytes;
+  }
+  src->pub.next_input_byte = src->buffer;
+  src->pub.bytes_in_buffer = bytes;
+  src->start_of_file = 0;
+  return TRUE;
+}
+
+void skip_input_data(j_decompress_ptr cinfo, long count) {
+  if (count <= 0) return;
+  jpeg_source_mgr* pub = cinfo->src;
+  while (count > static_cast<long>(pub->bytes_in_buffer)) {
+    count -= static_cast<long>(pub->bytes_in_buffer);
+    fill_input_buffer(cinfo);
+  }
+  pub->next_input_byte += count;
+  pub->bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+void term_source(j_decompress_ptr) {}
+
+void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
+                           std::size_t stream_bytes) {
+  auto* src = static_cast<JpegMemorySource*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegMemorySource)));
+  src->buffer = static_cast<JOCTET*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, source_block));
+  src->pub.init_source = init_source;
+  src->pub.fill_input_buffer = fill_input_buffer;
+  src->pub.skip_input_data = skip_input_data;
+  src->pub.resync_to_restart = jpeg_resync_to_restart;
+  src->pub.term_source = term_source;
+  src->pub.bytes_in_buffer = 0;
+  src->pub.next_input_byte = nullptr;
+  src->data = stream;
+  src->end = stream + stream_bytes;
+  src->start_of_file = 1;
+  cinfo->src = &src->pub;
+}
+
+bool fits_plane(JDIMENSION stream_width, JDIMENSION stream_height, int components, int width,
+                int height) {
+  if (stream_width == static_cast<JDIMENSION>(width) &&
+      stream_height == static_cast<JDIMENSION>(height) && components == 1) {
+    return true;
+  }
+  std::printf("JPEG plane of %u x %u samples with %d components does not fit a %d x %d plane\n",
+              stream_width, stream_height, components, width, height);
+  return false;
+}
+
+// libjpeg's compressed output gathered in a growing vector.
+struct JpegMemoryDestination {
+  jpeg_destination_mgr pub;
+  std::vector<std::uint8_t>* stream;
+};
+
+constexpr std::size_t destination_block = 65536;
+
+std::vector<std::uint8_t>& destination_stream(j_compress_ptr cinfo) {
+  return *reinterpret_cast<JpegMemoryDestination*>(cinfo->dest)->stream;
+}
+
+void init_destination(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  stream.resize(destination_block);
+  cinfo->dest->next_output_byte = stream.data();
+  cinfo->dest->free_in_buffer = stream.size();
+}
+
+// Called when the whole free space is used: the vector doubles.
+boolean empty_output_buffer(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  const std::size_t used = stream.size();
+  stream.resize(used * 2);
+  cinfo->dest->next_output_byte = stream.data() + used;
+  cinfo->dest->free_in_buffer = stream.size() - used;
+  return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  stream.resize(stream.size() - cinfo->dest->free_in_buffer);
+}
+
+}  // namespace
+
+int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
+                      std::uint8_t* destination, int width, int height) {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager error;
+  cinfo.err = jumping_error_manager(error);
+  if (setjmp(error.jump) != 0) {
+    jpeg_destroy_decompress(&cinfo);
+    std::printf("JPEG plane cannot be decoded\n");
+    return -1;
+  }
+  jpeg_create_decompress(&cinfo);
+  install_memory_source(&cinfo, stream, stream_bytes);
+  jpeg_read_header(&cinfo, TRUE);
+  // Checked before the library allocates for the image, and again for the
+  // output it will deliver: no row can land outside the plane.
+  bool fits =
+      fits_plane(cinfo.image_width, cinfo.image_height, cinfo.num_components, width, height);
+  if (fits) {
+    jpeg_start_decompress(&cinfo);
+    fits =
+        fits_plane(cinfo.output_width, cinfo.output_height, cinfo.output_components, width, height);
+  }
+  if (!fits) {
+    jpeg_destroy_decompress(&cinfo);
+    return -1;
+  }
+  const std::size_t row_bytes = static_cast<std::size_t>(width);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = destination + cinfo.output_scanline * row_bytes;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return width * height;
+}
+
+bool encode_jpeg_plane(const std::uint8_t* plane, int width, int height, int quality,
+                       std::vector<std::uint8_t>& stream) {
+  jpeg_compress_struct cinfo;
+  JpegErrorManager error;
+  JpegMemoryDestination destination;
+  cinfo.err = jumping_error_manager(error);
+  if (setjmp(error.jump) != 0) {
+    jpeg_destroy_compress(&cinfo);
+    return false;
+  }
+  jpeg_create_compress(&cinfo);
+  destination.pub.init_destination = init_destination;
+  destination.pub.empty_output_buffer = empty_output_buffer;
+  destination.pub.term_destination = term_destination;
+  destination.stream = &stream;
+  cinfo.dest = &destination.pub;
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 1;
+  cinfo.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  const std::size_t row_bytes = static_cast<std::size_t>(width);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<std::uint8_t*>(plane) + cinfo.next_scanline * row_bytes;
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  return true;
+}
