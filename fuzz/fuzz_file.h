@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/end_program.h"
+#include "ptm/compressed_header.h"
 
 struct ProgramEnded {
   int status;
@@ -35,4 +36,15 @@ void read_fuzz_input(const std::uint8_t* data, std::size_t size, const char* suf
   } catch (const ProgramEnded&) {
   }
   std::remove(path.c_str());
+}
+
+// A compressed map is decoded at its declared size whatever its streams
+// hold (libjpeg completes a short stream), so a few bytes can ask for
+// minutes of decoding. The targets keep to maps of at most a million
+// pixels, which decode in milliseconds.
+inline bool declares_large_compressed_map(const char* path) {
+  CompressedPtmHeader header;
+  if (read_compressed_header(path, header) != 0) return false;
+  free_compressed_header(header);
+  return std::int64_t{header.width} * header.height > (1 << 20);
 }

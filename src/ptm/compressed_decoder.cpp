@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/end_program.h"
 #include "ptm/coefficients.h"
+#include "ptm/convert_lrgb_rows.h"
 #include "ptm/jpeg_plane.h"
 
 namespace {
@@ -43,44 +45,107 @@ bool apply_side_info(const CompressedPtmHeader& header, int k, std::uint8_t* pla
   return true;
 }
 
-bool decode_stream(const CompressedPtmHeader& header, int k, PlaneDecoder codec,
-                   std::uint8_t* destination) {
-  const int written = codec(header.plane_data[k], static_cast<std::size_t>(header.size[k]),
-                            destination, header.width, header.height);
-  if (written == static_cast<int>(plane_bytes(header))) return true;
+bool plane_refused(const CompressedPtmHeader& header, int k) {
   std::printf("Compressed plane %d cannot be decoded into a %d x %d plane\n", k, header.width,
               header.height);
   return false;
 }
 
-// Hands the decoded planes to the map: stored bytes, colour and integer
-// coefficients in one pass over the pixels.
-void store_rgb_planes(const DecodedPlanes& planes, Ptm& ptm) {
-  CoefficientTables tables;
-  build_coefficient_tables(ptm.scale_bias, tables);
-  const std::size_t pixels = pixel_count(ptm);
+bool decode_stream(const CompressedPtmHeader& header, int k, PlaneDecoder codec,
+                   std::uint8_t* destination) {
+  const int written = codec(header.plane_data[k], static_cast<std::size_t>(header.size[k]),
+                            destination, header.width, header.height);
+  return written == static_cast<int>(plane_bytes(header)) || plane_refused(header, k);
+}
+
+// Pixels first .. first + count - 1 of the map from its planes, where
+// planes[k][i] is plane k at pixel first + i: stored bytes, colour and
+// integer coefficients in one pass.
+void store_rgb_pixels(Ptm& ptm, const CoefficientTables& tables, const std::uint8_t* const* planes,
+                      std::size_t first, std::size_t count) {
   std::uint8_t six[6];
-  for (std::size_t p = 0; p < pixels; ++p) {
+  for (std::size_t i = 0; i < count; ++i) {
     for (int c = 0; c < 3; ++c) {
-      for (int k = 0; k < 6; ++k) six[k] = planes.plane[6 * c + k][p];
-      store_stored_bytes(ptm.coef_planes[2 * c], ptm.coef_planes[2 * c + 1], p, six);
-      convert_rgb_channel(ptm, tables, p, c, six);
+      for (int k = 0; k < 6; ++k) six[k] = planes[6 * c + k][i];
+      store_stored_bytes(ptm.coef_planes[2 * c], ptm.coef_planes[2 * c + 1], first + i, six);
+      convert_rgb_channel(ptm, tables, first + i, c, six);
     }
   }
 }
 
-void store_lrgb_planes(const DecodedPlanes& planes, Ptm& ptm) {
+// LRGB pixels go through the row converter in runs, interleaved as the
+// uncompressed file lays them out (with the converter's 8 bytes of slack).
+constexpr std::size_t lrgb_run = 2048;
+
+void store_lrgb_pixels(Ptm& ptm, const CoefficientTables& tables, const std::uint8_t* const* planes,
+                       std::size_t first, std::size_t count) {
+  std::uint8_t six[lrgb_run * 6 + 8];
+  std::uint8_t rgb[lrgb_run * 3 + 8];
+  for (std::size_t start = 0; start < count; start += lrgb_run) {
+    const std::size_t run = std::min(lrgb_run, count - start);
+    for (std::size_t i = 0; i < run; ++i) {
+      for (int k = 0; k < 6; ++k) six[6 * i + k] = planes[k][start + i];
+      for (int c = 0; c < 3; ++c) rgb[3 * i + c] = planes[6 + c][start + i];
+    }
+    convert_lrgb_rows(ptm, tables, first + start, run, six, rgb);
+  }
+}
+
+void store_pixels(Ptm& ptm, const CoefficientTables& tables, bool lrgb,
+                  const std::uint8_t* const* planes, std::size_t first, std::size_t count) {
+  if (lrgb) {
+    store_lrgb_pixels(ptm, tables, planes, first, count);
+  } else {
+    store_rgb_pixels(ptm, tables, planes, first, count);
+  }
+}
+
+// Open readers of the planes of one file, closed with the object.
+struct JpegPlaneReaders {
+  JpegPlaneReader* reader[max_compressed_planes] = {};
+  ~JpegPlaneReaders() {
+    for (JpegPlaneReader* r : reader) close_jpeg_plane(r);
+  }
+};
+
+// Every plane a JPEG I-plane, the most common file: the planes are decoded
+// side by side, a band of rows at a time, straight into the map. No plane
+// is ever held whole, so the decoded bytes go from libjpeg to the map's
+// arrays while they are still in cache.
+constexpr int band_rows = 16;
+
+bool decode_intra_jpeg_bands(const CompressedPtmHeader& header, Ptm& ptm) {
+  const int n = header.num_planes;
+  const std::size_t width = static_cast<std::size_t>(header.width);
+  JpegPlaneReaders readers;
+  for (int k = 0; k < n; ++k) {
+    readers.reader[k] =
+        open_jpeg_plane(header.plane_data[k], static_cast<std::size_t>(header.size[k]),
+                        header.width, header.height);
+    if (readers.reader[k] == nullptr) return plane_refused(header, k);
+  }
   CoefficientTables tables;
   build_coefficient_tables(ptm.scale_bias, tables);
-  const std::size_t pixels = pixel_count(ptm);
-  std::uint8_t six[6];
-  std::uint8_t rgb[3];
-  for (std::size_t p = 0; p < pixels; ++p) {
-    for (int k = 0; k < 6; ++k) six[k] = planes.plane[k][p];
-    for (int c = 0; c < 3; ++c) rgb[c] = planes.plane[6 + c][p];
-    store_stored_bytes(ptm.coef_planes[0], ptm.coef_planes[1], p, six);
-    convert_luminance_pixel(ptm, tables, p, six, rgb);
+  std::vector<std::uint8_t> band(n * band_rows * width);
+  const std::uint8_t* planes[max_compressed_planes];
+  for (int k = 0; k < n; ++k) planes[k] = band.data() + k * band_rows * width;
+  for (int y = 0; y < header.height; y += band_rows) {
+    const int rows = std::min(band_rows, header.height - y);
+    for (int k = 0; k < n; ++k) {
+      if (!read_jpeg_plane_rows(readers.reader[k], band.data() + k * band_rows * width, rows)) {
+        return plane_refused(header, k);
+      }
+    }
+    store_pixels(ptm, tables, header.is_lrgb != 0, planes, y * width, rows * width);
   }
+  return true;
+}
+
+bool all_intra_planes(const CompressedPtmHeader& header) {
+  for (int k = 0; k < header.num_planes; ++k) {
+    if (!is_intra_plane(header, k)) return false;
+  }
+  return true;
 }
 
 struct HeaderOwner {
@@ -100,13 +165,14 @@ bool decode_compressed_map(const char* path, Ptm& ptm, bool lrgb) {
     return false;
   }
   if (!has_plane_decoder(header.compression_type, path)) return false;
+  if (header.compression_type == compression_jpeg && all_intra_planes(header)) {
+    return decode_intra_jpeg_bands(header, ptm);
+  }
   DecodedPlanes planes;
   if (!decode_planes(header, plane_decoder_for(header.compression_type), planes)) return false;
-  if (lrgb) {
-    store_lrgb_planes(planes, ptm);
-  } else {
-    store_rgb_planes(planes, ptm);
-  }
+  CoefficientTables tables;
+  build_coefficient_tables(ptm.scale_bias, tables);
+  store_pixels(ptm, tables, lrgb, planes.plane, 0, pixel_count(ptm));
   return true;
 }
 

@@ -152,15 +152,20 @@ void term_destination(j_compress_ptr cinfo) {
 
 }  // namespace
 
-int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
-                      std::uint8_t* destination, int width, int height) {
+struct JpegPlaneReader {
   jpeg_decompress_struct cinfo;
   JpegErrorManager error;
-  cinfo.err = jumping_error_manager(error);
-  if (setjmp(error.jump) != 0) {
-    jpeg_destroy_decompress(&cinfo);
+};
+
+JpegPlaneReader* open_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                                 int height) {
+  JpegPlaneReader* const reader = new JpegPlaneReader;
+  jpeg_decompress_struct& cinfo = reader->cinfo;
+  cinfo.err = jumping_error_manager(reader->error);
+  if (setjmp(reader->error.jump) != 0) {
+    close_jpeg_plane(reader);
     std::printf("JPEG plane cannot be decoded\n");
-    return -1;
+    return nullptr;
   }
   jpeg_create_decompress(&cinfo);
   install_memory_source(&cinfo, stream, stream_bytes);
@@ -175,17 +180,50 @@ int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
         fits_plane(cinfo.output_width, cinfo.output_height, cinfo.output_components, width, height);
   }
   if (!fits) {
-    jpeg_destroy_decompress(&cinfo);
-    return -1;
+    close_jpeg_plane(reader);
+    return nullptr;
   }
-  const std::size_t row_bytes = static_cast<std::size_t>(width);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = destination + cinfo.output_scanline * row_bytes;
-    jpeg_read_scanlines(&cinfo, &row, 1);
+  return reader;
+}
+
+bool read_jpeg_plane_rows(JpegPlaneReader* reader, std::uint8_t* rows, int count) {
+  jpeg_decompress_struct& cinfo = reader->cinfo;
+  if (setjmp(reader->error.jump) != 0) {
+    std::printf("JPEG plane cannot be decoded\n");
+    return false;
   }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return width * height;
+  if (count < 0 || cinfo.output_scanline + static_cast<JDIMENSION>(count) > cinfo.output_height) {
+    return false;
+  }
+  constexpr int batch = 16;
+  JSAMPROW pointers[batch];
+  const std::size_t row_bytes = cinfo.output_width;
+  for (int done = 0; done < count;) {
+    const int asked = count - done < batch ? count - done : batch;
+    for (int i = 0; i < asked; ++i) pointers[i] = rows + (done + i) * row_bytes;
+    const JDIMENSION got = jpeg_read_scanlines(&cinfo, pointers, static_cast<JDIMENSION>(asked));
+    // The memory source never suspends, so no rows means no progress.
+    if (got == 0) return false;
+    done += static_cast<int>(got);
+  }
+  return true;
+}
+
+void close_jpeg_plane(JpegPlaneReader* reader) {
+  if (reader == nullptr) return;
+  // Destroying without finishing is allowed at any point: the rest of the
+  // stream (its end-of-image marker) is of no use to the plane.
+  jpeg_destroy_decompress(&reader->cinfo);
+  delete reader;
+}
+
+int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
+                      std::uint8_t* destination, int width, int height) {
+  JpegPlaneReader* reader = open_jpeg_plane(stream, stream_bytes, width, height);
+  if (reader == nullptr) return -1;
+  const bool read = read_jpeg_plane_rows(reader, destination, height);
+  close_jpeg_plane(reader);
+  return read ? width * height : -1;
 }
 
 bool encode_jpeg_plane(const std::uint8_t* plane, int width, int height, int quality,

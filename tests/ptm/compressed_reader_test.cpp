@@ -130,7 +130,9 @@ TEST_F(CompressedReaderTest, PlanesLandInTheirCoefficientAndColourPlaces) {
       EXPECT_EQ(colour[0], plane_value(6));
       EXPECT_EQ(colour[1], plane_value(7));
       EXPECT_EQ(colour[2], plane_value(8));
-      if (representation == CoefRepresentation::packed) EXPECT_EQ(lrgb->packed_lrgb[p].zero, 0);
+      if (representation == CoefRepresentation::packed) {
+        EXPECT_EQ(lrgb->packed_lrgb[p].zero, 0);
+      }
     }
     free_ptm(lrgb);
   }

@@ -36,7 +36,7 @@ TEST(ConvertLrgbRows, EveryByteEqualsThePerPixelConversion) {
 
     CoefficientTables tables;
     build_coefficient_tables(fast->scale_bias, tables);
-    convert_lrgb_packed_rows(*fast, tables, 0, pixels, six.data(), rgb.data());
+    convert_lrgb_rows(*fast, tables, 0, pixels, six.data(), rgb.data());
     for (std::size_t p = 0; p < pixels; ++p) {
       store_stored_bytes(reference->coef_planes[0], reference->coef_planes[1], p, &six[p * 6]);
       convert_luminance_pixel(*reference, tables, p, &six[p * 6], &rgb[p * 3]);
