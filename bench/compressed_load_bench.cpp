@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "map_loads.h"
 #include "ptm/compressed_header.h"
 #include "ptm/jpeg_plane.h"
 #include "ptm/reader.h"
-#include "support/redirected_stdout.h"
 #include "writers/compressed_ptm_writer.h"
 
 namespace {
@@ -71,27 +71,12 @@ void BM_LibjpegDecodesNinePlanes(benchmark::State& state) {
   free_compressed_header(header);
 }
 
-void BM_LoadJpegLrgbMap(benchmark::State& state) {
-  const auto representation = static_cast<CoefRepresentation>(state.range(0));
-  std::FILE* null = std::fopen("/dev/null", "w");
-  for (auto _ : state) {
-    RedirectedStdout quiet(null);
-    Ptm* ptm = read_ptm_file(map_path().c_str(), representation);
-    benchmark::DoNotOptimize(ptm);
-    if (ptm == nullptr) state.SkipWithError("map not loaded");
-    free_ptm(ptm);
-  }
-  std::fclose(null);
-}
+void BM_LoadJpegLrgbMap(benchmark::State& state) { load_map_repeatedly(state, map_path()); }
 
 }  // namespace
 
 BENCHMARK(BM_LibjpegDecodesNinePlanes)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadJpegLrgbMap)
-    ->Arg(static_cast<int>(CoefRepresentation::packed))
-    ->Arg(static_cast<int>(CoefRepresentation::wide))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_LoadJpegLrgbMap)->Apply(both_representations);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "common/checked_alloc.h"
+#include "map_loads.h"
 #include "ptm/reader.h"
 #include "support/ptm_fixture.h"
-#include "support/redirected_stdout.h"
 
 namespace {
 
@@ -69,33 +69,15 @@ void BM_FillFreshMapArrays(benchmark::State& state) {
 }
 
 void BM_LoadLrgbMap(benchmark::State& state) {
-  const auto representation = static_cast<CoefRepresentation>(state.range(0));
-  const std::size_t size = file_size();
-  // The reader prints the path and the format line on every load.
-  std::FILE* null = std::fopen("/dev/null", "w");
-  for (auto _ : state) {
-    RedirectedStdout quiet(null);
-    Ptm* ptm = read_ptm_file(map_path().c_str(), representation);
-    benchmark::DoNotOptimize(ptm);
-    free_ptm(ptm);
-  }
-  std::fclose(null);
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+  load_map_repeatedly(state, map_path());
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file_size()));
 }
 
 }  // namespace
 
 BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FillFreshMapArrays)
-    ->Arg(static_cast<int>(CoefRepresentation::packed))
-    ->Arg(static_cast<int>(CoefRepresentation::wide))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_LoadLrgbMap)
-    ->Arg(static_cast<int>(CoefRepresentation::packed))
-    ->Arg(static_cast<int>(CoefRepresentation::wide))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_FillFreshMapArrays)->Apply(both_representations);
+BENCHMARK(BM_LoadLrgbMap)->Apply(both_representations);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

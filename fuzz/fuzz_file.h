@@ -13,6 +13,7 @@
 
 #include "common/end_program.h"
 #include "ptm/compressed_header.h"
+#include "ptm/reader.h"
 
 struct ProgramEnded {
   int status;
@@ -47,4 +48,11 @@ inline bool declares_large_compressed_map(const char* path) {
   if (read_compressed_header(path, header) != 0) return false;
   free_compressed_header(header);
   return std::int64_t{header.width} * header.height > (1 << 20);
+}
+
+// The PTM reader on one input in both coefficient representations.
+inline void read_ptm_both_ways(const char* path) {
+  if (declares_large_compressed_map(path)) return;
+  free_ptm(read_ptm_file(path, CoefRepresentation::packed));
+  free_ptm(read_ptm_file(path, CoefRepresentation::wide));
 }

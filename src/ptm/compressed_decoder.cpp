@@ -9,6 +9,7 @@
 #include "common/end_program.h"
 #include "ptm/coefficients.h"
 #include "ptm/convert_lrgb_rows.h"
+#include "ptm/interleave_planes.h"
 #include "ptm/jpeg_plane.h"
 
 namespace {
@@ -83,10 +84,9 @@ void store_lrgb_pixels(Ptm& ptm, const CoefficientTables& tables, const std::uin
   std::uint8_t rgb[lrgb_run * 3 + 8];
   for (std::size_t start = 0; start < count; start += lrgb_run) {
     const std::size_t run = std::min(lrgb_run, count - start);
-    for (std::size_t i = 0; i < run; ++i) {
-      for (int k = 0; k < 6; ++k) six[6 * i + k] = planes[k][start + i];
-      for (int c = 0; c < 3; ++c) rgb[3 * i + c] = planes[6 + c][start + i];
-    }
+    const std::uint8_t* run_planes[9];
+    for (int k = 0; k < 9; ++k) run_planes[k] = planes[k] + start;
+    interleave_lrgb_planes(run_planes, run, six, rgb);
     convert_lrgb_rows(ptm, tables, first + start, run, six, rgb);
   }
 }
