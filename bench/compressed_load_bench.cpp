@@ -71,11 +71,15 @@ void BM_LibjpegDecodesNinePlanes(benchmark::State& state) {
   free_compressed_header(header);
 }
 
+// The floor under any loader of this map: filling its fresh arrays.
+void BM_FillFreshMapArrays(benchmark::State& state) { fill_fresh_lrgb_maps(state, side); }
+
 void BM_LoadJpegLrgbMap(benchmark::State& state) { load_map_repeatedly(state, map_path()); }
 
 }  // namespace
 
 BENCHMARK(BM_LibjpegDecodesNinePlanes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FillFreshMapArrays)->Apply(both_representations);
 BENCHMARK(BM_LoadJpegLrgbMap)->Apply(both_representations);
 
 int main(int argc, char** argv) {
