@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/checked_alloc.h"
+
 // libjpeg's header needs size_t and FILE declared before it.
 // clang-format off
 #include <jpeglib.h>
@@ -159,7 +161,7 @@ struct JpegPlaneReader {
 
 JpegPlaneReader* open_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
                                  int height) {
-  JpegPlaneReader* const reader = new JpegPlaneReader;
+  JpegPlaneReader* const reader = checked_alloc_array<JpegPlaneReader>(1);
   jpeg_decompress_struct& cinfo = reader->cinfo;
   cinfo.err = jumping_error_manager(reader->error);
   if (setjmp(reader->error.jump) != 0) {
@@ -214,7 +216,7 @@ void close_jpeg_plane(JpegPlaneReader* reader) {
   // Destroying without finishing is allowed at any point: the rest of the
   // stream (its end-of-image marker) is of no use to the plane.
   jpeg_destroy_decompress(&reader->cinfo);
-  delete reader;
+  checked_free(reader);
 }
 
 int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
