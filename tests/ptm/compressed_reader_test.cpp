@@ -2,9 +2,11 @@
 // the test: what the reader makes of them, and how it refuses bad ones.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "ptm/compressed_decoder.h"
 #include "ptm/jpeg_plane.h"
 #include "ptm/reader.h"
 #include "support/files.h"
@@ -135,6 +137,37 @@ TEST_F(CompressedReaderTest, PlanesLandInTheirCoefficientAndColourPlaces) {
       }
     }
     free_ptm(lrgb);
+  }
+}
+
+// Files of I-planes only are decoded in bands of rows, side by side; the
+// map must hold what decoding each plane whole gives.
+TEST_F(CompressedReaderTest, BandDecodingEqualsWholePlaneDecoding) {
+  std::mt19937 random(5);
+  for (const auto& [word, count] :
+       {std::pair{"PTM_FORMAT_JPEG_LRGB", 9}, std::pair{"PTM_FORMAT_JPEG_RGB", 18}}) {
+    CompressedFile file(word, count);
+    for (Bytes& stream : file.streams) {
+      Bytes plane(64);
+      for (auto& b : plane) b = static_cast<std::uint8_t>(random());
+      ASSERT_TRUE(encode_jpeg_plane(plane.data(), 8, 8, 70, stream));
+    }
+    std::string output;
+    Ptm* ptm = read(file.bytes(), CoefRepresentation::wide, output);
+    ASSERT_NE(ptm, nullptr) << output;
+    CompressedPtmHeader header;
+    ASSERT_EQ(read_compressed_header(path_.c_str(), header), 0);
+    DecodedPlanes planes;
+    ASSERT_TRUE(decode_planes(header, decode_jpeg_plane, planes));
+    free_compressed_header(header);
+    for (int k = 0; k < count; ++k) {
+      for (int p = 0; p < 64; ++p) {
+        const std::uint8_t stored = count == 9 && k >= 6 ? ptm->color_planes[k - 6][p]
+                                                         : ptm->coef_planes[k / 3][3 * p + k % 3];
+        ASSERT_EQ(stored, planes.plane[k][p]) << word << " plane " << k << " pixel " << p;
+      }
+    }
+    free_ptm(ptm);
   }
 }
 

@@ -30,7 +30,7 @@ constexpr int height = 8;
 Bytes plane_of(const Ptm& ptm, int k) {
   Bytes plane(pixel_count(ptm));
   for (std::size_t p = 0; p < plane.size(); ++p) {
-    if (ptm.format == PTM_FORMAT_LRGB && k >= 6) {
+    if (ptm.format == PTM_FORMAT_LRGB && k >= 6 && k < 9) {
       std::uint8_t rgb[3];
       get_lrgb_color(ptm, p, rgb);
       plane[p] = rgb[k - 6];
@@ -43,7 +43,7 @@ Bytes plane_of(const Ptm& ptm, int k) {
 
 void set_plane(Ptm& ptm, int k, const Bytes& plane) {
   for (std::size_t p = 0; p < plane.size(); ++p) {
-    if (ptm.format == PTM_FORMAT_LRGB && k >= 6) {
+    if (ptm.format == PTM_FORMAT_LRGB && k >= 6 && k < 9) {
       std::uint8_t rgb[3];
       get_lrgb_color(ptm, p, rgb);
       rgb[k - 6] = plane[p];
@@ -54,12 +54,12 @@ void set_plane(Ptm& ptm, int k, const Bytes& plane) {
   }
 }
 
-// An LRGB map whose planes differ from each other and vary within
-// themselves, so that a plane in the wrong place or shifted shows.
-Ptm* make_lrgb_map(CoefRepresentation representation) {
-  Ptm* ptm = create_ptm(width, height, PTM_FORMAT_LRGB, representation);
+// A map whose planes differ from each other and vary within themselves,
+// so that a plane in the wrong place or shifted shows.
+Ptm* make_map(int format, CoefRepresentation representation) {
+  Ptm* ptm = create_ptm(width, height, format, representation);
   for (int i = 0; i < 12; ++i) ptm->scale_bias[i] = i < 6 ? 256 : 0;
-  for (int k = 0; k < 9; ++k) {
+  for (int k = 0; k < (format == PTM_FORMAT_RGB ? 18 : 9); ++k) {
     Bytes plane(width * height);
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
@@ -70,6 +70,10 @@ Ptm* make_lrgb_map(CoefRepresentation representation) {
     set_plane(*ptm, k, plane);
   }
   return ptm;
+}
+
+Ptm* make_lrgb_map(CoefRepresentation representation) {
+  return make_map(PTM_FORMAT_LRGB, representation);
 }
 
 class CompressedPtmWriterTest : public testing::Test {
@@ -148,6 +152,40 @@ TEST_F(CompressedPtmWriterTest, PPlanesReproduceTheirTransformedReference) {
       EXPECT_EQ(plane_of(*read, 2), reference) << c.name;
       free_ptm(read);
     }
+    free_ptm(intra);
+    free_ptm(map);
+  }
+}
+
+// RGB plane 6c + k is coefficient ak of channel c: blue a1 (plane 13)
+// predicted from red a1 (plane 1), inverted. Files with P-planes decode
+// plane by plane, those of I-planes only in bands of rows; both must agree.
+TEST_F(CompressedPtmWriterTest, RgbPlanesPredictAcrossChannels) {
+  for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
+    Ptm* map = make_map(PTM_FORMAT_RGB, representation);
+    CompressedPtmOptions options;
+    Ptm* intra = round_trip(*map, options);
+    Bytes expected = plane_of(*intra, 1);
+    for (auto& b : expected) b = static_cast<std::uint8_t>(255 - b);
+    set_plane(*map, 13, expected);
+    options.planes[13] = {1, 0, 0, 1, {}};
+    Ptm* read = round_trip(*map, options);
+    EXPECT_EQ(stored_stream(13), Bytes(width * height, 128));
+    EXPECT_EQ(plane_of(*read, 13), expected);
+    for (int k = 0; k < 18; ++k) {
+      if (k != 13) {
+        EXPECT_EQ(plane_of(*read, k), plane_of(*intra, k)) << "plane " << k;
+      }
+    }
+    for (std::size_t p = 0; p < pixel_count(*read); ++p) {
+      const int units = expected[p];  // blue a1 at scale 1.0, bias 0
+      if (representation == CoefRepresentation::packed) {
+        ASSERT_EQ(read->packed_rgb[24 * p + 16 + 1], units);
+      } else {
+        ASSERT_EQ(read->coef_int[2][6 * p + 1], units * 16);
+      }
+    }
+    free_ptm(read);
     free_ptm(intra);
     free_ptm(map);
   }
