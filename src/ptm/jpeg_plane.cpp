@@ -2,7 +2,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 
 #include "common/checked_alloc.h"
 
@@ -34,16 +33,14 @@ jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager) {
   return err;
 }
 
-// The stored stream handed to libjpeg in blocks of at most 4096 bytes; the
-// last block is as short as the stream's end makes it.
-constexpr std::size_t source_block = 4096;
-
+// The stored stream is handed to libjpeg where it lies, all of it at the
+// first request: the library only reads through next_input_byte, so no copy
+// is needed, and it never sees a byte past the stream's end.
 struct JpegMemorySource {
   jpeg_source_mgr pub;
-  const JOCTET* data;  // next unread byte of the stored stream
-  const JOCTET* end;   // one past its last byte
-  JOCTET* buffer;      // source_block bytes from the library's permanent pool
-  int start_of_file;   // 1 until the first block has been handed out
+  const JOCTET* data;  // next byte not yet handed to the library
+  const JOCTET* end;   // one past the stream's last byte
+  int start_of_file;   // 1 until the stream has been handed out
 };
 
 JpegMemorySource* memory_source(j_decompress_ptr cinfo) {
@@ -55,22 +52,20 @@ void init_source(j_decompress_ptr cinfo) { memory_source(cinfo)->start_of_file =
 // Past the end of the stream the library gets an end-of-image marker, as
 // from libjpeg's own file source: a truncated plane decodes as far as it
 // goes (with libjpeg's warning) and an empty one is an error.
+const JOCTET end_of_image[2] = {0xFF, JPEG_EOI};
+
 boolean fill_input_buffer(j_decompress_ptr cinfo) {
   JpegMemorySource* src = memory_source(cinfo);
-  std::size_t bytes = static_cast<std::size_t>(src->end - src->data);
-  if (bytes == 0) {
+  if (src->data == src->end) {
     if (src->start_of_file != 0) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     WARNMS(cinfo, JWRN_JPEG_EOF);
-    src->buffer[0] = 0xFF;
-    src->buffer[1] = JPEG_EOI;
-    bytes = 2;
+    src->pub.next_input_byte = end_of_image;
+    src->pub.bytes_in_buffer = sizeof end_of_image;
   } else {
-    bytes = bytes < source_block ? bytes : source_block;
-    std::memcpy(src->buffer, src->data, bytes);
-    src->data += bytes;
+    src->pub.next_input_byte = src->data;
+    src->pub.bytes_in_buffer = static_cast<std::size_t>(src->end - src->data);
+    src->data = src->end;
   }
-  src->pub.next_input_byte = src->buffer;
-  src->pub.bytes_in_buffer = bytes;
   src->start_of_file = 0;
   return TRUE;
 }
@@ -92,8 +87,6 @@ void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
                            std::size_t stream_bytes) {
   auto* src = static_cast<JpegMemorySource*>((*cinfo->mem->alloc_small)(
       reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegMemorySource)));
-  src->buffer = static_cast<JOCTET*>((*cinfo->mem->alloc_small)(
-      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, source_block));
   src->pub.init_source = init_source;
   src->pub.fill_input_buffer = fill_input_buffer;
   src->pub.skip_input_data = skip_input_data;

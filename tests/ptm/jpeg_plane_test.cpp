@@ -43,7 +43,7 @@ Bytes decode_with_stdio_source(const Bytes& stream) {
   return plane;
 }
 
-TEST(JpegPlane, DecodesShortAndMultiBlockStreamsLikeLibjpegsOwnSource) {
+TEST(JpegPlane, DecodesLikeLibjpegsOwnSource) {
   const struct {
     int width, height, quality;
   } cases[] = {{16, 8, 75}, {200, 120, 100}, {1, 1, 50}, {9, 17, 90}};
@@ -51,12 +51,6 @@ TEST(JpegPlane, DecodesShortAndMultiBlockStreamsLikeLibjpegsOwnSource) {
     const Bytes plane = noise_plane(c.width, c.height, c.width);
     Bytes stream;
     ASSERT_TRUE(encode_jpeg_plane(plane.data(), c.width, c.height, c.quality, stream));
-    if (c.width == 16) {
-      EXPECT_LT(stream.size(), 4096u);
-    }
-    if (c.width == 200) {
-      EXPECT_GT(stream.size(), 3 * 4096u);
-    }
     Bytes decoded(plane.size());
     ASSERT_EQ(decode_jpeg_plane(stream.data(), stream.size(), decoded.data(), c.width, c.height),
               c.width * c.height);
