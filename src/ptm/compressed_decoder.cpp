@@ -9,7 +9,6 @@
 #include "common/end_program.h"
 #include "ptm/coefficients.h"
 #include "ptm/convert_lrgb_rows.h"
-#include "ptm/interleave_planes.h"
 #include "ptm/jpeg_plane.h"
 
 namespace {
@@ -74,27 +73,10 @@ void store_rgb_pixels(Ptm& ptm, const CoefficientTables& tables, const std::uint
   }
 }
 
-// LRGB pixels go through the row converter in runs, interleaved as the
-// uncompressed file lays them out (with the converter's 8 bytes of slack).
-constexpr std::size_t lrgb_run = 2048;
-
-void store_lrgb_pixels(Ptm& ptm, const CoefficientTables& tables, const std::uint8_t* const* planes,
-                       std::size_t first, std::size_t count) {
-  std::uint8_t six[lrgb_run * 6 + 8];
-  std::uint8_t rgb[lrgb_run * 3 + 8];
-  for (std::size_t start = 0; start < count; start += lrgb_run) {
-    const std::size_t run = std::min(lrgb_run, count - start);
-    const std::uint8_t* run_planes[9];
-    for (int k = 0; k < 9; ++k) run_planes[k] = planes[k] + start;
-    interleave_lrgb_planes(run_planes, run, six, rgb);
-    convert_lrgb_rows(ptm, tables, first + start, run, six, rgb);
-  }
-}
-
 void store_pixels(Ptm& ptm, const CoefficientTables& tables, bool lrgb,
                   const std::uint8_t* const* planes, std::size_t first, std::size_t count) {
   if (lrgb) {
-    store_lrgb_pixels(ptm, tables, planes, first, count);
+    convert_lrgb_planes(ptm, tables, first, count, planes);
   } else {
     store_rgb_pixels(ptm, tables, planes, first, count);
   }

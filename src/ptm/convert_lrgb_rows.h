@@ -20,3 +20,14 @@ void convert_lrgb_rows(Ptm& ptm, const CoefficientTables& tables, std::size_t fi
 // groups of eight pixels and returns how many pixels it converted.
 std::size_t convert_lrgb_packed_rows_avx2(Ptm& ptm, std::size_t first, std::size_t count,
                                           const std::uint8_t* six, const std::uint8_t* rgb);
+
+// The same from planar bytes, as the planes of a compressed map come:
+// planes[k][i] is stored byte k (k < 6) or colour byte k - 6 (k = 6, 7, 8)
+// of pixel first + i.
+void convert_lrgb_planes(Ptm& ptm, const CoefficientTables& tables, std::size_t first,
+                         std::size_t count, const std::uint8_t* const* planes);
+
+// Its vectorised kernel for packed maps on processors with AVX2; handles
+// whole groups of 16 pixels and returns how many pixels it converted.
+std::size_t convert_lrgb_planes_packed_avx2(Ptm& ptm, std::size_t first, std::size_t count,
+                                            const std::uint8_t* const* planes);
