@@ -21,19 +21,22 @@ void compare_with_whole_planes(const char* path) {
   DecodedPlanes planes;
   const bool decoded = codec != nullptr && decode_planes(header, codec, planes);
   free_compressed_header(header);
-  Ptm* ptm = read_ptm_file(path, CoefRepresentation::wide);
-  // The reader's own header checks are stricter, so it may refuse a file
-  // whose planes decode; it must not load one whose planes do not.
-  if (ptm != nullptr && !decoded) std::abort();
-  for (std::size_t p = 0; ptm != nullptr && p < pixel_count(*ptm); ++p) {
-    for (int k = 0; k < header.num_planes; ++k) {
-      const std::uint8_t stored = header.is_lrgb && k >= 6 ? ptm->color_planes[k - 6][p]
-                                                           : ptm->coef_planes[k / 3][3 * p + k % 3];
-      if (stored != planes.plane[k][p]) std::abort();
+  for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
+    Ptm* ptm = read_ptm_file(path, representation);
+    // The reader's own header checks are stricter, so it may refuse a file
+    // whose planes decode; it must not load one whose planes do not.
+    if (ptm != nullptr && !decoded) std::abort();
+    for (std::size_t p = 0; ptm != nullptr && p < pixel_count(*ptm); ++p) {
+      std::uint8_t rgb[3] = {};
+      if (header.is_lrgb) get_lrgb_color(*ptm, p, rgb);
+      for (int k = 0; k < header.num_planes; ++k) {
+        const std::uint8_t stored =
+            header.is_lrgb && k >= 6 ? rgb[k - 6] : ptm->coef_planes[k / 3][3 * p + k % 3];
+        if (stored != planes.plane[k][p]) std::abort();
+      }
     }
+    free_ptm(ptm);
   }
-  free_ptm(ptm);
-  free_ptm(read_ptm_file(path, CoefRepresentation::packed));
 }
 
 }  // namespace
