@@ -11,8 +11,8 @@
 
 #include "common/checked_alloc.h"
 #include "ptm/reader.h"
+#include "support/map_loads.h"
 #include "support/ptm_fixture.h"
-#include "support/redirected_stdout.h"
 
 namespace {
 
@@ -48,54 +48,18 @@ void BM_ReadFileBytes(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 
-// What any loader of this map must at least do: fault in and fill the
-// map's arrays once (fresh memory is zeroed by the kernel first).
-void BM_FillFreshMapArrays(benchmark::State& state) {
-  const auto representation = static_cast<CoefRepresentation>(state.range(0));
-  for (auto _ : state) {
-    Ptm* ptm = create_ptm(side, side, PTM_FORMAT_LRGB, representation);
-    const std::size_t pixels = pixel_count(*ptm);
-    std::memset(ptm->coef_planes[0], 1, pixels * 3);
-    std::memset(ptm->coef_planes[1], 1, pixels * 3);
-    if (ptm->packed_lrgb != nullptr) {
-      std::memset(static_cast<void*>(ptm->packed_lrgb), 1, pixels * sizeof(PackedLrgbTexel));
-    } else {
-      std::memset(ptm->lum_coef_int, 1, pixels * 6 * sizeof(std::int32_t));
-      for (auto* plane : ptm->color_planes) std::memset(plane, 1, pixels);
-    }
-    benchmark::ClobberMemory();
-    free_ptm(ptm);
-  }
-}
+void BM_FillFreshMapArrays(benchmark::State& state) { fill_fresh_lrgb_maps(state, side); }
 
 void BM_LoadLrgbMap(benchmark::State& state) {
-  const auto representation = static_cast<CoefRepresentation>(state.range(0));
-  const std::size_t size = file_size();
-  // The reader prints the path and the format line on every load.
-  std::FILE* null = std::fopen("/dev/null", "w");
-  for (auto _ : state) {
-    RedirectedStdout quiet(null);
-    Ptm* ptm = read_ptm_file(map_path().c_str(), representation);
-    benchmark::DoNotOptimize(ptm);
-    free_ptm(ptm);
-  }
-  std::fclose(null);
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+  load_map_repeatedly(state, map_path());
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file_size()));
 }
 
 }  // namespace
 
 BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FillFreshMapArrays)
-    ->Arg(static_cast<int>(CoefRepresentation::packed))
-    ->Arg(static_cast<int>(CoefRepresentation::wide))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_LoadLrgbMap)
-    ->Arg(static_cast<int>(CoefRepresentation::packed))
-    ->Arg(static_cast<int>(CoefRepresentation::wide))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_FillFreshMapArrays)->Apply(both_representations);
+BENCHMARK(BM_LoadLrgbMap)->Apply(both_representations);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

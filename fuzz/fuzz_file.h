@@ -12,6 +12,8 @@
 #include <string>
 
 #include "common/end_program.h"
+#include "ptm/compressed_header.h"
+#include "ptm/reader.h"
 
 struct ProgramEnded {
   int status;
@@ -35,4 +37,22 @@ void read_fuzz_input(const std::uint8_t* data, std::size_t size, const char* suf
   } catch (const ProgramEnded&) {
   }
   std::remove(path.c_str());
+}
+
+// A compressed map is decoded at its declared size whatever its streams
+// hold (libjpeg completes a short stream), so a few bytes can ask for
+// minutes of decoding. The targets keep to maps of at most a million
+// pixels, which decode in milliseconds.
+inline bool declares_large_compressed_map(const char* path) {
+  CompressedPtmHeader header;
+  if (read_compressed_header(path, header) != 0) return false;
+  free_compressed_header(header);
+  return std::int64_t{header.width} * header.height > (1 << 20);
+}
+
+// The PTM reader on one input in both coefficient representations.
+inline void read_ptm_both_ways(const char* path) {
+  if (declares_large_compressed_map(path)) return;
+  free_ptm(read_ptm_file(path, CoefRepresentation::packed));
+  free_ptm(read_ptm_file(path, CoefRepresentation::wide));
 }

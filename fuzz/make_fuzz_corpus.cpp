@@ -5,8 +5,40 @@
 #include <filesystem>
 #include <string>
 
+#include "ptm/reader.h"
 #include "support/ppm_fixture.h"
 #include "support/ptm_fixture.h"
+#include "writers/compressed_ptm_writer.h"
+
+namespace {
+
+// Small JPEG-compressed maps, from uncompressed fixtures through the
+// compressed writer: all I-planes, and P-planes with every transformation,
+// half-pixel motion, a reference decoded later and side information.
+void write_compressed_seeds(const std::string& directory) {
+  std::filesystem::create_directories(directory);
+  const std::string scratch = directory + "/source.ptm";
+  for (int format : {0, 2}) {
+    write_file_bytes(scratch, ptm_fixture_bytes(random_ptm_fixture(format, 2, 9, 6, 11 + format)));
+    Ptm* ptm = read_ptm_file(scratch.c_str(), CoefRepresentation::wide);
+    const std::string name = directory + (format == 0 ? "/jpeg_rgb" : "/jpeg_lrgb");
+    CompressedPtmOptions intra;
+    intra.quality = 40;
+    write_jpeg_compressed_ptm(*ptm, (name + "_intra.ptm").c_str(), intra);
+    CompressedPtmOptions predicted;
+    predicted.quality = 80;
+    predicted.correction_threshold = 20;
+    predicted.planes[1] = {1, 0, 0, 0, {{3, 200}}};
+    predicted.planes[2] = {2, -3, 1, 0, {}};
+    predicted.planes[3] = {3, 2, -2, 1, {}};
+    predicted.planes[4] = {0, 0, 0, 8, {}};
+    write_jpeg_compressed_ptm(*ptm, (name + "_predicted.ptm").c_str(), predicted);
+    free_ptm(ptm);
+  }
+  std::filesystem::remove(scratch);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -15,6 +47,7 @@ int main(int argc, char** argv) {
   }
   const std::string root = argv[1];
   write_ptm_seed_corpus(root + "/ptm_file_fuzzer");
+  write_compressed_seeds(root + "/compressed_ptm_fuzzer");
   for (const char* target : {"/mask_ppm_fuzzer", "/ppm_image_fuzzer"}) {
     std::filesystem::create_directories(root + target);
     write_ppm_seed_corpus(root + target);

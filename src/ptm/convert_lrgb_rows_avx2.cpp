@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "ptm/byte_interleave_avx2.h"
 #include "ptm/convert_lrgb_rows.h"
 
 namespace {
@@ -121,4 +122,76 @@ std::size_t convert_lrgb_packed_rows_avx2(Ptm& ptm, std::size_t first, std::size
   }
   _mm_sfence();
   return groups * 8;
+}
+
+namespace {
+
+// Eight stored bytes of one coefficient to eight int16 values, one per
+// 32-bit lane: the signed pack's saturation done with min and max.
+inline __m256i coefficient_lanes(const std::uint8_t* bytes, std::int32_t scale, std::int32_t bias) {
+  const __m256i q = convert_eight(bytes, _mm256_set1_epi32(scale), _mm256_set1_epi32(bias));
+  return _mm256_min_epi32(_mm256_max_epi32(q, _mm256_set1_epi32(-32768)), _mm256_set1_epi32(32767));
+}
+
+// Two int16 lanes as one dword: `low` in bytes 0..1, `high` in bytes 2..3.
+inline __m256i word_pair(__m256i low, __m256i high) {
+  return _mm256_or_si256(_mm256_and_si256(low, _mm256_set1_epi32(0xFFFF)),
+                         _mm256_slli_epi32(high, 16));
+}
+
+inline __m256i byte_lanes(const std::uint8_t* bytes) {
+  return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)));
+}
+
+}  // namespace
+
+std::size_t convert_lrgb_planes_packed_avx2(Ptm& ptm, std::size_t first, std::size_t count,
+                                            const std::uint8_t* const* planes) {
+  PackedLrgbTexel* texels = ptm.packed_lrgb + first;
+  if (reinterpret_cast<std::uintptr_t>(texels) % 32 != 0) return 0;
+  std::uint8_t* low = ptm.coef_planes[0] + first * 3;
+  std::uint8_t* high = ptm.coef_planes[1] + first * 3;
+  const std::int32_t* sb = ptm.scale_bias;
+  const std::size_t groups = count / 16;
+  for (std::size_t g = 0; g < groups; ++g) {
+    const std::size_t i = 16 * g;
+    // The stored bytes: planes 0..2 and 3..5 three bytes per pixel.
+    byte_interleave::interleave3(
+        byte_interleave::load16(planes[0] + i), byte_interleave::load16(planes[1] + i),
+        byte_interleave::load16(planes[2] + i), byte_interleave::byte_masks, low + 3 * i);
+    byte_interleave::interleave3(
+        byte_interleave::load16(planes[3] + i), byte_interleave::load16(planes[4] + i),
+        byte_interleave::load16(planes[5] + i), byte_interleave::byte_masks, high + 3 * i);
+    for (std::size_t j = i; j < i + 16; j += 8) {
+      // One lane per pixel (pixels j..j+3 in the low 128 bits, j+4..j+7 in
+      // the high): the four dwords of each record.
+      const __m256i d01 = word_pair(coefficient_lanes(planes[0] + j, sb[0], sb[6]),
+                                    coefficient_lanes(planes[1] + j, sb[1], sb[7]));
+      const __m256i d23 = word_pair(coefficient_lanes(planes[2] + j, sb[2], sb[8]),
+                                    coefficient_lanes(planes[3] + j, sb[3], sb[9]));
+      const __m256i d45 = word_pair(coefficient_lanes(planes[4] + j, sb[4], sb[10]),
+                                    coefficient_lanes(planes[5] + j, sb[5], sb[11]));
+      const __m256i colour =
+          _mm256_or_si256(_mm256_or_si256(byte_lanes(planes[6] + j),
+                                          _mm256_slli_epi32(byte_lanes(planes[7] + j), 8)),
+                          _mm256_slli_epi32(byte_lanes(planes[8] + j), 16));
+      // A 4 x 4 dword transpose in each 128-bit half: rec n holds pixel
+      // j + n in its low half and pixel j + 4 + n in its high half.
+      const __m256i a = _mm256_unpacklo_epi32(d01, d23);
+      const __m256i b = _mm256_unpacklo_epi32(d45, colour);
+      const __m256i c = _mm256_unpackhi_epi32(d01, d23);
+      const __m256i d = _mm256_unpackhi_epi32(d45, colour);
+      const __m256i rec0 = _mm256_unpacklo_epi64(a, b);
+      const __m256i rec1 = _mm256_unpackhi_epi64(a, b);
+      const __m256i rec2 = _mm256_unpacklo_epi64(c, d);
+      const __m256i rec3 = _mm256_unpackhi_epi64(c, d);
+      auto* out = reinterpret_cast<__m256i*>(texels + j);
+      _mm256_stream_si256(out, _mm256_permute2x128_si256(rec0, rec1, 0x20));
+      _mm256_stream_si256(out + 1, _mm256_permute2x128_si256(rec2, rec3, 0x20));
+      _mm256_stream_si256(out + 2, _mm256_permute2x128_si256(rec0, rec1, 0x31));
+      _mm256_stream_si256(out + 3, _mm256_permute2x128_si256(rec2, rec3, 0x31));
+    }
+  }
+  _mm_sfence();
+  return groups * 16;
 }

@@ -13,6 +13,7 @@
 
 #include "common/file_handle.h"
 #include "ptm/coefficients.h"
+#include "ptm/compressed_decoder.h"
 #include "ptm/header_tokens.h"
 #include "ptm/mask_image.h"
 #include "ptm/ptm_file_header.h"
@@ -176,6 +177,29 @@ bool read_entry_count(std::FILE* file, PtmFileHeader& header, const char* path) 
 
 bool is_compressed(int format) { return format >= PTM_FORMAT_JPEG_RGB; }
 
+bool is_lrgb_compressed(int format) {
+  return format == PTM_FORMAT_JPEG_LRGB || format == PTM_FORMAT_JPEGLS_LRGB;
+}
+
+int compression_type_of(int format) {
+  return format >= PTM_FORMAT_JPEGLS_RGB ? compression_jpegls : compression_jpeg;
+}
+
+// The table formats live in memory as LRGB, the compressed ones as RGB or
+// LRGB.
+int memory_format_of(int format) {
+  if (format == PTM_FORMAT_PTM_LUT || format == PTM_FORMAT_PTM_C_LUT) return PTM_FORMAT_LRGB;
+  if (is_compressed(format)) return is_lrgb_compressed(format) ? PTM_FORMAT_LRGB : PTM_FORMAT_RGB;
+  return format;
+}
+
+// The compressed file is read again as a whole by the plane decoder, which
+// checks that it still describes the map created from this header.
+bool read_compressed_data(Ptm& ptm, int format, const char* path) {
+  return is_lrgb_compressed(format) ? decode_compressed_lrgb(path, ptm)
+                                    : decode_compressed_rgb(path, ptm);
+}
+
 bool data_present(const PtmFileHeader& header, std::FILE* file, const char* path) {
   struct stat info {};
   if (fstat(fileno(file), &info) != 0) return read_error(path);
@@ -214,32 +238,32 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
 
   PtmFileHeader header{};
   if (!read_header(file.get(), header, path)) return nullptr;
-  if (is_compressed(header.format)) {
-    std::printf("Compressed ptm file %s cannot be decoded: this build has no %s plane decoder\n",
-                path, header.format <= PTM_FORMAT_JPEG_LRGB ? "JPEG" : "JPEG-LS");
-    return nullptr;
-  }
-  // The table formats live in memory as LRGB; LUM has only the wide form.
-  const int memory_format =
-      header.format == PTM_FORMAT_PTM_LUT || header.format == PTM_FORMAT_PTM_C_LUT ? PTM_FORMAT_LRGB
-                                                                                   : header.format;
+  const bool compressed = is_compressed(header.format);
+  if (compressed && !has_plane_decoder(compression_type_of(header.format), path)) return nullptr;
+  const int memory_format = memory_format_of(header.format);
   if (memory_format == PTM_FORMAT_LUM) representation = CoefRepresentation::wide;
   if (!ptm_size_fits(header.width, header.height, memory_format, representation)) {
     std::printf("Image size %d x %d of ptm file %s is too large for this machine\n", header.width,
                 header.height, path);
     return nullptr;
   }
-  if (!data_present(header, file.get(), path)) return nullptr;
+  if (!compressed && !data_present(header, file.get(), path)) return nullptr;
 
-  Ptm* ptm = create_ptm(header.width, header.height, memory_format, representation);
+  // The compressed formats are created as such and become RGB or LRGB once
+  // their planes are decoded.
+  Ptm* ptm = create_ptm(header.width, header.height, compressed ? header.format : memory_format,
+                        representation);
   std::memcpy(ptm->scale_bias, header.scale_bias, sizeof header.scale_bias);
   if (ptm->color_matrix != nullptr) {
     std::memcpy(ptm->color_matrix, header.color_matrix, sizeof header.color_matrix);
   }
-  if (!read_uncompressed_data(*ptm, header, fileno(file.get()), path)) {
+  const bool loaded = compressed ? read_compressed_data(*ptm, header.format, path)
+                                 : read_uncompressed_data(*ptm, header, fileno(file.get()), path);
+  if (!loaded) {
     free_ptm(ptm);
     return nullptr;
   }
+  ptm->format = memory_format;
   file.reset();
 
   load_mask(*ptm, path);

@@ -84,18 +84,16 @@ bool read_lrgb(Ptm& ptm, const PtmFileHeader& header, int fd, const char* path,
         (blocked && !read_chunk(colours, count * 3))) {
       return read_error(path);
     }
-    if (blocked && ptm.packed_lrgb != nullptr) {
-      convert_lrgb_packed_rows(ptm, tables, first, count, coefficients.buffer.data(),
-                               colours.buffer.data());
+    if (blocked) {
+      convert_lrgb_rows(ptm, tables, first, count, coefficients.buffer.data(),
+                        colours.buffer.data());
       continue;
     }
-    const std::size_t stride = blocked ? 6 : 9;
-    const std::uint8_t* colour = blocked ? colours.buffer.data() : coefficients.buffer.data() + 6;
-    const std::size_t colour_stride = blocked ? 3 : 9;
+    // Version 1.1: nine bytes per pixel, the colour after the coefficients.
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* six = coefficients.buffer.data() + i * stride;
-      store_stored_bytes(ptm.coef_planes[0], ptm.coef_planes[1], first + i, six);
-      convert_luminance_pixel(ptm, tables, first + i, six, colour + i * colour_stride);
+      const std::uint8_t* nine = coefficients.buffer.data() + i * 9;
+      store_stored_bytes(ptm.coef_planes[0], ptm.coef_planes[1], first + i, nine);
+      convert_luminance_pixel(ptm, tables, first + i, nine, nine + 6);
     }
   }
   return true;

@@ -14,38 +14,17 @@ bool reads_back_as(const char* text, std::int32_t fixed) {
   return scale_to_fixed(std::strtof(text, nullptr), read_back) && read_back == fixed;
 }
 
-const char* format_line(int format) {
+const char* format_word(int format) {
   switch (format) {
     case PTM_FORMAT_RGB:
-      return "PTM_FORMAT_RGB\n";
+      return "PTM_FORMAT_RGB";
     case PTM_FORMAT_LUM:
-      return "PTM_FORMAT_LUM\n";
+      return "PTM_FORMAT_LUM";
     case PTM_FORMAT_LRGB:
-      return "PTM_FORMAT_LRGB\n";
+      return "PTM_FORMAT_LRGB";
     default:
       return nullptr;
   }
-}
-
-bool write_header(std::FILE* file, const Ptm& ptm, int w, int h) {
-  bool ok = std::fputs("PTM_1.2\n", file) >= 0;
-  ok = ok && std::fputs(format_line(ptm.format), file) >= 0;
-  ok = ok && std::fprintf(file, "%d\n%d\n", w, h) >= 0;
-  for (int k = 0; k < 6 && ok; ++k) {
-    const std::string text = scale_text(ptm.scale_bias[k]);
-    ok = std::fprintf(file, k < 5 ? "%s " : "%s\n", text.c_str()) >= 0;
-  }
-  const std::int32_t* bias = ptm.scale_bias + 6;
-  ok = ok && std::fprintf(file, "%d %d %d %d %d %d\n", bias[0], bias[1], bias[2], bias[3], bias[4],
-                          bias[5]) >= 0;
-  if (ptm.format == PTM_FORMAT_LUM) {
-    const float* m = ptm.color_matrix;
-    for (int row = 0; row < 4 && ok; ++row) {
-      ok = std::fprintf(file, "%f %f %f %f\n", m[4 * row], m[4 * row + 1], m[4 * row + 2],
-                        m[4 * row + 3]) >= 0;
-    }
-  }
-  return ok;
 }
 
 // The six coefficient bytes of a pixel: a0..a2 from the first plane of the
@@ -116,8 +95,27 @@ std::string scale_text(std::int32_t fixed) {
   return text;
 }
 
+bool write_ptm_text_header(std::FILE* file, const Ptm& ptm, const char* format_word, int w, int h) {
+  bool ok = std::fprintf(file, "PTM_1.2\n%s\n%d\n%d\n", format_word, w, h) >= 0;
+  for (int k = 0; k < 6 && ok; ++k) {
+    const std::string text = scale_text(ptm.scale_bias[k]);
+    ok = std::fprintf(file, k < 5 ? "%s " : "%s\n", text.c_str()) >= 0;
+  }
+  const std::int32_t* bias = ptm.scale_bias + 6;
+  ok = ok && std::fprintf(file, "%d %d %d %d %d %d\n", bias[0], bias[1], bias[2], bias[3], bias[4],
+                          bias[5]) >= 0;
+  if (ptm.format == PTM_FORMAT_LUM) {
+    const float* m = ptm.color_matrix;
+    for (int row = 0; row < 4 && ok; ++row) {
+      ok = std::fprintf(file, "%f %f %f %f\n", m[4 * row], m[4 * row + 1], m[4 * row + 2],
+                        m[4 * row + 3]) >= 0;
+    }
+  }
+  return ok;
+}
+
 bool write_ptm_region(const Ptm& ptm, const char* path, int xs, int ys, int w, int h) {
-  if (format_line(ptm.format) == nullptr) return false;
+  if (format_word(ptm.format) == nullptr) return false;
   if (w <= 0 || h <= 0 || xs < 0 || ys < 0 || xs > ptm.width - w || ys > ptm.height - h) {
     return false;
   }
@@ -126,7 +124,8 @@ bool write_ptm_region(const Ptm& ptm, const char* path, int xs, int ys, int w, i
     std::printf("Can't open PTM file %s for writing\n", path);
     return false;
   }
-  const bool written = write_header(file, ptm, w, h) && write_data(file, ptm, {xs, ys, w, h});
+  const bool written = write_ptm_text_header(file, ptm, format_word(ptm.format), w, h) &&
+                       write_data(file, ptm, {xs, ys, w, h});
   const bool flushed = std::ferror(file) == 0;
   const bool closed = std::fclose(file) == 0;
   return written && flushed && closed;

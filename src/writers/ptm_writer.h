@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "ptm/ptm.h"
@@ -24,6 +25,12 @@
 // reports that); prints "Can't open PTM file %s for writing" and returns
 // false when the file cannot be opened; returns false when a write fails.
 bool write_ptm_region(const Ptm& ptm, const char* path, int xs, int ys, int w, int h);
+
+// The text header of every PTM file the program writes: "PTM_1.2",
+// `format_word`, w, h, the six scales and six biases of `ptm`, each group on
+// its own line, and for LUM the colour matrix as four lines of four
+// numbers. False when a write fails.
+bool write_ptm_text_header(std::FILE* file, const Ptm& ptm, const char* format_word, int w, int h);
 
 // The text a scale is written as: "%f" of fixed / 256 when a reader, which
 // stores trunc(float(text) * 256), gets `fixed` back from it; otherwise

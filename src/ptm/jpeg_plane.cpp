@@ -1,0 +1,255 @@
+#include "ptm/jpeg_plane.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include "common/checked_alloc.h"
+
+// libjpeg's header needs size_t and FILE declared before it.
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+namespace {
+
+// A fatal libjpeg error leaves the library by longjmp back to the call
+// that started it, instead of the standard manager's exit: a damaged plane
+// then refuses one file rather than ending the program. The functions that
+// set the jump point hold only plain C records, so no destructor is skipped.
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void exit_by_jump(j_common_ptr cinfo) {
+  (*cinfo->err->output_message)(cinfo);
+  std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+}
+
+jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager) {
+  jpeg_error_mgr* err = jpeg_std_error(&manager.pub);
+  err->error_exit = exit_by_jump;
+  return err;
+}
+
+// The stored stream is handed to libjpeg where it lies, all of it at the
+// first request: the library only reads through next_input_byte, so no copy
+// is needed, and it never sees a byte past the stream's end.
+struct JpegMemorySource {
+  jpeg_source_mgr pub;
+  const JOCTET* data;  // next byte not yet handed to the library
+  const JOCTET* end;   // one past the stream's last byte
+  int start_of_file;   // 1 until the stream has been handed out
+};
+
+JpegMemorySource* memory_source(j_decompress_ptr cinfo) {
+  return reinterpret_cast<JpegMemorySource*>(cinfo->src);
+}
+
+void init_source(j_decompress_ptr cinfo) { memory_source(cinfo)->start_of_file = 1; }
+
+// Past the end of the stream the library gets an end-of-image marker, as
+// from libjpeg's own file source: a truncated plane decodes as far as it
+// goes (with libjpeg's warning) and an empty one is an error.
+const JOCTET end_of_image[2] = {0xFF, JPEG_EOI};
+
+boolean fill_input_buffer(j_decompress_ptr cinfo) {
+  JpegMemorySource* src = memory_source(cinfo);
+  if (src->data == src->end) {
+    if (src->start_of_file != 0) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->pub.next_input_byte = end_of_image;
+    src->pub.bytes_in_buffer = sizeof end_of_image;
+  } else {
+    src->pub.next_input_byte = src->data;
+    src->pub.bytes_in_buffer = static_cast<std::size_t>(src->end - src->data);
+    src->data = src->end;
+  }
+  src->start_of_file = 0;
+  return TRUE;
+}
+
+void skip_input_data(j_decompress_ptr cinfo, long count) {
+  if (count <= 0) return;
+  jpeg_source_mgr* pub = cinfo->src;
+  while (count > static_cast<long>(pub->bytes_in_buffer)) {
+    count -= static_cast<long>(pub->bytes_in_buffer);
+    fill_input_buffer(cinfo);
+  }
+  pub->next_input_byte += count;
+  pub->bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+void term_source(j_decompress_ptr) {}
+
+void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
+                           std::size_t stream_bytes) {
+  auto* src = static_cast<JpegMemorySource*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegMemorySource)));
+  src->pub.init_source = init_source;
+  src->pub.fill_input_buffer = fill_input_buffer;
+  src->pub.skip_input_data = skip_input_data;
+  src->pub.resync_to_restart = jpeg_resync_to_restart;
+  src->pub.term_source = term_source;
+  src->pub.bytes_in_buffer = 0;
+  src->pub.next_input_byte = nullptr;
+  src->data = stream;
+  src->end = stream + stream_bytes;
+  src->start_of_file = 1;
+  cinfo->src = &src->pub;
+}
+
+bool fits_plane(JDIMENSION stream_width, JDIMENSION stream_height, int components, int width,
+                int height) {
+  if (stream_width == static_cast<JDIMENSION>(width) &&
+      stream_height == static_cast<JDIMENSION>(height) && components == 1) {
+    return true;
+  }
+  std::printf("JPEG plane of %u x %u samples with %d components does not fit a %d x %d plane\n",
+              stream_width, stream_height, components, width, height);
+  return false;
+}
+
+// libjpeg's compressed output gathered in a growing vector.
+struct JpegMemoryDestination {
+  jpeg_destination_mgr pub;
+  std::vector<std::uint8_t>* stream;
+};
+
+constexpr std::size_t destination_block = 65536;
+
+std::vector<std::uint8_t>& destination_stream(j_compress_ptr cinfo) {
+  return *reinterpret_cast<JpegMemoryDestination*>(cinfo->dest)->stream;
+}
+
+void init_destination(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  stream.resize(destination_block);
+  cinfo->dest->next_output_byte = stream.data();
+  cinfo->dest->free_in_buffer = stream.size();
+}
+
+// Called when the whole free space is used: the vector doubles.
+boolean empty_output_buffer(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  const std::size_t used = stream.size();
+  stream.resize(used * 2);
+  cinfo->dest->next_output_byte = stream.data() + used;
+  cinfo->dest->free_in_buffer = stream.size() - used;
+  return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  stream.resize(stream.size() - cinfo->dest->free_in_buffer);
+}
+
+}  // namespace
+
+struct JpegPlaneReader {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager error;
+};
+
+JpegPlaneReader* open_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                                 int height) {
+  JpegPlaneReader* const reader = checked_alloc_array<JpegPlaneReader>(1);
+  jpeg_decompress_struct& cinfo = reader->cinfo;
+  cinfo.err = jumping_error_manager(reader->error);
+  if (setjmp(reader->error.jump) != 0) {
+    close_jpeg_plane(reader);
+    std::printf("JPEG plane cannot be decoded\n");
+    return nullptr;
+  }
+  jpeg_create_decompress(&cinfo);
+  install_memory_source(&cinfo, stream, stream_bytes);
+  jpeg_read_header(&cinfo, TRUE);
+  // Checked before the library allocates for the image, and again for the
+  // output it will deliver: no row can land outside the plane.
+  bool fits =
+      fits_plane(cinfo.image_width, cinfo.image_height, cinfo.num_components, width, height);
+  if (fits) {
+    jpeg_start_decompress(&cinfo);
+    fits =
+        fits_plane(cinfo.output_width, cinfo.output_height, cinfo.output_components, width, height);
+  }
+  if (!fits) {
+    close_jpeg_plane(reader);
+    return nullptr;
+  }
+  return reader;
+}
+
+bool read_jpeg_plane_rows(JpegPlaneReader* reader, std::uint8_t* rows, int count) {
+  jpeg_decompress_struct& cinfo = reader->cinfo;
+  if (setjmp(reader->error.jump) != 0) {
+    std::printf("JPEG plane cannot be decoded\n");
+    return false;
+  }
+  if (count < 0 || cinfo.output_scanline + static_cast<JDIMENSION>(count) > cinfo.output_height) {
+    return false;
+  }
+  constexpr int batch = 16;
+  JSAMPROW pointers[batch];
+  const std::size_t row_bytes = cinfo.output_width;
+  for (int done = 0; done < count;) {
+    const int asked = count - done < batch ? count - done : batch;
+    for (int i = 0; i < asked; ++i) pointers[i] = rows + (done + i) * row_bytes;
+    const JDIMENSION got = jpeg_read_scanlines(&cinfo, pointers, static_cast<JDIMENSION>(asked));
+    // The memory source never suspends, so no rows means no progress.
+    if (got == 0) return false;
+    done += static_cast<int>(got);
+  }
+  return true;
+}
+
+void close_jpeg_plane(JpegPlaneReader* reader) {
+  if (reader == nullptr) return;
+  // Destroying without finishing is allowed at any point: the rest of the
+  // stream (its end-of-image marker) is of no use to the plane.
+  jpeg_destroy_decompress(&reader->cinfo);
+  checked_free(reader);
+}
+
+int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
+                      std::uint8_t* destination, int width, int height) {
+  JpegPlaneReader* reader = open_jpeg_plane(stream, stream_bytes, width, height);
+  if (reader == nullptr) return -1;
+  const bool read = read_jpeg_plane_rows(reader, destination, height);
+  close_jpeg_plane(reader);
+  return read ? width * height : -1;
+}
+
+bool encode_jpeg_plane(const std::uint8_t* plane, int width, int height, int quality,
+                       std::vector<std::uint8_t>& stream) {
+  jpeg_compress_struct cinfo;
+  JpegErrorManager error;
+  JpegMemoryDestination destination;
+  cinfo.err = jumping_error_manager(error);
+  if (setjmp(error.jump) != 0) {
+    jpeg_destroy_compress(&cinfo);
+    return false;
+  }
+  jpeg_create_compress(&cinfo);
+  destination.pub.init_destination = init_destination;
+  destination.pub.empty_output_buffer = empty_output_buffer;
+  destination.pub.term_destination = term_destination;
+  destination.stream = &stream;
+  cinfo.dest = &destination.pub;
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 1;
+  cinfo.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  const std::size_t row_bytes = static_cast<std::size_t>(width);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<std::uint8_t*>(plane) + cinfo.next_scanline * row_bytes;
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  return true;
+}

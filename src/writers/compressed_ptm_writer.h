@@ -1,0 +1,48 @@
+// Writing an RGB or LRGB map as a JPEG-compressed PTM file.
+//
+// Every coefficient and colour plane (18 for RGB, 9 for LRGB) becomes a
+// one-component JPEG stream, either of the plane itself (an I-plane) or of
+// its residual against a prediction from another plane (a P-plane). The
+// writer predicts from each reference exactly as the reader will have
+// reconstructed it, JPEG loss included, so errors do not accumulate along a
+// chain of P-planes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ptm/compressed_header.h"
+#include "ptm/ptm.h"
+
+struct SideInfoRecord {
+  std::uint32_t index;  // pixel y * width + x
+  std::uint8_t value;   // the byte the decoded plane takes there
+};
+
+struct PlaneCoding {
+  int transformation = 0;  // transform_invert | transform_motion
+  int mv_x = 0;            // half pixels
+  int mv_y = 0;
+  int reference = -1;  // -1 with transformation 0: an I-plane
+  // P-planes only: pixels the reader sets after adding the residual.
+  std::vector<SideInfoRecord> side_info;
+};
+
+struct CompressedPtmOptions {
+  int quality = 75;  // libjpeg's quality scale, 1..100
+  // Per plane; planes beyond the map's count are ignored.
+  PlaneCoding planes[max_compressed_planes];
+  // Each plane's position in the decoding sequence; empty: index order.
+  std::vector<int> order;
+  // P-planes: every pixel whose decoded value differs from the map's by
+  // more than this gets a side-information record; negative: none.
+  int correction_threshold = -1;
+};
+
+// Writes all of `ptm` (RGB or LRGB) to `path` as PTM_FORMAT_JPEG_RGB or
+// PTM_FORMAT_JPEG_LRGB, with the map's scales and biases and the quality as
+// compression parameter. Returns false after a message on standard output
+// when the map's format or the options cannot be written, the file cannot
+// be opened ("Can't open PTM file %s for writing") or a write fails.
+bool write_jpeg_compressed_ptm(const Ptm& ptm, const char* path,
+                               const CompressedPtmOptions& options);
