@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <string>
 
+#include "ptm/reader.h"
 #include "support/ptm_fixture.h"
 #include "support/run_program.h"
 #include "support/x_input.h"
+#include "writers/compressed_ptm_writer.h"
 
 #ifdef RELUMO_BINARY
 
@@ -81,6 +83,29 @@ TEST_F(RelumoProgramTest, EveryUncompressedFormatLoadsAndReportsItsSize) {
     const ProgramRun run = open_and_quit({name});
     EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
     EXPECT_EQ(run.out.rfind(banner + name + "\n" + c.line + "9 x 4 image\n", 0), 0u) << run.out;
+  }
+}
+
+TEST_F(RelumoProgramTest, JpegCompressedMapsOpenLikeAnyOther) {
+  const struct {
+    int format;
+    const char* line;
+  } cases[] = {{0, "JPEG compressed RGB Format\n"}, {2, "JPEG compressed LRGB Format\n"}};
+  for (const auto& c : cases) {
+    write("plain.ptm", ptm_fixture_bytes(random_ptm_fixture(c.format, 2, 24, 16, 1)));
+    testing::internal::CaptureStdout();
+    Ptm* map = read_ptm_file((directory_ + "/plain.ptm").c_str());
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(map, nullptr);
+    testing::internal::CaptureStdout();
+    const bool written = write_jpeg_compressed_ptm(*map, (directory_ + "/packed.ptm").c_str(), {});
+    testing::internal::GetCapturedStdout();
+    free_ptm(map);
+    ASSERT_TRUE(written);
+    const ProgramRun run = open_and_quit({"packed.ptm"});
+    EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out.rfind(banner + "packed.ptm\n" + c.line + "24 x 16 image\n", 0), 0u)
+        << run.out;
   }
 }
 
