@@ -98,7 +98,7 @@ class HighlightMemo {
   }
 
  private:
-  static constexpr int slot_bits = 14;
+  static constexpr int slot_bits = 16;
   static constexpr std::uint32_t empty_key = 0xffffffffu;  // no normal has it
   std::uint32_t keys_[1 << slot_bits];
   double values_[1 << slot_bits];
