@@ -116,9 +116,9 @@ TEST_F(EnhancementWindowTest, SpecularAndDiffuseGainBringTheirSlidersAndSwitchEa
   EXPECT_NE(view(specular), view(plain)) << "specular enhancement left the view as it was";
 
   // Diffuse gain: the specular sliders go, Amp comes, and the menu shows
-  // the new marks: entries 1 and 2 rewritten, entry 4 untouched. (freeglut
-  // draws a menu right once a label change has resized it, as the one of
-  // entry 1 did.)
+  // the new marks: entries 1 and 2 rewritten, entry 4 untouched. (Both
+  // pictures are taken after the menu's first showing, whose first frame
+  // freeglut draws before it has sized the window.)
   const WindowPixels menu_specular = menu_picture(panel_x, panel_y);
   choose_menu_entry(panel_x, panel_y, 2);
   const WindowPixels gain = wait_for([](const WindowPixels& w) {
