@@ -108,8 +108,10 @@ TEST_F(EnhancementWindowTest, SpecularAndDiffuseGainBringTheirSlidersAndSwitchEa
   ASSERT_FALSE(slider_shown(plain, kd_slider));
 
   choose_menu_entry(panel_x, panel_y, 1);
-  const WindowPixels specular = wait_for([](const WindowPixels& w) {
-    return slider_shown(w, kd_slider) && slider_shown(w, ks_slider) && slider_shown(w, exp_slider);
+  // The sliders appear before the view is relit with the highlight.
+  const WindowPixels specular = wait_for([&plain](const WindowPixels& w) {
+    return slider_shown(w, kd_slider) && slider_shown(w, ks_slider) &&
+           slider_shown(w, exp_slider) && view(w) != view(plain);
   });
   EXPECT_TRUE(slider_shown(specular, kd_slider) && slider_shown(specular, ks_slider) &&
               slider_shown(specular, exp_slider));
@@ -121,8 +123,8 @@ TEST_F(EnhancementWindowTest, SpecularAndDiffuseGainBringTheirSlidersAndSwitchEa
   // freeglut draws before it has sized the window.)
   const WindowPixels menu_specular = menu_picture(panel_x, panel_y);
   choose_menu_entry(panel_x, panel_y, 2);
-  const WindowPixels gain = wait_for([](const WindowPixels& w) {
-    return slider_shown(w, amp_slider) && !slider_shown(w, kd_slider);
+  const WindowPixels gain = wait_for([&specular](const WindowPixels& w) {
+    return slider_shown(w, amp_slider) && !slider_shown(w, kd_slider) && view(w) != view(specular);
   });
   EXPECT_TRUE(slider_shown(gain, amp_slider));
   EXPECT_FALSE(slider_shown(gain, kd_slider) || slider_shown(gain, ks_slider) ||
@@ -154,9 +156,11 @@ TEST_F(EnhancementWindowTest, SpecularAndDiffuseGainBringTheirSlidersAndSwitchEa
 
 TEST_F(EnhancementWindowTest, TheSpecularSlidersReachTheImageWhenReleased) {
   open(curved_map());
+  const WindowPixels plain = capture();
   choose_menu_entry(panel_x, panel_y, 1);
-  wait_for([](const WindowPixels& w) { return slider_shown(w, exp_slider); });
-  const WindowPixels specular = still();
+  const WindowPixels specular = wait_for([&plain](const WindowPixels& w) {
+    return slider_shown(w, exp_slider) && view(w) != view(plain);
+  });
 
   // Exp at 0: every pixel whose normal faces the half-way vector at all
   // gets the full highlight.
@@ -177,12 +181,14 @@ TEST_F(EnhancementWindowTest, TheSpecularSlidersReachTheImageWhenReleased) {
 
 TEST_F(EnhancementWindowTest, ExtrapolationShowsTheScaleSliderWhileOn) {
   open(side_lit_map());
+  const WindowPixels at_one = capture();
   choose_menu_entry(panel_x, panel_y, 8);
-  const WindowPixels on =
-      wait_for([](const WindowPixels& w) { return slider_shown(w, scale_slider); });
-  EXPECT_TRUE(slider_shown(on, scale_slider));
+  // At extent 2 the plot shrinks and marks the unit circle.
+  const WindowPixels at_two = wait_for([&at_one](const WindowPixels& w) {
+    return slider_shown(w, scale_slider) && plot(w) != plot(at_one);
+  });
+  EXPECT_TRUE(slider_shown(at_two, scale_slider));
   // Extent 2 to 3: the plot's unit-circle ring shrinks.
-  const WindowPixels at_two = still();
   drag_slider(scale_slider, 0.5, 95);
   const WindowPixels at_three =
       wait_for([&at_two](const WindowPixels& w) { return plot(w) != plot(at_two); });
@@ -208,8 +214,9 @@ TEST_F(EnhancementWindowTest, HelpHidesTheWindowUntilAKeyArrivesOnTheConsole) {
   for (int i = 0; i < 100 && !window_viewable(window_); ++i) pause_ms(50);
   EXPECT_TRUE(window_viewable(window_)) << "the window did not come back";
 
-  // About from the menu: the same round trip.
-  const WindowPixels shown = still();
+  // About from the menu, once the window is drawn again: the same round
+  // trip.
+  still();
   choose_menu_entry(panel_x, panel_y, 14);
   ASSERT_TRUE(wait_for_output(program_, "Version 1.06\n", 15)) << output_so_far(program_);
   ASSERT_TRUE(send_input(program_, "k"));
