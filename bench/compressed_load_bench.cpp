@@ -48,7 +48,7 @@ const std::string& map_path() {
         }
       }
     }
-    write_jpeg_compressed_ptm(*ptm, p.c_str(), CompressedPtmOptions{});
+    write_compressed_ptm(*ptm, p.c_str(), CompressedPtmOptions{});
     free_ptm(ptm);
     return p;
   }();

@@ -24,7 +24,7 @@ void write_compressed_seeds(const std::string& directory) {
     const std::string name = directory + (format == 0 ? "/jpeg_rgb" : "/jpeg_lrgb");
     CompressedPtmOptions intra;
     intra.quality = 40;
-    write_jpeg_compressed_ptm(*ptm, (name + "_intra.ptm").c_str(), intra);
+    write_compressed_ptm(*ptm, (name + "_intra.ptm").c_str(), intra);
     CompressedPtmOptions predicted;
     predicted.quality = 80;
     predicted.correction_threshold = 20;
@@ -32,7 +32,7 @@ void write_compressed_seeds(const std::string& directory) {
     predicted.planes[2] = {2, -3, 1, 0, {}};
     predicted.planes[3] = {3, 2, -2, 1, {}};
     predicted.planes[4] = {0, 0, 0, 8, {}};
-    write_jpeg_compressed_ptm(*ptm, (name + "_predicted.ptm").c_str(), predicted);
+    write_compressed_ptm(*ptm, (name + "_predicted.ptm").c_str(), predicted);
     free_ptm(ptm);
   }
   std::filesystem::remove(scratch);

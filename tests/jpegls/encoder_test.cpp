@@ -18,6 +18,7 @@ struct EncoderCase {
 
 TEST(JlsEncoder, ReproducesTheConformanceStreams) {
   const EncoderCase cases[] = {
+      {"test8.ppm", "t8c0e0.jls", 0, 0, -1, 64},   {"test8.ppm", "t8c0e3.jls", 0, 3, -1, 64},
       {"test8.ppm", "t8c1e0.jls", 1, 0, -1, 64},   {"test8.ppm", "t8c2e0.jls", 2, 0, -1, 64},
       {"test8.ppm", "t8c1e3.jls", 1, 3, -1, 64},   {"test8.ppm", "t8c2e3.jls", 2, 3, -1, 64},
       {"test16.pgm", "t16e0.jls", 0, 0, -1, 64},   {"test8bs2.pgm", "t8nde0.jls", 0, 0, 9, 31},

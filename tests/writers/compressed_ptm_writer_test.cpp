@@ -80,7 +80,7 @@ class CompressedPtmWriterTest : public testing::Test {
  protected:
   // Writes `map`, reads the file back in the map's representation.
   Ptm* round_trip(const Ptm& map, const CompressedPtmOptions& options) {
-    EXPECT_TRUE(write_jpeg_compressed_ptm(map, path().c_str(), options));
+    EXPECT_TRUE(write_compressed_ptm(map, path().c_str(), options));
     testing::internal::CaptureStdout();
     Ptm* read = read_ptm_file(
         path().c_str(), uses_packed(map) ? CoefRepresentation::packed : CoefRepresentation::wide);
@@ -300,7 +300,7 @@ TEST_F(CompressedPtmWriterTest, OptionsThatCannotBeDecodedAreRefused) {
     CompressedPtmOptions options;
     c.change(options);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(write_jpeg_compressed_ptm(*map, path().c_str(), options)) << c.name;
+    EXPECT_FALSE(write_compressed_ptm(*map, path().c_str(), options)) << c.name;
     const std::string output = testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find(c.message), std::string::npos) << c.name << ": " << output;
   }
