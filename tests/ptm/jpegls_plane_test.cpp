@@ -76,6 +76,13 @@ TEST(JpegLsPlane, MisfittingAndBrokenStreamsStayInsideThePlane) {
       {"truncated", Bytes(good.begin(), good.begin() + good.size() / 2), width * height - 1},
       {"header only", Bytes(good.begin(), good.begin() + 20), 0},
       {"garbage", Bytes(100, 0x5A), 0},
+      // Three plane-interleaved components of 65535 x 65535: refused before
+      // the codec would decode 12 GB into memory.
+      {"huge colour frame",
+       {0xFF, 0xD8, 0xFF, 0xF7, 0x00, 0x11, 0x08, 0xFF, 0xFF, 0xFF, 0xFF, 0x03,
+        0x01, 0x11, 0x00, 0x02, 0x11, 0x00, 0x03, 0x11, 0x00, 0xFF, 0xDA, 0x00,
+        0x08, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
