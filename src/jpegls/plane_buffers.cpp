@@ -186,8 +186,13 @@ void planes_to_image(JlsCodec* codec) {
 bool needs_plane_buffers(const JlsInfo& info, const JlsScanInfo& scan) {
   if (scan.interleave == 0 && info.components > 1) return true;
   if (scan.components != info.components) return true;
+  // Components are subsampled only against the largest factors: equal
+  // factors (a single component's among them) leave every component at
+  // full size.
+  const int hmax = largest(info.sampX, info.components);
+  const int vmax = largest(info.sampY, info.components);
   for (int i = 0; i < info.components; ++i) {
-    if (info.sampX[i] != 1 || info.sampY[i] != 1) return true;
+    if (info.sampX[i] != hmax || info.sampY[i] != vmax) return true;
   }
   return false;
 }
