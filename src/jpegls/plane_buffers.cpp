@@ -204,6 +204,10 @@ int make_plane_buffers(JlsCodec* codec) {
   const std::size_t sb = codec->sample_bytes;
   int widest = 0;
   free_plane_buffers(codec);
+  // A scan of components the frame does not have is refused before the
+  // whole image is allocated for it.
+  ScanPlanes first;
+  if (!scan_planes(codec, first)) return 0;
   for (int k = 0; k < info.components; ++k) {
     ComponentPlane& plane = codec->planes[k];
     plane.width = component_size(info.width, info.sampX[k], hmax);
