@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,7 @@
 #include "support/map_loads.h"
 #include "support/memory_bandwidth.h"
 #include "support/redirected_stdout.h"
+#include "support/smooth_map.h"
 #include "writers/compressed_ptm_writer.h"
 
 namespace {
@@ -31,24 +30,8 @@ const std::string& map_path() {
   static const std::string path = [] {
     const std::string p = std::filesystem::temp_directory_path().string() + "/relumo-bench-" +
                           std::to_string(getpid()) + "-jpeg-lrgb.ptm";
-    Ptm* ptm = create_ptm(side, side, PTM_FORMAT_LRGB, CoefRepresentation::wide);
-    for (int k = 0; k < 12; ++k) ptm->scale_bias[k] = k < 6 ? 384 : (k < 11 ? 128 : 0);
-    std::mt19937 random(1);
-    for (int y = 0; y < side; ++y) {
-      for (int x = 0; x < side; ++x) {
-        const std::size_t p = static_cast<std::size_t>(y) * side + x;
-        for (int k = 0; k < 9; ++k) {
-          const double wave = std::sin(x * 0.004 * (k + 1)) * std::cos(y * 0.003 * (9 - k));
-          const auto value = static_cast<std::uint8_t>(128 + 90 * wave + (random() % 9) - 4);
-          if (k < 6) {
-            ptm->coef_planes[k / 3][3 * p + k % 3] = value;
-          } else {
-            ptm->color_planes[k - 6][p] = value;
-          }
-        }
-      }
-    }
-    write_jpeg_compressed_ptm(*ptm, p.c_str(), CompressedPtmOptions{});
+    Ptm* ptm = make_smooth_lrgb_map(side);
+    write_compressed_ptm(*ptm, p.c_str(), CompressedPtmOptions{});
     free_ptm(ptm);
     return p;
   }();

@@ -1,5 +1,5 @@
-// Any bytes as a JPEG-compressed PTM file: plane layouts, side information
-// and JPEG streams are decoded or refused, never a crash, a hang or an
+// Any bytes as a JPEG- or JPEG-LS-compressed PTM file: plane layouts, side
+// information and JPEG or JPEG-LS streams are decoded or refused, never a crash, a hang or an
 // overrun. Seeded with files of the compressed writer.
 //
 // Besides the reader in both representations, every input also goes

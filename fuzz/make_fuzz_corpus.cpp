@@ -12,27 +12,34 @@
 
 namespace {
 
-// Small JPEG-compressed maps, from uncompressed fixtures through the
-// compressed writer: all I-planes, and P-planes with every transformation,
-// half-pixel motion, a reference decoded later and side information.
+// Small JPEG- and JPEG-LS-compressed maps, from uncompressed fixtures
+// through the compressed writer: all I-planes, and P-planes with every
+// transformation, half-pixel motion, a reference decoded later and side
+// information; JPEG-LS lossless and near-lossless.
 void write_compressed_seeds(const std::string& directory) {
   std::filesystem::create_directories(directory);
   const std::string scratch = directory + "/source.ptm";
   for (int format : {0, 2}) {
     write_file_bytes(scratch, ptm_fixture_bytes(random_ptm_fixture(format, 2, 9, 6, 11 + format)));
     Ptm* ptm = read_ptm_file(scratch.c_str(), CoefRepresentation::wide);
-    const std::string name = directory + (format == 0 ? "/jpeg_rgb" : "/jpeg_lrgb");
-    CompressedPtmOptions intra;
-    intra.quality = 40;
-    write_jpeg_compressed_ptm(*ptm, (name + "_intra.ptm").c_str(), intra);
-    CompressedPtmOptions predicted;
-    predicted.quality = 80;
-    predicted.correction_threshold = 20;
-    predicted.planes[1] = {1, 0, 0, 0, {{3, 200}}};
-    predicted.planes[2] = {2, -3, 1, 0, {}};
-    predicted.planes[3] = {3, 2, -2, 1, {}};
-    predicted.planes[4] = {0, 0, 0, 8, {}};
-    write_jpeg_compressed_ptm(*ptm, (name + "_predicted.ptm").c_str(), predicted);
+    for (int type : {compression_jpeg, compression_jpegls}) {
+      const std::string name = directory + (type == compression_jpeg ? "/jpeg" : "/jpegls") +
+                               (format == 0 ? "_rgb" : "_lrgb");
+      CompressedPtmOptions intra;
+      intra.compression_type = type;
+      intra.quality = 40;
+      intra.near = 3;
+      write_compressed_ptm(*ptm, (name + "_intra.ptm").c_str(), intra);
+      CompressedPtmOptions predicted;
+      predicted.compression_type = type;
+      predicted.quality = 80;
+      predicted.correction_threshold = 20;
+      predicted.planes[1] = {1, 0, 0, 0, {{3, 200}}};
+      predicted.planes[2] = {2, -3, 1, 0, {}};
+      predicted.planes[3] = {3, 2, -2, 1, {}};
+      predicted.planes[4] = {0, 0, 0, 8, {}};
+      write_compressed_ptm(*ptm, (name + "_predicted.ptm").c_str(), predicted);
+    }
     free_ptm(ptm);
   }
   std::filesystem::remove(scratch);

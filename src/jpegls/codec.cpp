@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "jpegls/codec_state.h"
+#include "jpegls/color_transform.h"
 #include "jpegls/markers.h"
 #include "jpegls/preset_parameters.h"
 
@@ -41,39 +42,6 @@ int line_bytes(const JlsCodec* codec) {
   return codec->info.width * codec->info.components * codec->sample_bytes;
 }
 
-// Whether the image needs whole-image buffering: several scans, or
-// subsampled components.
-bool needs_plane_buffers(const JlsCodec* codec, const JlsScanInfo& scan) {
-  const JlsInfo& info = codec->info;
-  if (scan.interleave == 0 && info.components > 1) return true;
-  if (scan.components != info.components) return true;
-  for (int i = 0; i < info.components; ++i) {
-    if (info.sampX[i] != 1 || info.sampY[i] != 1) return true;
-  }
-  return false;
-}
-
-// Whole-image buffering here covers several scans of full-size
-// components; subsampled components come with the colour transforms.
-bool plane_buffers_supported(JlsCodec* codec, const JlsScanInfo& scan) {
-  const JlsInfo& info = codec->info;
-  for (int i = 0; i < info.components; ++i) {
-    if (info.sampX[i] != 1 || info.sampY[i] != 1) {
-      jls_message(codec, "error : subsampled components are not supported\n");
-      return false;
-    }
-  }
-  if (codec->encoding != 0) {
-    jls_message(codec, "error : Plane-Buffered encoding is not supported\n");
-    return false;
-  }
-  if (scan.interleave == 2) {
-    jls_message(codec, "error : Plane-Buffered pixel-interleaved!\n");
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int StartScan(JlsCodec* codec, int scan_index) {
@@ -87,21 +55,7 @@ int StartScan(JlsCodec* codec, int scan_index) {
     codec->scan = nullptr;
     return 0;
   }
-  if (scan_index == 0) {
-    codec->plane_buffered = needs_plane_buffers(codec, scan) ? 1 : 0;
-    if (codec->plane_buffered != 0 && !plane_buffers_supported(codec, scan)) {
-      codec->scan = nullptr;
-      return 0;
-    }
-  }
   if (!check_range(codec, "NEAR", scan.near, 0, std::min(255, (scan.alphabet - 1) / 2))) {
-    codec->scan = nullptr;
-    return 0;
-  }
-  // Without the inverse transform the samples would come out as stored,
-  // wrong colours reported as a success.
-  if (scan.color_transform != 0) {
-    jls_message(codec, "error : color xform %d not available\n", scan.color_transform);
     codec->scan = nullptr;
     return 0;
   }
@@ -149,6 +103,14 @@ int StartScan(JlsCodec* codec, int scan_index) {
   }
   zero_previous_line(codec);
   codec->line = 0;
+  if (scan_index == 0) {
+    codec->plane_buffered = needs_plane_buffers(info, scan) ? 1 : 0;
+    if (codec->plane_buffered != 0 && make_plane_buffers(codec) == 0) {
+      jls_message(codec, "error : couldn't make plane bufs!\n");
+      codec->scan = nullptr;
+      return 0;
+    }
+  }
   if (codec->encoding != 0) {
     bit_writer_start(codec->writer, codec->stream);
   } else {
@@ -159,18 +121,8 @@ int StartScan(JlsCodec* codec, int scan_index) {
 
 namespace {
 
-// After line `codec->line` (already counted) of a scan with restart
-// markers: T.87 places RSTm after every `interval` lines of a scan (the
-// m-th marker numbered modulo 8) and none after its last line; each
-// restart interval is coded from fresh contexts and a zero line above.
-bool restart_due(const JlsCodec* codec) {
-  const JlsInfo& info = codec->info;
-  return info.restart != 0 && info.restart_interval > 0 && codec->line < info.height &&
-         codec->line % info.restart_interval == 0;
-}
-
-int restart_number(const JlsCodec* codec) {
-  return (codec->line / codec->info.restart_interval - 1) % 8;
+int restart_number(const JlsCodec* codec, int done) {
+  return (done / codec->info.restart_interval - 1) % 8;
 }
 
 void restart_coding(JlsCodec* codec) {
@@ -183,8 +135,43 @@ void end_session(JlsCodec* codec) {
   if (codec->state != nullptr) release_qtables(*codec->state);
 }
 
-// Finishes the scan after its last line and starts the next or ends the
-// image.
+}  // namespace
+
+// T.87 places RSTm after every `interval` lines of a scan (the m-th marker
+// numbered modulo 8) and none after its last line; each restart interval is
+// coded from fresh contexts and a zero line above.
+bool restart_due(const JlsCodec* codec, int done, int total) {
+  const JlsInfo& info = codec->info;
+  return info.restart != 0 && info.restart_interval > 0 && done < total &&
+         done % info.restart_interval == 0;
+}
+
+int write_restart_marker(JlsCodec* codec, int done) {
+  bit_writer_finish(codec->writer);
+  if (writeJMark(codec, kMarkerRST0 + restart_number(codec, done)) == 0) {
+    return check_stream_error(codec);
+  }
+  restart_coding(codec);
+  bit_writer_start(codec->writer, codec->stream);
+  return 1;
+}
+
+int read_restart_marker(JlsCodec* codec, int done) {
+  const int marker = next_marker(codec);
+  if (marker < kMarkerRST0 || marker > kMarkerRST0 + 7) {
+    jls_message(codec, "error : expected restart marker, got 0x%02X\n", marker < 0 ? 0 : marker);
+    return 0;
+  }
+  if (marker - kMarkerRST0 != restart_number(codec, done)) {
+    jls_message(codec, "error : got restart marker # %d, expected %d\n", marker - kMarkerRST0,
+                restart_number(codec, done));
+    return 0;
+  }
+  restart_coding(codec);
+  bit_reader_start(codec->reader, codec->stream);
+  return 1;
+}
+
 int finish_encoded_scan(JlsCodec* codec) {
   bit_writer_finish(codec->writer);
   const int next = codec->scan_index + 1;
@@ -215,7 +202,23 @@ int finish_decoded_scan(JlsCodec* codec) {
   return 1;
 }
 
+namespace {
+
 int jlsEncodeLine(JlsCodec* codec) {
+  const JlsInfo& info = codec->info;
+  if (codec->plane_buffered != 0) {
+    const std::size_t bytes = line_bytes(codec);
+    std::memcpy(codec->image + codec->output_line * bytes, codec->current_line, bytes);
+    if (++codec->output_line < info.height) return 1;
+    if (encode_from_plane_buffers(codec) != 0) return 1;
+    jls_message(codec, "EncodeLine : Encode From PlaneBufs failed!\n");
+    return 0;
+  }
+  if (codec->scan->color_transform != 0 &&
+      forward_color_transform(codec, *codec->scan, codec->current_line, info.width, info.components,
+                              codec->sample_bytes) == 0) {
+    return 0;
+  }
   const bool lossless = codec->scan->near == 0;
   codec->encode_line(*codec->state, codec->writer, codec->current_line, codec->previous_line,
                      codec->info.width, codec->scan->components);
@@ -227,14 +230,9 @@ int jlsEncodeLine(JlsCodec* codec) {
   }
   std::swap(codec->previous_line, codec->current_line);
   ++codec->line;
-  if (restart_due(codec)) {
-    bit_writer_finish(codec->writer);
-    if (writeJMark(codec, kMarkerRST0 + restart_number(codec)) == 0)
-      return check_stream_error(codec);
-    restart_coding(codec);
-    bit_writer_start(codec->writer, codec->stream);
-  }
-  if (codec->line == codec->info.height) return finish_encoded_scan(codec);
+  if (restart_due(codec, codec->line, info.height) && write_restart_marker(codec, codec->line) == 0)
+    return 0;
+  if (codec->line == info.height) return finish_encoded_scan(codec);
   return 1;
 }
 
@@ -254,19 +252,9 @@ int decode_scan_line(JlsCodec* codec) {
 int advance_decoded_line(JlsCodec* codec) {
   std::swap(codec->previous_line, codec->current_line);
   ++codec->line;
-  if (restart_due(codec)) {
-    const int marker = next_marker(codec);
-    if (marker < kMarkerRST0 || marker > kMarkerRST0 + 7) {
-      jls_message(codec, "error : expected restart marker, got 0x%02X\n", marker < 0 ? 0 : marker);
-      return 0;
-    }
-    if (marker - kMarkerRST0 != restart_number(codec)) {
-      jls_message(codec, "error : got restart marker # %d, expected %d\n", marker - kMarkerRST0,
-                  restart_number(codec));
-      return 0;
-    }
-    restart_coding(codec);
-    bit_reader_start(codec->reader, codec->stream);
+  if (restart_due(codec, codec->line, codec->info.height) &&
+      read_restart_marker(codec, codec->line) == 0) {
+    return 0;
   }
   if (codec->line == codec->info.height) return finish_decoded_scan(codec);
   return 1;
@@ -288,7 +276,17 @@ int jlsDecodeLine(JlsCodec* codec, JlsWriteLineFn write_line, void* user) {
     return 1;
   }
   if (decode_scan_line(codec) == 0) return 0;
-  if (write_line(user, codec->current_line, line_bytes(codec)) == 0) {
+  const std::uint8_t* line = codec->current_line;
+  if (codec->scan->color_transform != 0) {
+    // The transformed samples stay in current_line: they are the next
+    // line's neighbours.
+    if (inverse_color_transform(codec, *codec->scan, line, codec->transform_line, codec->info.width,
+                                codec->info.components, codec->sample_bytes) == 0) {
+      return 0;
+    }
+    line = codec->transform_line;
+  }
+  if (write_line(user, line, line_bytes(codec)) == 0) {
     jls_message(codec, "DecodeFromCB : write line %d failed\n", codec->line);
     return 0;
   }
@@ -298,8 +296,7 @@ int jlsDecodeLine(JlsCodec* codec, JlsWriteLineFn write_line, void* user) {
 // A fresh stream in one direction; the image of an earlier decode goes.
 void start_session(JlsCodec* codec, JlsReadFn read, JlsWriteFn write, void* user) {
   codec->encoding = write != nullptr ? 1 : 0;
-  jls_free(codec->image);
-  codec->image = nullptr;
+  free_plane_buffers(codec);
   ByteStream& s = codec->stream;
   s.read = read;
   s.write = write;
@@ -372,6 +369,12 @@ int StartEncode(JlsCodec* codec, JlsWriteFn write, void* user, const JlsInfo& in
   start_session(codec, nullptr, write, user);
   codec->info = info;
   codec->info_valid = 1;
+  // Images that cannot be coded line by line in one scan are coded one
+  // component per scan from the whole image.
+  if (needs_plane_buffers(codec->info, codec->info.scan[0])) {
+    if (!check_range(codec, "components", info.components, 1, kJlsMaxScans)) return 0;
+    codec->info.scan[0].interleave = 0;
+  }
   plan_scans(codec->info);
   if (write_stream_header(codec) == 0) return 0;
   allocate_line_buffers(codec);
@@ -412,7 +415,7 @@ int EncodeFromCB(JlsCodec* codec, JlsReadLineFn read_line, void* user) {
   if (codec->scan == nullptr || codec->encoding == 0) return 0;
   const int bytes = line_bytes(codec);
   while (codec->scan != nullptr) {
-    const int line = codec->line;
+    const int line = codec->plane_buffered != 0 ? codec->output_line : codec->line;
     if (read_line(user, codec->current_line, bytes) == 0) {
       jls_message(codec, "EncodeFromCB : read line %d failed\n", line);
       return 0;
@@ -459,7 +462,7 @@ void JPEGLS_Destroy(JlsCodec* codec) {
   if (codec->state != nullptr) release_qtables(*codec->state);
   jls_free(codec->state);
   jls_free(codec->line_block);
-  jls_free(codec->image);
+  free_plane_buffers(codec);
   jls_free(codec->stream.buffer);
   jls_free(codec);
 }

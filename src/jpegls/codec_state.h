@@ -19,6 +19,19 @@ struct SignalledPresets {
   int maxval, t1, t2, t3, reset;
 };
 
+// One component's samples under whole-image buffering, at the
+// component's own (possibly subsampled) size, each row with a margin of
+// kPlaneMargin samples in front and behind for the coders' edge samples.
+struct ComponentPlane {
+  std::uint8_t* block;
+  std::uint8_t* rows;  // sample 0 of row 0
+  int width;
+  int height;
+  std::size_t stride;  // bytes from one row to the next
+};
+
+inline constexpr int kPlaneMargin = 8;
+
 struct JlsCodec {
   JlsMessageFn message;
   void* message_user;
@@ -40,11 +53,15 @@ struct JlsCodec {
   LineDecodeFn decode_line;
   LineEncodeFn encode_line;
   SignalledPresets presets;
-  // Whole-image buffering: the image decoded at StartDecode, handed out
-  // line by line.
+  // Whole-image buffering: the pixel-interleaved image (decoded at
+  // StartDecode and handed out line by line, or gathered line by line and
+  // encoded after the last), and one plane per component.
   int plane_buffered;
   std::uint8_t* image;
   int output_line;
+  ComponentPlane planes[kJlsMaxComponents];
+  std::uint8_t* zero_block;
+  std::uint8_t* zero_line;  // a row of zeros: the line above each restart
 };
 
 // Formats a diagnostic and hands it to the message handler.
@@ -61,8 +78,24 @@ int StartScan(JlsCodec* codec, int scan_index);
 int decode_scan_line(JlsCodec* codec);
 // Moves past the decoded line: restart marker, end of scan, next scan.
 int advance_decoded_line(JlsCodec* codec);
-// Decodes every scan of a plane-interleaved image into codec->image.
+// Restart markers after `done` of `total` lines (or line groups) of a
+// scan: whether one is due, and writing or checking it, which also resets
+// the contexts and the bit coder.
+bool restart_due(const JlsCodec* codec, int done, int total);
+int write_restart_marker(JlsCodec* codec, int done);
+int read_restart_marker(JlsCodec* codec, int done);
+// After the last line of a scan: the next scan's header and start, or the
+// end of the image.
+int finish_encoded_scan(JlsCodec* codec);
+int finish_decoded_scan(JlsCodec* codec);
+
+// Whole-image buffering (plane_buffers.cpp): the decision, the buffers,
+// decoding every scan into codec->image, and encoding codec->image.
+bool needs_plane_buffers(const JlsInfo& info, const JlsScanInfo& scan);
+int make_plane_buffers(JlsCodec* codec);
+void free_plane_buffers(JlsCodec* codec);
 int decode_to_plane_buffers(JlsCodec* codec);
+int encode_from_plane_buffers(JlsCodec* codec);
 
 // Zero-filled memory; on failure reports "memory allocation of %d bytes
 // failed!", sets the out-of-memory code and ends the program with -1.

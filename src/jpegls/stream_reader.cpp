@@ -1,8 +1,10 @@
 // Reading the marker segments of a JPEG-LS stream (T.87 C.2).
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "jpegls/codec_state.h"
+#include "jpegls/color_transform.h"
 #include "jpegls/markers.h"
 #include "jpegls/preset_parameters.h"
 
@@ -53,6 +55,33 @@ bool read_tagged_segment(JlsCodec* codec, const char* tag, int minimum_length, i
     if (stream_get_byte(s) < 0) return false;
   }
   if (length >= minimum_length && std::memcmp(head, tag, 4) == 0) value = head[4];
+  return true;
+}
+
+// Colour transform segment: "mrfx", the transform identifier and, for
+// the matrix transform, its parameter block for the frame's components
+// (so it must follow the frame). Segments with another tag are skipped.
+bool read_color_transform(JlsCodec* codec, JlsScanInfo& scan, bool after_frame) {
+  ByteStream& s = codec->stream;
+  const int length = stream_get_word(s);
+  if (length < 2) return false;
+  std::vector<std::uint8_t> body(static_cast<std::size_t>(length - 2));
+  for (std::uint8_t& byte : body) {
+    const int value = stream_get_byte(s);
+    if (value < 0) return false;
+    byte = static_cast<std::uint8_t>(value);
+  }
+  if (length < 7 || std::memcmp(body.data(), "mrfx", 4) != 0) return true;
+  scan.color_transform = body[4];
+  if (scan.color_transform != kMatrixTransform) return true;
+  if (!after_frame) {
+    jls_message(codec, "error : color xform 5 parameters come before the frame\n");
+    return false;
+  }
+  if (!unpack_matrix_parameters(body.data() + 5, length - 7, codec->info.components, scan)) {
+    jls_message(codec, "error : color xform 5 parameter block is incomplete\n");
+    return false;
+  }
   return true;
 }
 
@@ -189,6 +218,11 @@ int Info_Read(JlsCodec* codec) {
       ok = read_restart_interval(codec);
     } else if (marker == kMarkerLSE) {
       ok = ReadExt(codec, 0) != 0;
+    } else if (marker == kMarkerColorTransform) {
+      // CharLS writes its "mrfx" segment here, before the frame.
+      ok = read_color_transform(codec, codec->info.scan[0], false);
+    } else if (marker == kMarkerColorSpace) {
+      ok = read_tagged_segment(codec, "rloc", 7, codec->info.scan[0].color_space);
     } else if (marker != kMarkerSOI && (marker < kMarkerRST0 || marker > kMarkerRST0 + 7)) {
       ok = skip_segment(codec);
     }
@@ -231,9 +265,7 @@ int ReadScan(JlsCodec* codec, int scan_index) {
         ok = read_tagged_segment(codec, "rloc", 7, scan.color_space);
         break;
       case kMarkerColorTransform:
-        // Transform 5's parameter block belongs to the colour transforms,
-        // which this codec does not apply yet: the identifier is kept.
-        ok = read_tagged_segment(codec, "mrfx", 7, scan.color_transform);
+        ok = read_color_transform(codec, scan, true);
         break;
       case kMarkerLSE:
         ok = ReadExt(codec, scan_index) != 0;

@@ -1,7 +1,9 @@
 // Writing the marker segments of a JPEG-LS stream (T.87 C.2).
 #include <algorithm>
+#include <vector>
 
 #include "jpegls/codec_state.h"
+#include "jpegls/color_transform.h"
 #include "jpegls/markers.h"
 
 namespace {
@@ -75,6 +77,18 @@ void write_tagged_segment(ByteStream& s, const char* tag, int value) {
   stream_put_byte(s, static_cast<std::uint8_t>(value));
 }
 
+// The "mrfx" segment; the matrix transform's parameter block follows the
+// identifier. The length counts the packed bytes as written, stuffing
+// included.
+void write_color_transform(ByteStream& s, const JlsScanInfo& scan, int components) {
+  std::vector<std::uint8_t> block;
+  if (scan.color_transform == kMatrixTransform) block = pack_matrix_parameters(scan, components);
+  stream_put_word(s, 7 + static_cast<int>(block.size()));
+  for (int i = 0; i < 4; ++i) stream_put_byte(s, static_cast<std::uint8_t>("mrfx"[i]));
+  stream_put_byte(s, static_cast<std::uint8_t>(scan.color_transform));
+  for (std::uint8_t byte : block) stream_put_byte(s, byte);
+}
+
 }  // namespace
 
 int writeJMark(JlsCodec* codec, int code) {
@@ -135,7 +149,7 @@ int write_scan_header(JlsCodec* codec, int scan_index) {
     }
     if (scan.color_transform != 0) {
       if (writeJMark(codec, kMarkerColorTransform) == 0) return check_stream_error(codec);
-      write_tagged_segment(s, "mrfx", scan.color_transform);
+      write_color_transform(s, scan, codec->info.components);
     }
     if (scan.color_space != 0) {
       if (writeJMark(codec, kMarkerColorSpace) == 0) return check_stream_error(codec);

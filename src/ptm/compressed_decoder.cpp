@@ -10,6 +10,7 @@
 #include "ptm/coefficients.h"
 #include "ptm/convert_lrgb_rows.h"
 #include "ptm/jpeg_plane.h"
+#include "ptm/jpegls_plane.h"
 
 namespace {
 
@@ -161,7 +162,9 @@ bool decode_compressed_map(const char* path, Ptm& ptm, bool lrgb) {
 }  // namespace
 
 PlaneDecoder plane_decoder_for(int compression_type) {
-  return compression_type == compression_jpeg ? decode_jpeg_plane : nullptr;
+  if (compression_type == compression_jpeg) return decode_jpeg_plane;
+  if (compression_type == compression_jpegls) return decode_jpegls_plane;
+  return nullptr;
 }
 
 bool has_plane_decoder(int compression_type, const char* path) {

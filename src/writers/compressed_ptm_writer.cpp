@@ -6,6 +6,7 @@
 
 #include "ptm/compressed_decoder.h"
 #include "ptm/jpeg_plane.h"
+#include "ptm/jpegls_plane.h"
 #include "writers/ptm_writer.h"
 
 namespace {
@@ -13,7 +14,7 @@ namespace {
 using Plane = std::vector<std::uint8_t>;
 
 bool refuse(const std::string& reason) {
-  std::printf("Cannot write a JPEG-compressed ptm file: %s\n", reason.c_str());
+  std::printf("Cannot write a compressed ptm file: %s\n", reason.c_str());
   return false;
 }
 
@@ -42,10 +43,22 @@ bool fill_header(const Ptm& ptm, const CompressedPtmOptions& options, Compressed
   header.height = ptm.height;
   header.is_lrgb = ptm.format == PTM_FORMAT_LRGB;
   header.num_planes = header.is_lrgb ? 9 : 18;
-  header.compression_type = compression_jpeg;
-  header.compression_param = options.quality;
-  if (options.quality < 1 || options.quality > 100) {
-    return refuse("quality " + std::to_string(options.quality) + " is not within 1..100");
+  header.compression_type = options.compression_type;
+  if (options.compression_type == compression_jpegls) {
+    header.compression_param = options.near;
+    // NEAR of an 8-bit scan is at most (MAXVAL) / 2 (T.87 C.2.3).
+    if (options.near < 0 || options.near > 127) {
+      return refuse("NEAR " + std::to_string(options.near) + " is not within 0..127");
+    }
+  } else {
+    header.compression_param = options.quality;
+    if (options.compression_type != compression_jpeg) {
+      return refuse("compression type " + std::to_string(options.compression_type) +
+                    " is neither JPEG nor JPEG-LS");
+    }
+    if (options.quality < 1 || options.quality > 100) {
+      return refuse("quality " + std::to_string(options.quality) + " is not within 1..100");
+    }
   }
   if (!options.order.empty() &&
       options.order.size() != static_cast<std::size_t>(header.num_planes)) {
@@ -98,15 +111,20 @@ bool encode_plane(int k, const Plane& source, const CompressedPtmOptions& option
       residual[p] = static_cast<std::uint8_t>(source[p] - prediction[p] + 128);
     }
   }
-  if (!encode_jpeg_plane(intra ? source.data() : residual.data(), header.width, header.height,
-                         options.quality, stream)) {
-    return refuse("libjpeg cannot encode plane " + std::to_string(k));
+  const std::uint8_t* samples = intra ? source.data() : residual.data();
+  const bool jpegls = header.compression_type == compression_jpegls;
+  const bool encoded =
+      jpegls ? encode_jpegls_plane(samples, header.width, header.height, options.near, stream)
+             : encode_jpeg_plane(samples, header.width, header.height, options.quality, stream);
+  if (!encoded) {
+    return refuse(std::string(jpegls ? "the JPEG-LS codec" : "libjpeg") + " cannot encode plane " +
+                  std::to_string(k));
   }
   header.size[k] = static_cast<std::int32_t>(stream.size());
   for (const SideInfoRecord& record : options.planes[k].side_info) append_side_info(stream, record);
   header.side_info[k] = static_cast<std::int32_t>(stream.size()) - header.size[k];
   header.plane_data[k] = stream.data();
-  if (!decode_plane(header, k, decode_jpeg_plane, decoded, work)) {
+  if (!decode_plane(header, k, plane_decoder_for(header.compression_type), decoded, work)) {
     return refuse("plane " + std::to_string(k) + " does not decode again");
   }
   if (intra || options.correction_threshold < 0) return true;
@@ -138,7 +156,9 @@ bool write_file(const Ptm& ptm, const char* path, const CompressedPtmHeader& hea
     return false;
   }
   const int n = header.num_planes;
-  const char* word = header.is_lrgb ? "PTM_FORMAT_JPEG_LRGB" : "PTM_FORMAT_JPEG_RGB";
+  const char* word = header.compression_type == compression_jpegls
+                         ? (header.is_lrgb ? "PTM_FORMAT_JPEGLS_LRGB" : "PTM_FORMAT_JPEGLS_RGB")
+                         : (header.is_lrgb ? "PTM_FORMAT_JPEG_LRGB" : "PTM_FORMAT_JPEG_RGB");
   bool ok = write_ptm_text_header(file, ptm, word, ptm.width, ptm.height) &&
             std::fprintf(file, "%d\n", header.compression_param) >= 0;
   for (const std::int32_t* row : {header.transformation, header.mv_x, header.mv_y, header.order,
@@ -155,8 +175,7 @@ bool write_file(const Ptm& ptm, const char* path, const CompressedPtmHeader& hea
 
 }  // namespace
 
-bool write_jpeg_compressed_ptm(const Ptm& ptm, const char* path,
-                               const CompressedPtmOptions& options) {
+bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options) {
   if (ptm.format != PTM_FORMAT_RGB && ptm.format != PTM_FORMAT_LRGB) {
     return refuse("only RGB and LRGB maps can be compressed");
   }

@@ -1,7 +1,7 @@
-// Writing an RGB or LRGB map as a JPEG-compressed PTM file.
+// Writing an RGB or LRGB map as a JPEG- or JPEG-LS-compressed PTM file.
 //
 // Every coefficient and colour plane (18 for RGB, 9 for LRGB) becomes a
-// one-component JPEG stream, either of the plane itself (an I-plane) or of
+// one-component JPEG or JPEG-LS stream, either of the plane itself (an I-plane) or of
 // its residual against a prediction from another plane (a P-plane). The
 // writer predicts from each reference exactly as the reader will have
 // reconstructed it, JPEG loss included, so errors do not accumulate along a
@@ -29,7 +29,9 @@ struct PlaneCoding {
 };
 
 struct CompressedPtmOptions {
-  int quality = 75;  // libjpeg's quality scale, 1..100
+  int compression_type = compression_jpeg;  // or compression_jpegls
+  int quality = 75;                         // JPEG: libjpeg's quality scale, 1..100
+  int near = 0;                             // JPEG-LS: the loss bound NEAR, 0 (lossless) .. 127
   // Per plane; planes beyond the map's count are ignored.
   PlaneCoding planes[max_compressed_planes];
   // Each plane's position in the decoding sequence; empty: index order.
@@ -40,9 +42,11 @@ struct CompressedPtmOptions {
 };
 
 // Writes all of `ptm` (RGB or LRGB) to `path` as PTM_FORMAT_JPEG_RGB or
-// PTM_FORMAT_JPEG_LRGB, with the map's scales and biases and the quality as
-// compression parameter. Returns false after a message on standard output
+// PTM_FORMAT_JPEG_LRGB (quality as compression parameter), or as
+// PTM_FORMAT_JPEGLS_RGB or PTM_FORMAT_JPEGLS_LRGB (NEAR as compression
+// parameter), with the map's scales and biases. A lossless JPEG-LS file
+// reads back with every stored byte as in the map; a near-lossless one
+// within NEAR of it in every plane. Returns false after a message on standard output
 // when the map's format or the options cannot be written, the file cannot
 // be opened ("Can't open PTM file %s for writing") or a write fails.
-bool write_jpeg_compressed_ptm(const Ptm& ptm, const char* path,
-                               const CompressedPtmOptions& options);
+bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options);

@@ -98,7 +98,7 @@ TEST_F(RelumoProgramTest, JpegCompressedMapsOpenLikeAnyOther) {
     testing::internal::GetCapturedStdout();
     ASSERT_NE(map, nullptr);
     testing::internal::CaptureStdout();
-    const bool written = write_jpeg_compressed_ptm(*map, (directory_ + "/packed.ptm").c_str(), {});
+    const bool written = write_compressed_ptm(*map, (directory_ + "/packed.ptm").c_str(), {});
     testing::internal::GetCapturedStdout();
     free_ptm(map);
     ASSERT_TRUE(written);

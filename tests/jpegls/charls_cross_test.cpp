@@ -46,7 +46,7 @@ RandomCase random_case(std::mt19937& rng) {
   const int bits = std::uniform_int_distribution<int>(2, 16)(rng);
   const int components = std::uniform_int_distribution<int>(0, 1)(rng) != 0 ? 3 : 1;
   c.image = random_image(rng, bits, components);
-  c.interleave = std::uniform_int_distribution<int>(1, 2)(rng);
+  c.interleave = std::uniform_int_distribution<int>(components == 1 ? 1 : 0, 2)(rng);
   const int maxval = (1 << bits) - 1;
   c.near = std::uniform_int_distribution<int>(0, std::min(10, maxval / 2))(rng);
   c.t1 = c.t2 = c.t3 = -1;

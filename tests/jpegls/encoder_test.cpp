@@ -18,6 +18,7 @@ struct EncoderCase {
 
 TEST(JlsEncoder, ReproducesTheConformanceStreams) {
   const EncoderCase cases[] = {
+      {"test8.ppm", "t8c0e0.jls", 0, 0, -1, 64},   {"test8.ppm", "t8c0e3.jls", 0, 3, -1, 64},
       {"test8.ppm", "t8c1e0.jls", 1, 0, -1, 64},   {"test8.ppm", "t8c2e0.jls", 2, 0, -1, 64},
       {"test8.ppm", "t8c1e3.jls", 1, 3, -1, 64},   {"test8.ppm", "t8c2e3.jls", 2, 3, -1, 64},
       {"test16.pgm", "t16e0.jls", 0, 0, -1, 64},   {"test8bs2.pgm", "t8nde0.jls", 0, 0, 9, 31},
@@ -38,11 +39,15 @@ TEST(JlsEncoder, ReproducesTheConformanceStreams) {
   }
 }
 
-// 256 lines with an interval of 7 carry 36 restart markers, RST0..RST7 in
-// turn, none after the last line; the stream decodes to the image.
+// 256 lines with an interval of 7 carry 36 restart markers per scan,
+// RST0..RST7 in turn, none after the last line; the stream decodes to the
+// image.
 TEST(JlsEncoder, PlacesRestartMarkersAfterEveryInterval) {
   const TestImage image = read_pnm(testdata_path("jpegls/conformance/test8.ppm"));
-  for (int interleave : {1, 2}) {
+  for (int interleave : {0, 1, 2}) {
+    SCOPED_TRACE(interleave);
+    // Plane interleaving: three scans, each with its own markers.
+    const std::size_t scans = interleave == 0 ? 3 : 1;
     JlsInfo info = info_for(image, interleave, 0);
     info.restart = 1;
     info.restart_interval = 7;
@@ -55,8 +60,10 @@ TEST(JlsEncoder, PlacesRestartMarkersAfterEveryInterval) {
         numbers.push_back(byte - 0xD0);
       }
     }
-    ASSERT_EQ(numbers.size(), 36u);
-    for (std::size_t k = 0; k < numbers.size(); ++k) EXPECT_EQ(numbers[k], static_cast<int>(k % 8));
+    ASSERT_EQ(numbers.size(), 36u * scans);
+    for (std::size_t k = 0; k < numbers.size(); ++k) {
+      EXPECT_EQ(numbers[k], static_cast<int>(k % 36 % 8));
+    }
     const DecodeOutcome decoded = decode_jls(out.stream);
     ASSERT_TRUE(decoded.decoded) << decoded.messages;
     EXPECT_EQ(max_difference(decoded.image, image), 0);

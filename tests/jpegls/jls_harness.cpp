@@ -127,8 +127,34 @@ EncodeOutcome encode_jls(const TestImage& image, JlsInfo info) {
   return outcome;
 }
 
+namespace {
+
+// Pixel-interleaved samples to one plane per component, or back.
+std::vector<std::uint16_t> to_planes(const TestImage& image) {
+  const std::size_t pixels = static_cast<std::size_t>(image.width) * image.height;
+  std::vector<std::uint16_t> planes(image.samples.size());
+  for (std::size_t p = 0; p < pixels; ++p) {
+    for (int c = 0; c < image.components; ++c) {
+      planes[c * pixels + p] = image.samples[p * image.components + c];
+    }
+  }
+  return planes;
+}
+
+void from_planes(TestImage& image) {
+  const std::size_t pixels = static_cast<std::size_t>(image.width) * image.height;
+  const std::vector<std::uint16_t> planes = image.samples;
+  for (std::size_t p = 0; p < pixels; ++p) {
+    for (int c = 0; c < image.components; ++c) {
+      image.samples[p * image.components + c] = planes[c * pixels + p];
+    }
+  }
+}
+
+}  // namespace
+
 std::string charls_encode(const TestImage& image, int interleave, int near, int t1, int t2, int t3,
-                          int reset) {
+                          int reset, int color_transform) {
   charls_jpegls_encoder* encoder = charls_jpegls_encoder_create();
   const charls_frame_info frame{static_cast<std::uint32_t>(image.width),
                                 static_cast<std::uint32_t>(image.height), image.bits,
@@ -147,8 +173,14 @@ std::string charls_encode(const TestImage& image, int interleave, int near, int 
     pc.reset_value = std::max(reset, 0);
     ok = charls_jpegls_encoder_set_preset_coding_parameters(encoder, &pc) == charls_jpegls_errc{};
   }
+  if (ok && color_transform != 0) {
+    ok = charls_jpegls_encoder_set_color_transformation(
+             encoder, static_cast<charls_color_transformation>(color_transform)) ==
+         charls_jpegls_errc{};
+  }
+  const bool planar = interleave == 0 && image.components > 1;
   std::vector<std::uint8_t> source;
-  for (std::uint16_t v : image.samples) {
+  for (std::uint16_t v : planar ? to_planes(image) : image.samples) {
     source.push_back(static_cast<std::uint8_t>(v));
     if (image.bits > 8) source.push_back(static_cast<std::uint8_t>(v >> 8));
   }
@@ -176,6 +208,9 @@ bool charls_decode(const std::string& stream, TestImage& image) {
             charls_jpegls_decoder_read_header(decoder) == charls_jpegls_errc{};
   charls_frame_info frame{};
   ok = ok && charls_jpegls_decoder_get_frame_info(decoder, &frame) == charls_jpegls_errc{};
+  charls_interleave_mode interleave{};
+  ok =
+      ok && charls_jpegls_decoder_get_interleave_mode(decoder, &interleave) == charls_jpegls_errc{};
   std::size_t size = 0;
   ok = ok && charls_jpegls_decoder_get_destination_size(decoder, 0, &size) == charls_jpegls_errc{};
   std::vector<std::uint8_t> out(size);
@@ -195,6 +230,7 @@ bool charls_decode(const std::string& stream, TestImage& image) {
   } else {
     image.samples.assign(out.begin(), out.end());
   }
+  if (interleave == charls_interleave_mode{}) from_planes(image);
   return true;
 }
 

@@ -36,9 +36,11 @@ EncodeOutcome encode_jls(const TestImage& image, JlsInfo info);
 // The default description for an image of this shape, interleave and NEAR.
 JlsInfo info_for(const TestImage& image, int interleave, int near);
 
-// CharLS's encoding and decoding, for cross-checks.
+// CharLS's encoding and decoding, for cross-checks; CharLS takes and gives
+// plane-interleaved images component by component, which these convert.
+// `color_transform` is one of HP's transforms 1 to 3, or 0.
 std::string charls_encode(const TestImage& image, int interleave, int near, int t1, int t2, int t3,
-                          int reset);
+                          int reset, int color_transform = 0);
 bool charls_decode(const std::string& stream, TestImage& image);
 
 // Largest difference between two images of the same shape (-1 when the

@@ -154,6 +154,16 @@ TEST(JlsSession, DecoderHeaderCases) {
               std::string::npos)
         << out.messages;
   }
+  // A scan of two components in a one-component frame is refused before
+  // anything is decoded.
+  {
+    const std::string scan("\xFF\xDA\x00\x0A\x02\x01\x00\x02\x00\x00\x01\x00", 12);
+    const DecodeOutcome out = decode_jls(tiny.substr(0, 15) + scan + tiny.substr(25));
+    EXPECT_FALSE(out.started);
+    EXPECT_NE(out.messages.find("error : scan component 2 is not in the frame\n"),
+              std::string::npos)
+        << out.messages;
+  }
   // A mapping table with entries of width 0 is refused.
   {
     std::string bad = tiny;

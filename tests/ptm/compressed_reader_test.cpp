@@ -8,6 +8,7 @@
 
 #include "ptm/compressed_decoder.h"
 #include "ptm/jpeg_plane.h"
+#include "ptm/jpegls_plane.h"
 #include "ptm/reader.h"
 #include "support/files.h"
 
@@ -25,6 +26,15 @@ Bytes jpeg_of(int value, int width, int height) {
   EXPECT_TRUE(encode_jpeg_plane(plane.data(), width, height, 90, stream));
   return stream;
 }
+
+Bytes jpegls_of(int value, int width, int height) {
+  Bytes stream;
+  const Bytes plane(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(value));
+  EXPECT_TRUE(encode_jpegls_plane(plane.data(), width, height, 0, stream));
+  return stream;
+}
+
+bool is_jpegls_word(const std::string& word) { return word.find("JPEGLS") != std::string::npos; }
 
 struct CompressedFile {
   std::string format_word;
@@ -45,7 +55,8 @@ struct CompressedFile {
       rows[2].push_back(0);
       rows[3].push_back(k);
       rows[4].push_back(-1);
-      streams.push_back(jpeg_of(plane_value(k), 8, 8));
+      streams.push_back(is_jpegls_word(word) ? jpegls_of(plane_value(k), 8, 8)
+                                             : jpeg_of(plane_value(k), 8, 8));
       side_info.emplace_back();
     }
   }
@@ -83,10 +94,14 @@ class CompressedReaderTest : public testing::Test {
   Ptm* read(const std::string& bytes, CoefRepresentation representation, std::string& output) {
     write_file_bytes(path_, bytes);
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     Ptm* ptm = read_ptm_file(path_.c_str(), representation);
-    output = testing::internal::GetCapturedStdout();
+    output = testing::internal::GetCapturedStderr();
+    output = testing::internal::GetCapturedStdout() + output;
     return ptm;
   }
+
+  void expect_every_truncation_refused(const char* word);
 
   ScratchDirectory scratch_{"compressed-reader"};
   std::string path_ = scratch_.file("map.ptm");
@@ -228,22 +243,69 @@ TEST_F(CompressedReaderTest, BadPlaneLayoutsAndStreamsAreRefused) {
       {"missing plane numbers", [](CompressedFile& f, const Bytes&) { f.rows[2].pop_back(); },
        "is not an integer"},
   };
-  for (const auto& c : cases) {
-    CompressedFile file("PTM_FORMAT_JPEG_LRGB", 9);
-    c.change(file, outside_record);
-    const std::string bytes = file.bytes();
-    for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
-      std::string output;
-      Ptm* ptm = read(bytes, representation, output);
-      EXPECT_EQ(ptm, nullptr) << c.name;
-      EXPECT_NE(output.find(c.message), std::string::npos) << c.name << ":\n" << output;
-      free_ptm(ptm);
+  for (const char* word : {"PTM_FORMAT_JPEG_LRGB", "PTM_FORMAT_JPEGLS_LRGB"}) {
+    for (const auto& c : cases) {
+      const bool jpeg_stream_case = std::string(c.message).find("JPEG plane") != std::string::npos;
+      if (is_jpegls_word(word) && jpeg_stream_case) continue;
+      CompressedFile file(word, 9);
+      c.change(file, outside_record);
+      const std::string bytes = file.bytes();
+      for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
+        std::string output;
+        Ptm* ptm = read(bytes, representation, output);
+        EXPECT_EQ(ptm, nullptr) << word << ": " << c.name;
+        EXPECT_NE(output.find(c.message), std::string::npos) << c.name << ":\n" << output;
+        free_ptm(ptm);
+      }
     }
   }
 }
 
+// A JPEG-LS plane the codec cannot decode into the plane prints the
+// codec's messages and ours, abandons the plane and refuses the map.
+TEST_F(CompressedReaderTest, BadJpegLsStreamsAreRefused) {
+  const struct {
+    const char* name;
+    Bytes stream;
+    const char* message;
+  } cases[] = {
+      {"stream of another size", jpegls_of(7, 4, 8),
+       "JPEG-LS plane of 4 x 8 samples with 1 components of alphabet 256 does not fit a 8 x 8 "
+       "plane of bytes"},
+      {"stream that is not JPEG-LS", {'n', 'o', 't', ' ', 'J', 'L', 'S'}, "StartDecode failed"},
+      {"empty stream", {}, "Info_Read : couldn't find jmark SOI!"},
+      {"stream cut in its scan",
+       [] {
+         Bytes s = jpegls_of(7, 8, 8);
+         s.resize(s.size() - 4);
+         return s;
+       }(),
+       "Decode CB failed"},
+  };
+  for (const auto& c : cases) {
+    CompressedFile file("PTM_FORMAT_JPEGLS_RGB", 18);
+    file.streams[2] = c.stream;
+    std::string output;
+    Ptm* ptm = read(file.bytes(), CoefRepresentation::packed, output);
+    EXPECT_EQ(ptm, nullptr) << c.name;
+    EXPECT_NE(output.find(c.message), std::string::npos) << c.name << ":\n" << output;
+    EXPECT_NE(output.find("Compressed plane 2 cannot be decoded into a 8 x 8 plane"),
+              std::string::npos)
+        << c.name << ":\n"
+        << output;
+    free_ptm(ptm);
+  }
+}
+
 TEST_F(CompressedReaderTest, EveryTruncationIsRefused) {
-  CompressedFile file("PTM_FORMAT_JPEG_LRGB", 9);
+  for (const char* word : {"PTM_FORMAT_JPEG_LRGB", "PTM_FORMAT_JPEGLS_LRGB"}) {
+    SCOPED_TRACE(word);
+    expect_every_truncation_refused(word);
+  }
+}
+
+void CompressedReaderTest::expect_every_truncation_refused(const char* word) {
+  CompressedFile file(word, 9);
   file.rows[4][4] = 1;  // a P-plane with side information, to cut inside that too
   file.side_info[4] = {0x00, 0x00, 0x00, 0x05, 0x7F};
   const std::string bytes = file.bytes();

@@ -251,9 +251,8 @@ TEST_F(PtmReaderTest, FormatWordIsClassifiedBySubstringInOrder) {
   expect_refused(ptm_fixture_bytes(unknown), "Read_ptm_error (ptm format) on ptm file ");
 }
 
-// The format line is printed for every compressed format. JPEG-LS planes
-// have no decoder yet; a JPEG word followed by uncompressed data is not a
-// compressed file.
+// The format line is printed for every compressed format; a compressed
+// word followed by uncompressed data is not a compressed file.
 TEST_F(PtmReaderTest, CompressedFormatsPrintTheirLine) {
   const struct {
     const char* word;
@@ -262,10 +261,8 @@ TEST_F(PtmReaderTest, CompressedFormatsPrintTheirLine) {
   } cases[] = {
       {"PTM_FORMAT_JPEG_RGB", "JPEG compressed RGB Format\n", "cannot be read"},
       {"PTM_FORMAT_JPEG_LRGB", "JPEG compressed LRGB Format\n", "cannot be read"},
-      {"PTM_FORMAT_JPEGLS_RGB", "JPEG-LS compressed RGB Format\n",
-       "cannot be decoded: this build has no JPEG-LS plane decoder"},
-      {"PTM_FORMAT_JPEGLS_LRGB", "JPEG-LS compressed LRGB Format\n",
-       "cannot be decoded: this build has no JPEG-LS plane decoder"},
+      {"PTM_FORMAT_JPEGLS_RGB", "JPEG-LS compressed RGB Format\n", "cannot be read"},
+      {"PTM_FORMAT_JPEGLS_LRGB", "JPEG-LS compressed LRGB Format\n", "cannot be read"},
   };
   for (const auto& c : cases) {
     PtmFixture f = random_ptm_fixture(2, 2, 3, 2, 1);

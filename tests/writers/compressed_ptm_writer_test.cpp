@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -80,7 +81,7 @@ class CompressedPtmWriterTest : public testing::Test {
  protected:
   // Writes `map`, reads the file back in the map's representation.
   Ptm* round_trip(const Ptm& map, const CompressedPtmOptions& options) {
-    EXPECT_TRUE(write_jpeg_compressed_ptm(map, path().c_str(), options));
+    EXPECT_TRUE(write_compressed_ptm(map, path().c_str(), options));
     testing::internal::CaptureStdout();
     Ptm* read = read_ptm_file(
         path().c_str(), uses_packed(map) ? CoefRepresentation::packed : CoefRepresentation::wide);
@@ -280,6 +281,14 @@ TEST_F(CompressedPtmWriterTest, OptionsThatCannotBeDecodedAreRefused) {
     const char* message;
   } cases[] = {
       {"quality", [](CompressedPtmOptions& o) { o.quality = 101; }, "quality 101"},
+      {"NEAR",
+       [](CompressedPtmOptions& o) {
+         o.compression_type = compression_jpegls;
+         o.near = 128;
+       },
+       "NEAR 128 is not within 0..127"},
+      {"codec", [](CompressedPtmOptions& o) { o.compression_type = 3; },
+       "compression type 3 is neither JPEG nor JPEG-LS"},
       {"order", [](CompressedPtmOptions& o) { o.order = {0, 1, 2, 3, 4, 5, 6, 7, 7}; },
        "not a permutation"},
       {"reference", [](CompressedPtmOptions& o) { o.planes[3].reference = 9; }, "does not exist"},
@@ -300,7 +309,7 @@ TEST_F(CompressedPtmWriterTest, OptionsThatCannotBeDecodedAreRefused) {
     CompressedPtmOptions options;
     c.change(options);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(write_jpeg_compressed_ptm(*map, path().c_str(), options)) << c.name;
+    EXPECT_FALSE(write_compressed_ptm(*map, path().c_str(), options)) << c.name;
     const std::string output = testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find(c.message), std::string::npos) << c.name << ": " << output;
   }
@@ -355,6 +364,73 @@ TEST_F(CompressedPtmWriterTest, JpegMapsRenderLikeTheirUncompressedSource) {
       free_rgb_image(expected);
       free_rgb_image(actual);
       free_ptm(jpeg);
+      free_ptm(source);
+    }
+  }
+}
+
+// Every integer array two maps of the same format and representation hold:
+// stored bytes, colour and the converted coefficients.
+void expect_same_arrays(const Ptm& a, const Ptm& b) {
+  const std::size_t pixels = pixel_count(a);
+  auto same = [](const void* x, const void* y, std::size_t bytes) {
+    return (x == nullptr) == (y == nullptr) && (x == nullptr || std::memcmp(x, y, bytes) == 0);
+  };
+  for (int j = 0; j < 6; ++j) EXPECT_TRUE(same(a.coef_planes[j], b.coef_planes[j], 3 * pixels));
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_TRUE(same(a.color_planes[c], b.color_planes[c], pixels)) << "colour " << c;
+    EXPECT_TRUE(same(a.coef_int[c], b.coef_int[c], 6 * pixels * sizeof(std::int32_t)));
+  }
+  EXPECT_TRUE(same(a.lum_coef_int, b.lum_coef_int, 6 * pixels * sizeof(std::int32_t)));
+  EXPECT_TRUE(same(a.packed_rgb, b.packed_rgb,
+                   packed_rgb_values_per_pixel * pixels * sizeof(std::int16_t)));
+  EXPECT_TRUE(same(a.packed_lrgb, b.packed_lrgb, pixels * sizeof(PackedLrgbTexel)));
+}
+
+// Uncompressed fixtures written as lossless JPEG-LS files, with I-planes
+// and P-planes (inverted, shifted by half pixels), read back with every
+// stored byte, colour and coefficient as the uncompressed reader gives
+// them; near-lossless files within NEAR in every plane.
+TEST_F(CompressedPtmWriterTest, JpegLsMapsReadBackExactlyOrWithinNear) {
+  for (int format : {PTM_FORMAT_RGB, PTM_FORMAT_LRGB}) {
+    const PtmFixture f = random_ptm_fixture(format, 2, 29, 13, 7);
+    const std::string source_path = scratch_.file("source.ptm");
+    write_file_bytes(source_path, ptm_fixture_bytes(f));
+    for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
+      SCOPED_TRACE(testing::Message() << "format " << format << " packed "
+                                      << (representation == CoefRepresentation::packed));
+      testing::internal::CaptureStdout();
+      Ptm* source = read_ptm_file(source_path.c_str(), representation);
+      testing::internal::GetCapturedStdout();
+      ASSERT_NE(source, nullptr);
+      const int planes = format == PTM_FORMAT_RGB ? 18 : 9;
+      for (int near : {0, 4}) {
+        CompressedPtmOptions options;
+        options.compression_type = compression_jpegls;
+        options.near = near;
+        if (near == 0) {
+          options.planes[1] = {transform_invert, 0, 0, 0, {}};
+          options.planes[4] = {transform_motion, 3, -1, 2, {}};
+          options.planes[planes - 1] = {transform_invert | transform_motion, -2, 1, 6, {}};
+        }
+        Ptm* read = round_trip(*source, options);
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->format, format);
+        if (near == 0) {
+          expect_same_arrays(*read, *source);
+        } else {
+          int worst = 0;
+          for (int k = 0; k < planes; ++k) {
+            const Bytes a = plane_of(*source, k);
+            const Bytes b = plane_of(*read, k);
+            for (std::size_t p = 0; p < a.size(); ++p)
+              worst = std::max(worst, std::abs(a[p] - b[p]));
+          }
+          EXPECT_LE(worst, near);
+          EXPECT_GT(worst, 0);  // the loss is used
+        }
+        free_ptm(read);
+      }
       free_ptm(source);
     }
   }
