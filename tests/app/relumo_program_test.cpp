@@ -86,19 +86,25 @@ TEST_F(RelumoProgramTest, EveryUncompressedFormatLoadsAndReportsItsSize) {
   }
 }
 
-TEST_F(RelumoProgramTest, JpegCompressedMapsOpenLikeAnyOther) {
+TEST_F(RelumoProgramTest, CompressedMapsOpenLikeAnyOther) {
   const struct {
     int format;
+    int compression_type;
     const char* line;
-  } cases[] = {{0, "JPEG compressed RGB Format\n"}, {2, "JPEG compressed LRGB Format\n"}};
+  } cases[] = {{0, compression_jpeg, "JPEG compressed RGB Format\n"},
+               {2, compression_jpeg, "JPEG compressed LRGB Format\n"},
+               {0, compression_jpegls, "JPEG-LS compressed RGB Format\n"},
+               {2, compression_jpegls, "JPEG-LS compressed LRGB Format\n"}};
   for (const auto& c : cases) {
     write("plain.ptm", ptm_fixture_bytes(random_ptm_fixture(c.format, 2, 24, 16, 1)));
     testing::internal::CaptureStdout();
     Ptm* map = read_ptm_file((directory_ + "/plain.ptm").c_str());
     testing::internal::GetCapturedStdout();
     ASSERT_NE(map, nullptr);
+    CompressedPtmOptions options;
+    options.compression_type = c.compression_type;
     testing::internal::CaptureStdout();
-    const bool written = write_compressed_ptm(*map, (directory_ + "/packed.ptm").c_str(), {});
+    const bool written = write_compressed_ptm(*map, (directory_ + "/packed.ptm").c_str(), options);
     testing::internal::GetCapturedStdout();
     free_ptm(map);
     ASSERT_TRUE(written);
