@@ -273,6 +273,38 @@ TEST_F(EnhancementWindowTest, TWritesAFullSizeScreenshotBesideTheMapAlsoWhenZoom
   EXPECT_EQ(read_file_bytes(directory_ + "/screenshot001.tga"), first.bytes);
 }
 
+TEST_F(EnhancementWindowTest, DiffuseGainFollowsZoomsAndScreenshotsStayFullSize) {
+  open(curved_map());
+  const WindowPixels plain = capture();
+  choose_menu_entry(panel_x, panel_y, 2);
+  const WindowPixels gain = wait_for([&plain](const WindowPixels& w) {
+    return slider_shown(w, amp_slider) && view(w) != view(plain);
+  });
+  ASSERT_TRUE(slider_shown(gain, amp_slider));
+  type("t");
+  ASSERT_TRUE(wait_for_output(program_, "Creating Screenshot screenshot000.tga\n", 15))
+      << output_so_far(program_);
+
+  // Zoomed by two about the centre, the transformed map is resampled; the
+  // screenshot is still the whole transformed map.
+  type("plus");
+  const WindowPixels zoomed =
+      wait_for([&gain](const WindowPixels& w) { return view(w) != view(gain); });
+  EXPECT_NE(view(zoomed), view(gain));
+  type("t");
+  ASSERT_TRUE(wait_for_output(program_, "Creating Screenshot screenshot001.tga\n", 15))
+      << output_so_far(program_);
+  const std::string unzoomed_shot = read_file_bytes(directory_ + "/screenshot000.tga");
+  EXPECT_FALSE(unzoomed_shot.empty());
+  EXPECT_EQ(read_file_bytes(directory_ + "/screenshot001.tga"), unzoomed_shot);
+
+  // Back to the whole map: the view shows the transform as before the zoom.
+  type("minus");
+  const WindowPixels back =
+      wait_for([&gain](const WindowPixels& w) { return view(w) == view(gain); });
+  EXPECT_EQ(view(back), view(gain));
+}
+
 }  // namespace
 
 #endif
