@@ -33,15 +33,14 @@ StoredValues stored_values(const Ptm& ptm) {
 }
 
 // Float to integer toward zero, saturated: a rewrite with a large gain can
-// leave the range of the integer form, and there it keeps its sign.
+// leave the range of the integer form, and there it keeps its sign. Below
+// the type's maximum + 1 (2^15 or 2^31, both exact floats) truncation fits.
 template <typename Int>
 Int saturate(float value) {
   constexpr float low = static_cast<float>(std::numeric_limits<Int>::min());
-  // The largest float below 2^31 (or exactly 32767 for int16).
-  const float high =
-      std::nextafter(static_cast<float>(std::numeric_limits<Int>::max()) + 1.0f, 0.0f);
+  constexpr float beyond = static_cast<float>(std::numeric_limits<Int>::max()) + 1.0f;
   if (!(value > low)) return std::numeric_limits<Int>::min();  // also NaN
-  if (value >= high) return std::numeric_limits<Int>::max();
+  if (value >= beyond) return std::numeric_limits<Int>::max();
   return static_cast<Int>(value);
 }
 
@@ -49,41 +48,77 @@ Int saturate(float value) {
 // the luminance formats.
 int coefficient_sets(const Ptm& ptm) { return ptm.format == PTM_FORMAT_RGB ? 3 : 1; }
 
-// The rewritten coefficients of set `set` of pixel `pixel`.
-void rewrite(const Ptm& source, const StoredValues& values, std::size_t pixel, int set, float gain,
-             float out[6]) {
-  const std::uint8_t* low = source.coef_planes[2 * set] + pixel * 3;
-  const std::uint8_t* high = source.coef_planes[2 * set + 1] + pixel * 3;
-  const float a[6] = {values.of[0][low[0]],  values.of[1][low[1]],  values.of[2][low[2]],
-                      values.of[3][high[0]], values.of[4][high[1]], values.of[5][high[2]]};
-  int nx = 0;
-  int ny = 0;
-  if (source.normals != nullptr) {
-    nx = source.normals[pixel * 3];
-    ny = source.normals[pixel * 3 + 1];
+// Pixels are rewritten eight at a time, coefficient by coefficient across
+// the eight, so that the compiler turns the arithmetic into vector
+// instructions; each lane computes exactly what diffuse_gain_coefficients
+// computes for its pixel, in the same order.
+constexpr int block = 8;
+
+struct Rewritten {
+  float a[6][block];
+};
+
+// The rewritten coefficients of set `set` of the `count` (1..8) pixels from
+// `first`; lanes beyond `count` repeat the first pixel.
+void rewrite_block(const Ptm& source, const StoredValues& values, std::size_t first, int count,
+                   int set, float gain, Rewritten& out) {
+  float a[6][block];
+  float nu[block];
+  float nv[block];
+  for (int i = 0; i < block; ++i) {
+    const std::size_t pixel = first + (i < count ? i : 0);
+    const std::uint8_t* low = source.coef_planes[2 * set] + pixel * 3;
+    const std::uint8_t* high = source.coef_planes[2 * set + 1] + pixel * 3;
+    for (int k = 0; k < 3; ++k) {
+      a[k][i] = values.of[k][low[k]];
+      a[k + 3][i] = values.of[k + 3][high[k]];
+    }
+    const int nx = source.normals != nullptr ? source.normals[pixel * 3] : 0;
+    const int ny = source.normals != nullptr ? source.normals[pixel * 3 + 1] : 0;
+    nu[i] = static_cast<float>(nx) / 127;
+    nv[i] = static_cast<float>(ny) / 127;
   }
-  diffuse_gain_coefficients(a, out, nx, ny, gain);
+  const float g = gain;
+  const float h = 1 - g;
+  for (int i = 0; i < block; ++i) {
+    out.a[0][i] = g * a[0][i];
+    out.a[1][i] = g * a[1][i];
+    out.a[2][i] = g * a[2][i];
+    out.a[3][i] = (2 * a[0][i] * nu[i] + a[2][i] * nv[i]) * h + a[3][i];
+    out.a[4][i] = (2 * a[1][i] * nv[i] + a[2][i] * nu[i]) * h + a[4][i];
+    out.a[5][i] =
+        (a[0][i] * nu[i] * nu[i] + a[1][i] * nv[i] * nv[i] + a[2][i] * nu[i] * nv[i]) * h +
+        (a[3][i] - out.a[3][i]) * nu[i] + (a[4][i] - out.a[4][i]) * nv[i] + a[5][i];
+  }
 }
 
-// Stores one rewritten set in the destination's integer form: packed in
-// display units saturated to int16; wide a0..a4 times 16 and a5 times
+// Stores a block's rewritten set in the destination's integer form: packed
+// in display units saturated to int16; wide a0..a4 times 16 and a5 times
 // 16384 (a / 16 and 64 a of the values here, which are display units times
 // 256).
-void store(Ptm& destination, std::size_t pixel, int set, const float a[6]) {
+void store_block(Ptm& destination, std::size_t first, int count, int set, const Rewritten& r) {
   if (destination.packed_lrgb != nullptr) {
-    for (int k = 0; k < 6; ++k)
-      destination.packed_lrgb[pixel].coef[k] = saturate<std::int16_t>(a[k] / 256);
+    for (int i = 0; i < count; ++i) {
+      std::int16_t* coef = destination.packed_lrgb[first + i].coef;
+      for (int k = 0; k < 6; ++k) coef[k] = saturate<std::int16_t>(r.a[k][i] / 256);
+    }
     return;
   }
   if (destination.packed_rgb != nullptr) {
-    std::int16_t* group = destination.packed_rgb + pixel * packed_rgb_values_per_pixel + 8 * set;
-    for (int k = 0; k < 6; ++k) group[k] = saturate<std::int16_t>(a[k] / 256);
+    for (int i = 0; i < count; ++i) {
+      std::int16_t* group =
+          destination.packed_rgb + (first + i) * packed_rgb_values_per_pixel + 8 * set;
+      for (int k = 0; k < 6; ++k) group[k] = saturate<std::int16_t>(r.a[k][i] / 256);
+    }
     return;
   }
-  std::int32_t* wide = destination.format == PTM_FORMAT_RGB ? destination.coef_int[set] + pixel * 6
-                                                            : destination.lum_coef_int + pixel * 6;
-  for (int k = 0; k < 5; ++k) wide[k] = saturate<std::int32_t>(a[k] / 16);
-  wide[5] = saturate<std::int32_t>(64 * a[5]);
+  std::int32_t* wide =
+      destination.format == PTM_FORMAT_RGB ? destination.coef_int[set] : destination.lum_coef_int;
+  for (int i = 0; i < count; ++i) {
+    std::int32_t* pixel = wide + (first + i) * 6;
+    for (int k = 0; k < 5; ++k) pixel[k] = saturate<std::int32_t>(r.a[k][i] / 16);
+    pixel[5] = saturate<std::int32_t>(64 * r.a[5][i]);
+  }
 }
 
 // The colour of the luminance formats travels unchanged; planes shared with
@@ -151,13 +186,16 @@ void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain) {
   float max[6];
   std::fill(min, min + 6, 1e8f);
   std::fill(max, max + 6, -1e8f);
-  for (std::size_t p = 0; p < pixels; ++p) {
+  Rewritten rewritten;
+  for (std::size_t first = 0; first < pixels; first += block) {
+    const int count = static_cast<int>(std::min<std::size_t>(block, pixels - first));
     for (int set = 0; set < sets; ++set) {
-      float a[6];
-      rewrite(source, values, p, set, gain, a);
+      rewrite_block(source, values, first, count, set, gain, rewritten);
       for (int k = 0; k < 6; ++k) {
-        min[k] = std::min(min[k], a[k]);
-        max[k] = std::max(max[k], a[k]);
+        for (int i = 0; i < count; ++i) {
+          min[k] = std::min(min[k], rewritten.a[k][i]);
+          max[k] = std::max(max[k], rewritten.a[k][i]);
+        }
       }
     }
   }
@@ -166,11 +204,11 @@ void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain) {
   // Colour first: a packed record's colour bytes share its 16 bytes with
   // the coefficients stored next.
   copy_color(source, destination);
-  for (std::size_t p = 0; p < pixels; ++p) {
+  for (std::size_t first = 0; first < pixels; first += block) {
+    const int count = static_cast<int>(std::min<std::size_t>(block, pixels - first));
     for (int set = 0; set < sets; ++set) {
-      float a[6];
-      rewrite(source, values, p, set, gain, a);
-      store(destination, p, set, a);
+      rewrite_block(source, values, first, count, set, gain, rewritten);
+      store_block(destination, first, count, set, rewritten);
     }
   }
 }

@@ -73,8 +73,8 @@ TEST(ComputeScaleBias, AScaleTooLargeForAByteFileIsReportedAndKept) {
 
 // A map of random stored bytes with scale 2 (x 256) and bias 100 for every
 // coefficient, random colour and random normals.
-Ptm* random_map(int format, CoefRepresentation representation) {
-  Ptm* ptm = create_ptm(16, 8, format, representation);
+Ptm* random_map(int format, CoefRepresentation representation, int width = 16, int height = 8) {
+  Ptm* ptm = create_ptm(width, height, format, representation);
   std::mt19937 random(11);
   const std::size_t pixels = pixel_count(*ptm);
   const int planes = format == PTM_FORMAT_RGB ? 6 : 2;
@@ -177,6 +177,40 @@ TEST_P(DiffuseGainTransformTest, StartsFromTheStoredBytesSoGainsDoNotAccumulate)
   for (int i = 0; i < 12; ++i) EXPECT_EQ(twice->scale_bias[i], once->scale_bias[i]);
   free_derived_ptm(once);
   free_derived_ptm(twice);
+  release(source);
+}
+
+TEST_P(DiffuseGainTransformTest, EveryPixelIsTheRewriteOfItsOwnBytesAndNormal) {
+  // 13 x 3 pixels: not a whole number of the blocks the transform works in.
+  const TransformCase& c = GetParam();
+  Ptm* source = random_map(c.format, c.representation, 13, 3);
+  Ptm* shown = create_derived_ptm(*source);
+  const float gain = 2.5f;
+  diffuse_gain_transform(*source, *shown, gain);
+  const int sets = c.format == PTM_FORMAT_RGB ? 3 : 1;
+  const bool packed = c.representation == CoefRepresentation::packed;
+  for (std::size_t p = 0; p < pixel_count(*source); ++p) {
+    for (int set = 0; set < sets; ++set) {
+      const std::uint8_t* low = source->coef_planes[2 * set] + p * 3;
+      const std::uint8_t* high = source->coef_planes[2 * set + 1] + p * 3;
+      const std::uint8_t bytes[6] = {low[0], low[1], low[2], high[0], high[1], high[2]};
+      float a[6];
+      for (int k = 0; k < 6; ++k) a[k] = static_cast<float>((bytes[k] - 100) * 512);
+      float out[6];
+      diffuse_gain_coefficients(a, out, source->normals[p * 3], source->normals[p * 3 + 1], gain);
+      for (int k = 0; k < 6; ++k) {
+        // In display units times 16 (a0..a4) or 16384 (a5), as coefficient()
+        // reports them.
+        const std::int64_t expected =
+            packed ? static_cast<std::int64_t>(out[k] / 256) * (k == 5 ? 16384 : 16)
+                   : (k == 5 ? static_cast<std::int64_t>(64 * out[k])
+                             : static_cast<std::int64_t>(out[k] / 16));
+        ASSERT_EQ(coefficient(*shown, p, set, k), expected)
+            << c.name << " pixel " << p << " set " << set << " a" << k;
+      }
+    }
+  }
+  free_derived_ptm(shown);
   release(source);
 }
 
