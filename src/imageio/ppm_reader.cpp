@@ -136,7 +136,8 @@ void check_size(const char* who, const char* path, int width, int height) {
     std::fprintf(stderr, "%s Error: %s has an invalid size %d x %d\n", who, path, width, height);
     end_program(-1);
   }
-  if (static_cast<long long>(width) * height * 3 > INT_MAX) {
+  // width * height fits 64 bits for any two ints; three times it may not.
+  if (static_cast<long long>(width) * height > INT_MAX / 3) {
     std::fprintf(stderr, "%s Error: %s is too large (%d x %d)\n", who, path, width, height);
     end_program(-1);
   }

@@ -153,6 +153,9 @@ TEST_F(PpmReaderDeathTest, MalformedFilesEndTheProgramNamingTheFile) {
       {"P6\n0 2\n255\n", prefix + "has an invalid size 0 x 2"},
       {"P3\n2 -1\n255\n1 2 3", prefix + "has an invalid size 2 x -1"},
       {"P6\n50000 50000\n255\n\x01\x02\x03"s, prefix + "is too large \\(50000 x 50000\\)"},
+      // Three bytes per pixel of the largest int sizes overflow 64 bits.
+      {"P6\n2059437153 2059437153\n255\n\x01\x02\x03"s,
+       prefix + "is too large \\(2059437153 x 2059437153\\)"},
       {"P6\n1 1\n\n", prefix + "has no valid maximum value in its header"},
       {"P6\n1 1\n255", early_end},
       {"P6\n2 2\n255\n" + two_by_two_data.substr(0, 11), early_end},
