@@ -48,6 +48,19 @@ Int saturate(float value) {
 // the luminance formats.
 int coefficient_sets(const Ptm& ptm) { return ptm.format == PTM_FORMAT_RGB ? 3 : 1; }
 
+// The rewrite of one coefficient set at the normal's projection (nu, nv),
+// in scalars, so that the block loop below vectorises it.
+inline void rewrite(float a0, float a1, float a2, float a3, float a4, float a5, float nu, float nv,
+                    float g, float& o0, float& o1, float& o2, float& o3, float& o4, float& o5) {
+  o0 = g * a0;
+  o1 = g * a1;
+  o2 = g * a2;
+  o3 = (2 * a0 * nu + a2 * nv) * (1 - g) + a3;
+  o4 = (2 * a1 * nv + a2 * nu) * (1 - g) + a4;
+  o5 =
+      (a0 * nu * nu + a1 * nv * nv + a2 * nu * nv) * (1 - g) + (a3 - o3) * nu + (a4 - o4) * nv + a5;
+}
+
 // Pixels are rewritten eight at a time, coefficient by coefficient across
 // the eight, so that the compiler turns the arithmetic into vector
 // instructions; each lane computes exactly what diffuse_gain_coefficients
@@ -78,17 +91,9 @@ void rewrite_block(const Ptm& source, const StoredValues& values, std::size_t fi
     nu[i] = static_cast<float>(nx) / 127;
     nv[i] = static_cast<float>(ny) / 127;
   }
-  const float g = gain;
-  const float h = 1 - g;
   for (int i = 0; i < block; ++i) {
-    out.a[0][i] = g * a[0][i];
-    out.a[1][i] = g * a[1][i];
-    out.a[2][i] = g * a[2][i];
-    out.a[3][i] = (2 * a[0][i] * nu[i] + a[2][i] * nv[i]) * h + a[3][i];
-    out.a[4][i] = (2 * a[1][i] * nv[i] + a[2][i] * nu[i]) * h + a[4][i];
-    out.a[5][i] =
-        (a[0][i] * nu[i] * nu[i] + a[1][i] * nv[i] * nv[i] + a[2][i] * nu[i] * nv[i]) * h +
-        (a[3][i] - out.a[3][i]) * nu[i] + (a[4][i] - out.a[4][i]) * nv[i] + a[5][i];
+    rewrite(a[0][i], a[1][i], a[2][i], a[3][i], a[4][i], a[5][i], nu[i], nv[i], gain, out.a[0][i],
+            out.a[1][i], out.a[2][i], out.a[3][i], out.a[4][i], out.a[5][i]);
   }
 }
 
@@ -147,14 +152,8 @@ void copy_color(const Ptm& source, Ptm& destination) {
 void diffuse_gain_coefficients(const float a[6], float out[6], int nx, int ny, float gain) {
   const float nu = static_cast<float>(nx) / 127;
   const float nv = static_cast<float>(ny) / 127;
-  const float g = gain;
-  out[0] = g * a[0];
-  out[1] = g * a[1];
-  out[2] = g * a[2];
-  out[3] = (2 * a[0] * nu + a[2] * nv) * (1 - g) + a[3];
-  out[4] = (2 * a[1] * nv + a[2] * nu) * (1 - g) + a[4];
-  out[5] = (a[0] * nu * nu + a[1] * nv * nv + a[2] * nu * nv) * (1 - g) + (a[3] - out[3]) * nu +
-           (a[4] - out[4]) * nv + a[5];
+  rewrite(a[0], a[1], a[2], a[3], a[4], a[5], nu, nv, gain, out[0], out[1], out[2], out[3], out[4],
+          out[5]);
 }
 
 void compute_scale_bias(const float min[6], const float max[6], std::int32_t scale_bias[12]) {
