@@ -277,10 +277,14 @@ TEST_F(EnhancementWindowTest, DiffuseGainFollowsZoomsAndScreenshotsStayFullSize)
   open(curved_map());
   const WindowPixels plain = capture();
   choose_menu_entry(panel_x, panel_y, 2);
-  const WindowPixels gain = wait_for([&plain](const WindowPixels& w) {
+  wait_for([&plain](const WindowPixels& w) {
     return slider_shown(w, amp_slider) && view(w) != view(plain);
   });
+  // The view compared with later on is a settled frame, not one caught
+  // while the transformed view was still being drawn.
+  const WindowPixels gain = still();
   ASSERT_TRUE(slider_shown(gain, amp_slider));
+  ASSERT_NE(view(gain), view(plain));
   type("t");
   ASSERT_TRUE(wait_for_output(program_, "Creating Screenshot screenshot000.tga\n", 15))
       << output_so_far(program_);
