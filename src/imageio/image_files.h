@@ -18,12 +18,15 @@ RgbImage* Input_ppm_and_create_as_char_image(const char* path);
 // opened.
 void Input_ppm_size(const char* path, int& width, int& height);
 
+// The PPM writers write the whole file or nothing (a failed write is
+// reported with report_write_failure and leaves no file); false on failure.
+
 // Binary PPM of a bottom-up RGB image (written top row first).
-void write_ppm(const std::uint8_t* pixels, const char* path, int width, int height);
+bool write_ppm(const std::uint8_t* pixels, const char* path, int width, int height);
 
 // Binary PPM of one byte per pixel, rows written in stored order, each grey
 // byte g as g, g, g.
-void write_grey_ppm(const std::uint8_t* grey, const char* path, int width, int height);
+bool write_grey_ppm(const std::uint8_t* grey, const char* path, int width, int height);
 
 // Uncompressed 24-bit TGA with an image-ID text. Swaps the caller's pixels
 // to B, G, R in place. Returns 0, or -1 when the file cannot be written.

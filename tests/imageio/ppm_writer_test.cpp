@@ -3,9 +3,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
+#include <vector>
 
 #include "imageio/image_files.h"
 #include "support/ppm_fixture.h"
+#include "support/write_failures.h"
 
 using namespace std::string_literals;
 
@@ -56,6 +59,20 @@ TEST_F(PpmWriter, UnwritablePathIsReportedAndNothingIsWritten) {
             "Unable to open file for writing: " + bad + "\n" +
                 "Unable to open file for writing: " + bad + "\n");
   EXPECT_FALSE(std::filesystem::exists(bad));
+}
+
+TEST_F(PpmWriter, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
+  const std::vector<std::uint8_t> pixels(3 * 256 * 256, 7);
+  bool written = true;
+  testing::internal::CaptureStderr();
+  {
+    FileSizeLimit limit(1000);
+    written = write_ppm(pixels.data(), path.c_str(), 256, 256);
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(written);
+  EXPECT_NE(err.find("Error writing PPM file " + path), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+// Writing a product file so that a failure never leaves behind a file that
+// looks complete.
+//
+// The data go to a temporary file beside the target ("<path>.partial-XXXXXX")
+// and are renamed over the target only after every write, the flush and the
+// close have succeeded. A write that fails part way (a full disk, a folder
+// that vanished, a file-size limit) removes the temporary file, so the
+// target is either the whole new file or whatever it was before.
+//
+// Targets that are not regular files (a terminal, /dev/null, a pipe) cannot
+// be renamed over; they are written directly.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  // An output that was opened and not committed is discarded.
+  ~OutputFile();
+
+  // Opens the temporary file for `path` in binary mode ("w" and "wb" write
+  // the same bytes here). False, with error() set, when it cannot be made.
+  bool open(const char* path);
+
+  std::FILE* get() const { return file_; }
+
+  // Flushes and closes the file and moves it to its target. False, with
+  // error() set and nothing left behind, when any write failed.
+  bool commit();
+
+  // The errno of the failure that ended open or commit.
+  int error() const { return error_; }
+
+ private:
+  void discard();
+
+  std::FILE* file_ = nullptr;
+  std::string target_;
+  std::string temporary_;  // empty when writing the target directly
+  int error_ = 0;
+};
+
+// "Error writing <what> <path>: <reason>; no file was written\n" on
+// standard error, for a commit that failed.
+void report_write_failure(const char* what, const char* path, int error);
