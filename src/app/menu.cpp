@@ -8,6 +8,7 @@
 #include "analysis/normals.h"
 #include "app/console_commands.h"
 #include "app/core/extrapolation.h"
+#include "app/depth_commands.h"
 #include "app/core/viewer_state.h"
 #include "app/sliders.h"
 #include "app/view_display.h"
@@ -189,6 +190,12 @@ void on_menu(int id) {
       set_toggle_label(menu_normal_crosshair, "Display Normal Crosshair",
                        mark(viewer.normal_crosshair_on));
       glutPostWindowRedisplay(viewer.reflectance_window);
+      return;
+    case menu_normal_image:
+      run_console_command(write_normal_image);
+      return;
+    case menu_depth:
+      output_depth();
       return;
     case menu_quit:
       end_program(0);
