@@ -221,9 +221,9 @@ float* reconstruct_depth(const std::int8_t* normals, const std::uint8_t* mask, i
   }
   if (!normalise_depth(depth, mask, width, height, camera)) {
     std::fprintf(stderr,
-                 "Depth values beyond the range of single precision (the focal length %g is "
-                 "too close to where the perspective ratio's denominator is 0); aborting depth "
-                 "calculation\n",
+                 "Depth values beyond the range of single precision (the camera puts the "
+                 "surface too far away, or the focal length %g is too close to where the "
+                 "perspective ratio's denominator is 0); aborting depth calculation\n",
                  static_cast<double>(camera.focal_length));
     checked_free(depth);
     return nullptr;
