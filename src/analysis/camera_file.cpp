@@ -16,13 +16,14 @@ struct CameraValue {
 // The five scans, in file order. A white-space directive matches any run
 // of white space, including none; the literal comma ending the second and
 // third scans may fail to match without losing the number before it (the
-// next scan then starts at the next keyword).
+// next scan then starts at the next keyword). Each scan begins with white
+// space too, so that a comma that did match may end its line.
 constexpr CameraValue camera_values[] = {
-    {"focal length %f\n", "focal length", &CameraParameters::focal_length},
-    {"image width %f\n,", "image width", &CameraParameters::image_width},
-    {"image height %f\n,", "image height", &CameraParameters::image_height},
-    {"estimated depth %f\n", "estimated depth", &CameraParameters::estimated_depth},
-    {"initial distance %f\n", "initial distance", &CameraParameters::initial_distance},
+    {" focal length %f\n", "focal length", &CameraParameters::focal_length},
+    {" image width %f\n,", "image width", &CameraParameters::image_width},
+    {" image height %f\n,", "image height", &CameraParameters::image_height},
+    {" estimated depth %f\n", "estimated depth", &CameraParameters::estimated_depth},
+    {" initial distance %f\n", "initial distance", &CameraParameters::initial_distance},
 };
 
 }  // namespace

@@ -9,8 +9,8 @@
 //   initial distance 600
 //
 // Each line is one scan: its keywords literally (any white space, or none,
-// between and after them), then a number. The commas after the width and
-// the height may be left out.
+// before, between and after them), then a number. The commas after the
+// width and the height may be left out.
 #pragma once
 
 #include <string>

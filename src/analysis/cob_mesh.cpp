@@ -164,7 +164,7 @@ bool write_cob_mesh(const float* depth, const std::uint8_t* mask, int width, int
   for (int y = 0; y < height; y += 4) {
     for (int x = 0; x < width; x += 4) {
       if (!std::isfinite(depth[index_of(x, y, width)])) {
-        std::printf("Depth value at pixel (%d, %d) is not a number: no Truespace file written\n",
+        std::printf("Depth value at pixel (%d, %d) is not a finite number: no Truespace file written\n",
                     x, y);
         return false;
       }

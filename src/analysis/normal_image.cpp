@@ -1,33 +1,27 @@
 #include "analysis/normal_image.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 
-#include "common/checked_alloc.h"
 #include "common/output_file.h"
+#include "common/rgb_image.h"
 #include "imageio/image_files.h"
+#include "render/zoom.h"
 
 namespace {
 
-// The whole image, encoded, in a buffer of the checked allocator.
-std::uint8_t* encoded_normal_image(const Ptm& ptm) {
-  std::uint8_t* pixels = checked_alloc_array<std::uint8_t>(pixel_count(ptm) * 3 + 1);
-  normal_image_pixels(ptm, pixels);
-  return pixels;
+// The normal field's colours at full size, bottom-up like every picture
+// in memory.
+RgbImage* normal_colours(const Ptm& ptm) {
+  RgbImage* image = new_rgb_image(ptm.width, ptm.height);
+  normal_image(ptm, *image);
+  return image;
 }
+
+std::size_t row_bytes(const RgbImage& image) { return static_cast<std::size_t>(image.width) * 3; }
 
 }  // namespace
-
-void normal_image_pixels(const Ptm& ptm, std::uint8_t* pixels) {
-  const std::size_t row_bytes = static_cast<std::size_t>(ptm.width) * 3;
-  for (int y = ptm.height - 1; y >= 0; --y) {
-    const std::int8_t* normals = ptm.normals + static_cast<std::size_t>(y) * row_bytes;
-    // Adding 128 modulo 256 is flipping the sign bit of the byte.
-    for (std::size_t i = 0; i < row_bytes; ++i) {
-      *pixels++ = static_cast<std::uint8_t>(static_cast<std::uint8_t>(normals[i]) ^ 0x80u);
-    }
-  }
-}
 
 bool write_normal_image_file(const Ptm& ptm, const char* path) {
   OutputFile file;
@@ -37,10 +31,13 @@ bool write_normal_image_file(const Ptm& ptm, const char* path) {
   }
   std::printf("Writing normal values to file %s ...", path);
   std::fflush(stdout);
-  std::uint8_t* pixels = encoded_normal_image(ptm);
+  RgbImage* image = normal_colours(ptm);
   std::fprintf(file.get(), "P6\n%d %d\n255\n", ptm.width, ptm.height);
-  std::fwrite(pixels, 1, pixel_count(ptm) * 3, file.get());
-  checked_free(pixels);
+  for (int y = image->height - 1; y >= 0; --y) {
+    std::fwrite(image->pixels + static_cast<std::size_t>(y) * row_bytes(*image), 1,
+                row_bytes(*image), file.get());
+  }
+  free_rgb_image(image);
   if (!file.commit()) {
     std::printf("\n");
     report_write_failure("normal image", path, file.error());
@@ -51,8 +48,15 @@ bool write_normal_image_file(const Ptm& ptm, const char* path) {
 }
 
 bool write_normal_image_fixed(const Ptm& ptm, const char* path) {
-  std::uint8_t* pixels = encoded_normal_image(ptm);
-  const bool written = write_raw_ppm(pixels, path, ptm.width, ptm.height);
-  checked_free(pixels);
+  RgbImage* image = normal_colours(ptm);
+  // The raw writer takes the rows in file order, top row first.
+  const std::size_t bytes = row_bytes(*image);
+  for (int top = 0, bottom = image->height - 1; top < bottom; ++top, --bottom) {
+    std::swap_ranges(image->pixels + static_cast<std::size_t>(top) * bytes,
+                     image->pixels + static_cast<std::size_t>(top + 1) * bytes,
+                     image->pixels + static_cast<std::size_t>(bottom) * bytes);
+  }
+  const bool written = write_raw_ppm(image->pixels, path, image->width, image->height);
+  free_rgb_image(image);
   return written;
 }

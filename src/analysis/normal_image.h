@@ -2,16 +2,11 @@
 // and z components of each pixel's normal, the stored signed byte n
 // written as (n + 128) mod 256 (so -127..127 become 1..255 and 0 becomes
 // 128; a surface facing the camera is (128, 128, 255)). The file's top row
-// is the map's last row, y = height - 1.
+// is the map's last row, y = height - 1. Both writers need the map's
+// normals computed.
 #pragma once
 
-#include <cstdint>
-
 #include "ptm/ptm.h"
-
-// The image's bytes in file order: rows y = height - 1 down to 0, each
-// from x = 0, three bytes per pixel. `ptm.normals` must be computed.
-void normal_image_pixels(const Ptm& ptm, std::uint8_t* pixels);
 
 // The normal image with the size on one line ("P6\n%d %d\n255\n"), for the
 // file the user names. Prints "Writing normal values to file %s ..." once
