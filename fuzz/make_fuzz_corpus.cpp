@@ -45,6 +45,27 @@ void write_compressed_seeds(const std::string& directory) {
   std::filesystem::remove(scratch);
 }
 
+// Camera files as people write them: with and without the commas, other
+// line ends, and values the depth command refuses.
+void write_camera_seeds(const std::string& directory) {
+  std::filesystem::create_directories(directory);
+  const char* seeds[] = {
+      "focal length 50\nimage width 36\nimage height 24\nestimated depth 10\n"
+      "initial distance 600\n",
+      "focal length 35.5\nimage width 24.25,\nimage height 16,\nestimated depth 2.5\n"
+      "initial distance 1e3",
+      "focal length 20\r\nimage width 20\n,image height 20\n,estimated depth -1\r\n"
+      "initial distance 30\r\n",
+      "focal length 0\nimage width 9\nimage height 6\nestimated depth 1\ninitial distance 10\n",
+      "focal length 1.0000001\nimage width 9\nimage height 6\nestimated depth 1e-30\n"
+      "initial distance 1e30\n",
+  };
+  int number = 0;
+  for (const char* seed : seeds) {
+    write_file_bytes(directory + "/camera" + std::to_string(number++) + ".cam", seed);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,6 +76,7 @@ int main(int argc, char** argv) {
   const std::string root = argv[1];
   write_ptm_seed_corpus(root + "/ptm_file_fuzzer");
   write_compressed_seeds(root + "/compressed_ptm_fuzzer");
+  write_camera_seeds(root + "/camera_file_fuzzer");
   for (const char* target : {"/mask_ppm_fuzzer", "/ppm_image_fuzzer"}) {
     std::filesystem::create_directories(root + target);
     write_ppm_seed_corpus(root + target);

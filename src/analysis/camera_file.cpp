@@ -44,9 +44,8 @@ bool read_camera_file(const char* path, CameraParameters& camera) {
     float number = 0.0f;
     const int scanned = std::fscanf(file.get(), value.format, &number);
     if (scanned != 1) {
-      std::fprintf(stderr,
-                   "Camera file %s: no number after \"%s\", aborting depth calculation\n", path,
-                   value.name);
+      std::fprintf(stderr, "Camera file %s: no number after \"%s\", aborting depth calculation\n",
+                   path, value.name);
       return false;
     }
     // "inf", "nan" and numbers beyond single precision (which overflow to

@@ -16,8 +16,8 @@
 #include <string>
 
 struct CameraParameters {
-  float focal_length;      // same unit as the image plane's size
-  float image_width;       // physical width and height of the image plane
+  float focal_length;  // same unit as the image plane's size
+  float image_width;   // physical width and height of the image plane
   float image_height;
   float estimated_depth;   // depth range the result is divided by
   float initial_distance;  // depth of the centre pixel

@@ -164,8 +164,9 @@ bool write_cob_mesh(const float* depth, const std::uint8_t* mask, int width, int
   for (int y = 0; y < height; y += 4) {
     for (int x = 0; x < width; x += 4) {
       if (!std::isfinite(depth[index_of(x, y, width)])) {
-        std::printf("Depth value at pixel (%d, %d) is not a finite number: no Truespace file written\n",
-                    x, y);
+        std::printf(
+            "Depth value at pixel (%d, %d) is not a finite number: no Truespace file written\n", x,
+            y);
         return false;
       }
     }
@@ -226,8 +227,8 @@ bool write_cob_mesh(const float* depth, const std::uint8_t* mask, int width, int
     for (int y = 0; y < height - 4; y += 4) {
       for (int x = 0; x < width - 4; x += 4) {
         if (!cell_kept(mask, x, y, width, height)) continue;
-        const std::uint32_t d = columns * static_cast<std::uint32_t>(y / 4) +
-                                static_cast<std::uint32_t>(x / 4);
+        const std::uint32_t d =
+            columns * static_cast<std::uint32_t>(y / 4) + static_cast<std::uint32_t>(x / 4);
         char* out = text.room(256);
         text.advance(append_cell(out, d, columns));
       }
@@ -238,12 +239,13 @@ bool write_cob_mesh(const float* depth, const std::uint8_t* mask, int width, int
     char* out = text.room(16);
     text.advance(append_unsigned(out, static_cast<std::uint32_t>(std::strlen(texture))));
     text.append(texture);
-    text.append("\noffset 0,0  repeats 1,1  flags 10\n"
-                "ShBx V0.01 Id 24310021 Parent 24310020 Size -1\n"
-                "Shader class: color\n"
-                "Shader name: \"texture map\" (caligari texture)\n"
-                "Number of parameters: 7\n"
-                "file name: string \"");
+    text.append(
+        "\noffset 0,0  repeats 1,1  flags 10\n"
+        "ShBx V0.01 Id 24310021 Parent 24310020 Size -1\n"
+        "Shader class: color\n"
+        "Shader name: \"texture map\" (caligari texture)\n"
+        "Number of parameters: 7\n"
+        "file name: string \"");
     text.append(texture);
     text.append("\"\n");
     text.append(shader_parameters);

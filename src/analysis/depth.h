@@ -23,9 +23,12 @@ inline constexpr float unknown_depth = -3.4028235e38f;
 
 // (dx gx + dy gy) / (f - gx px - gy py): the relative change of depth from
 // a neighbour at image-plane offset (-dx, -dy) to the point (px, py) whose
-// gradient is (gx, gy).
-inline float perspective_ratio(float px, float py, float dx, float dy, float gx, float gy,
-                               float focal_length) {
+// gradient is (gx, gy). The offsets may also be vectors of floats (GCC's
+// vector extension), giving the ratios of several neighbours at once, each
+// lane computed as the single float would be.
+template <typename Offset>
+inline Offset perspective_ratio(float px, float py, Offset dx, Offset dy, float gx, float gy,
+                                float focal_length) {
   return (dx * gx + dy * gy) / (focal_length - gx * px - gy * py);
 }
 

@@ -91,25 +91,24 @@ TEST_F(CobMesh, FiveByFiveMapIsOneCellOfTwoTriangles) {
   depth[4] = 0.5f;
   depth[20] = -0.25f;
   depth[24] = 1.0f;
-  EXPECT_EQ(written(depth, {}, 5, 5),
-            head +
-                "World Vertices 4\n"
-                "0.000000 0.000000 1.270000\n"
-                "2.000000 0.000000 0.770000\n"
-                "0.000000 2.000000 1.520000\n"
-                "2.000000 2.000000 0.270000\n"
-                "Texture Vertices 4\n"
-                "0.000000 0.000000\n"
-                "1.000000 0.000000\n"
-                "0.000000 1.000000\n"
-                "1.000000 1.000000\n"
-                "Faces 2\n"
-                "Face verts 3 flags 0 mat 0\n"
-                "<0,0> <2,2>\n"
-                "<1,1> Face verts 3 flags 0 mat 0\n"
-                "<1,1> <2,2>\n"
-                "<3,3> " +
-                tail);
+  EXPECT_EQ(written(depth, {}, 5, 5), head +
+                                          "World Vertices 4\n"
+                                          "0.000000 0.000000 1.270000\n"
+                                          "2.000000 0.000000 0.770000\n"
+                                          "0.000000 2.000000 1.520000\n"
+                                          "2.000000 2.000000 0.270000\n"
+                                          "Texture Vertices 4\n"
+                                          "0.000000 0.000000\n"
+                                          "1.000000 0.000000\n"
+                                          "0.000000 1.000000\n"
+                                          "1.000000 1.000000\n"
+                                          "Faces 2\n"
+                                          "Face verts 3 flags 0 mat 0\n"
+                                          "<0,0> <2,2>\n"
+                                          "<1,1> Face verts 3 flags 0 mat 0\n"
+                                          "<1,1> <2,2>\n"
+                                          "<3,3> " +
+                                          tail);
 }
 
 TEST_F(CobMesh, TheMaskByteOfACellsLowerLeftPixelOnTheOppositeRowDecidesIt) {
@@ -135,15 +134,14 @@ TEST_F(CobMesh, TheMaskByteOfACellsLowerLeftPixelOnTheOppositeRowDecidesIt) {
       "0.000000 0.800000\n"
       "0.500000 0.800000\n"
       "1.000000 0.800000\n";
-  EXPECT_EQ(written(depth, mask, 9, 6),
-            head + vertices +
-                "Faces 2\n"
-                "Face verts 3 flags 0 mat 0\n"
-                "<1,1> <4,4>\n"
-                "<2,2> Face verts 3 flags 0 mat 0\n"
-                "<2,2> <4,4>\n"
-                "<5,5> " +
-                tail);
+  EXPECT_EQ(written(depth, mask, 9, 6), head + vertices +
+                                            "Faces 2\n"
+                                            "Face verts 3 flags 0 mat 0\n"
+                                            "<1,1> <4,4>\n"
+                                            "<2,2> Face verts 3 flags 0 mat 0\n"
+                                            "<2,2> <4,4>\n"
+                                            "<5,5> " +
+                                            tail);
 
   // A mask of 0 everywhere keeps no cell.
   const std::vector<std::uint8_t> nothing(9 * 6, 0);

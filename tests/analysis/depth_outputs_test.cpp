@@ -109,8 +109,9 @@ TEST_F(DepthOutputs, WithoutAUsableCameraFileOnlyTheNormalImageIsWritten) {
        "The name ab is too short to name a camera file (its last three characters become "
        "\"cam\"), aborting depth calculation\n"},
       {map, "focal length 30\nimage width twelve\n",
-       "Camera file " + camera + ": no number after \"image width\", aborting depth "
-       "calculation\n"},
+       "Camera file " + camera +
+           ": no number after \"image width\", aborting depth "
+           "calculation\n"},
       {map,
        "focal length 0\nimage width 12\nimage height 7\nestimated depth 1\n"
        "initial distance 50\n",

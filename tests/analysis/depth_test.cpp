@@ -74,8 +74,7 @@ TEST(DepthReconstruction, ATiltedPlaneLiesWherePerspectiveProjectionPutsIt) {
                  ")");
     std::vector<std::int8_t> normals;
     for (int i = 0; i < c.width * c.height; ++i) {
-      normals.insert(normals.end(), {static_cast<std::int8_t>(c.nx),
-                                     static_cast<std::int8_t>(c.ny),
+      normals.insert(normals.end(), {static_cast<std::int8_t>(c.nx), static_cast<std::int8_t>(c.ny),
                                      static_cast<std::int8_t>(c.nz)});
     }
     const DepthMap depth = reconstruct(normals, nullptr, c.width, c.height, c.camera);
@@ -111,8 +110,8 @@ TEST(DepthReconstruction, ASphereCapIsRecoveredFromItsNormals) {
   auto depth_along_ray = [&](double px, double py) {
     // |(px z / f, py z / f, z - centre_z)| = radius, the nearer root.
     const double q = (px * px + py * py) / (f * f);
-    return (centre_z - std::sqrt(centre_z * centre_z -
-                                 (1 + q) * (centre_z * centre_z - radius * radius))) /
+    return (centre_z -
+            std::sqrt(centre_z * centre_z - (1 + q) * (centre_z * centre_z - radius * radius))) /
            (1 + q);
   };
   const double near = depth_along_ray(0, 0);
@@ -126,9 +125,9 @@ TEST(DepthReconstruction, ASphereCapIsRecoveredFromItsNormals) {
         const double py = (y - side / 2) * pitch;
         const double z = depth_along_ray(px, py);
         // The normal facing the camera: x right, y up, z toward the viewer.
-        normals.insert(normals.end(), {normal_byte(px * z / f / radius),
-                                       normal_byte(py * z / f / radius),
-                                       normal_byte((centre_z - z) / radius)});
+        normals.insert(normals.end(),
+                       {normal_byte(px * z / f / radius), normal_byte(py * z / f / radius),
+                        normal_byte((centre_z - z) / radius)});
       }
     }
     const CameraParameters camera{static_cast<float>(f), static_cast<float>(plane),
@@ -184,8 +183,7 @@ struct ReferenceGrowth {
         if (known == unknown) continue;
         const float dx = static_cast<float>(-k) * sx;
         const float dy = static_cast<float>(-j) * sy;
-        const float ratio =
-            (dx * g_x + dy * g_y) / (camera.focal_length - g_x * px - g_y * py);
+        const float ratio = (dx * g_x + dy * g_y) / (camera.focal_length - g_x * px - g_y * py);
         sum += (1 + ratio) * known;
         ++count;
       }
@@ -238,7 +236,7 @@ TEST(DepthReconstruction, GrowsRingByRingAndFillsTheColumnAndRowOfEvenSides) {
   };
   // 100 x 50 grows rings up to side 49 only: most columns outside the
   // central square are never reached.
-  const Case cases[] = {{1, 1, false}, {2, 2, false}, {5, 5, false}, {5, 5, true},
+  const Case cases[] = {{1, 1, false}, {2, 2, false}, {5, 5, false},    {5, 5, true},
                         {6, 6, false}, {7, 4, false}, {100, 50, false}, {9, 14, true}};
   const CameraParameters camera{30.0f, 6.0f, 5.0f, 0.5f, 40.0f};
   for (const Case& c : cases) {
@@ -309,8 +307,8 @@ TEST(DepthReconstruction, GrowsRingByRingAndFillsTheColumnAndRowOfEvenSides) {
     for (int i = 0; i < c.width * c.height; ++i) {
       if (depth.values[i] != reference.depth[i]) {
         if (++different <= 5) {
-          ADD_FAILURE() << "pixel (" << i % c.width << ", " << i / c.width << "): "
-                        << depth.values[i] << ", the rule gives " << reference.depth[i];
+          ADD_FAILURE() << "pixel (" << i % c.width << ", " << i / c.width
+                        << "): " << depth.values[i] << ", the rule gives " << reference.depth[i];
         }
       }
     }
@@ -379,8 +377,8 @@ TEST(DepthReconstruction, AFocalLengthThatMakesTheRatioInfiniteGivesAMessageAndN
       normals.insert(normals.end(), {static_cast<std::int8_t>(c.normal_x), 0, 100});
     }
     testing::internal::CaptureStderr();
-    const DepthMap depth =
-        reconstruct(normals, nullptr, 21, 21, {c.focal_length, 21.0f, 21.0f, 1.0f, c.initial_distance});
+    const DepthMap depth = reconstruct(normals, nullptr, 21, 21,
+                                       {c.focal_length, 21.0f, 21.0f, 1.0f, c.initial_distance});
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
     EXPECT_FALSE(depth.reconstructed);
   }
@@ -436,8 +434,8 @@ TEST(DepthImage, NearIsBrightFarIsDarkTopRowFirstAndAFlatMapIsMidGrey) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
     ASSERT_TRUE(write_depth_image(c.depth.data(), c.width, c.height, path.c_str()));
-    std::string expected = "P6\n" + std::to_string(c.width) + "\n" + std::to_string(c.height) +
-                           "\n255\n";
+    std::string expected =
+        "P6\n" + std::to_string(c.width) + "\n" + std::to_string(c.height) + "\n255\n";
     for (char g : c.pixels) expected += std::string(3, g);
     EXPECT_EQ(read_file_bytes(path), expected);
   }

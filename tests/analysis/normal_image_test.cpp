@@ -61,7 +61,7 @@ TEST_F(NormalImageFile, EachByteIsTheStoredOnePlus128AndTheLastMapRowComesFirst)
   Ptm* ptm = map_with_normals(2, 2, {-127, 0, 127, 1, -1, 2, 127, -128, 0, -5, 5, 100});
   const auto [one_line, two_lines] = both_files(*ptm);
   const std::string pixels =
-      "\xff\x00\x80\x7b\x85\xe4"   // row 1: (127, -128, 0), (-5, 5, 100)
+      "\xff\x00\x80\x7b\x85\xe4"    // row 1: (127, -128, 0), (-5, 5, 100)
       "\x01\x80\xff\x81\x7f\x82"s;  // row 0: (-127, 0, 127), (1, -1, 2)
   EXPECT_EQ(one_line, "P6\n2 2\n255\n" + pixels);
   EXPECT_EQ(two_lines, "P6\n2\n2\n255\n" + pixels);

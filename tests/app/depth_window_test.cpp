@@ -71,7 +71,8 @@ TEST_F(DepthWindowTest, TheNormalImageEntryAsksForANameOnTheConsoleAndWritesBesi
   wait_until_viewable(false);
   EXPECT_FALSE(window_viewable(window_)) << "the window stays while the console asks";
   ASSERT_TRUE(send_input(program_, "normals.ppm\n"));
-  ASSERT_TRUE(wait_for_output(program_, "Writing normal values to file maps/normals.ppm ...done\n", 15))
+  ASSERT_TRUE(
+      wait_for_output(program_, "Writing normal values to file maps/normals.ppm ...done\n", 15))
       << output_so_far(program_);
   EXPECT_EQ(read_file_bytes(directory_ + "/maps/normals.ppm"),
             "P6\n64 48\n255\n" + facing_pixels());
@@ -93,8 +94,9 @@ TEST_F(DepthWindowTest, TheNormalImageEntryAsksForANameOnTheConsoleAndWritesBesi
   still();
   choose_menu_entry(panel_x, panel_y, normal_image_entry);
   ASSERT_TRUE(send_input(program_, "nowhere/normals.ppm\n"));
-  ASSERT_TRUE(wait_for_errors(
-      "Unable to open normal file maps/nowhere/normals.ppm for writing.\nHit any key to continue\n"))
+  ASSERT_TRUE(
+      wait_for_errors("Unable to open normal file maps/nowhere/normals.ppm for writing.\nHit any "
+                      "key to continue\n"))
       << errors_so_far();
   pause_ms(300);
   EXPECT_FALSE(window_viewable(window_)) << "the window came back before the key";
@@ -137,7 +139,8 @@ TEST_F(DepthWindowTest, TheDepthEntryWithACameraFileWritesTheThreeFilesAndSaysCo
 TEST_F(DepthWindowTest, TheDepthEntryWithoutACameraFileWritesOnlyTheNormalImage) {
   open_in_folder(graded_map());
   choose_menu_entry(panel_x, panel_y, depth_entry);
-  ASSERT_TRUE(wait_for_errors("Unable to open maps/map.cam camera file, aborting depth calculation\n"))
+  ASSERT_TRUE(
+      wait_for_errors("Unable to open maps/map.cam camera file, aborting depth calculation\n"))
       << errors_so_far();
   EXPECT_EQ(read_file_bytes(directory_ + "/normalimage.ppm"),
             "P6\n64\n48\n255\n" + facing_pixels());

@@ -70,11 +70,13 @@ TEST(DecimalText, SixDecimalsAreThoseOfPrintf) {
   }
   std::mt19937_64 random(11);
   std::uniform_real_distribution<float> depth(-3.0f, 3.0f);
-  for (int i = 0; i < 100000; ++i) values.push_back(0.27 - static_cast<double>(depth(random)) + 1.0);
+  for (int i = 0; i < 100000; ++i)
+    values.push_back(0.27 - static_cast<double>(depth(random)) + 1.0);
   // Either side of each rounding edge (k + 1/2) / 10^6.
   std::uniform_int_distribution<std::int64_t> step(0, 999999999999999);
   for (int i = 0; i < 50000; ++i) {
-    const double edge = (static_cast<double>(step(random) % (i % 2 ? 3000000 : 999999999999)) + 0.5) / 1e6;
+    const double edge =
+        (static_cast<double>(step(random) % (i % 2 ? 3000000 : 999999999999)) + 0.5) / 1e6;
     values.push_back(edge);
     values.push_back(std::nextafter(edge, 0.0));
     values.push_back(std::nextafter(edge, 1e300));
@@ -93,7 +95,8 @@ TEST(DecimalText, SixDecimalsAreThoseOfPrintf) {
   int different = 0;
   for (double value : values) {
     if (our_text(value) != printf_text(value) && ++different <= 10) {
-      ADD_FAILURE() << std::setprecision(17) << value << ": " << our_text(value) << ", printf gives " << printf_text(value);
+      ADD_FAILURE() << std::setprecision(17) << value << ": " << our_text(value)
+                    << ", printf gives " << printf_text(value);
     }
   }
   EXPECT_EQ(different, 0) << "of " << values.size();
