@@ -1,5 +1,6 @@
 #include "analysis/cob_mesh.h"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -195,33 +196,32 @@ bool write_cob_mesh(const float* depth, const std::uint8_t* mask, int width, int
     };
     text.append(header_and_polygon);
 
-    append_count("World Vertices ", vertices);
-    for (int y = 0; y < height; y += 4) {
-      for (int x = 0; x < width; x += 4) {
-        char* out = text.room(3 * (six_decimals_max_length + 1));
-        out = append_six_decimals(out, axis_position(x, width, 2.0));
-        *out++ = ' ';
-        out = append_six_decimals(out, axis_position(y, height, 2.0));
-        *out++ = ' ';
-        // The centre's depth, 0, lies at z = 1.27; farther points lie lower.
-        const double d = depth[index_of(x, y, width)];
-        out = append_six_decimals(out, 0.27 - d + 1.0);
-        *out++ = '\n';
-        text.advance(out);
+    // One line per vertex, rows then columns: the numbers of pixel (x, y),
+    // each with six decimals.
+    auto append_vertex_lines = [&](std::string_view label, auto numbers_of) {
+      append_count(label, vertices);
+      for (int y = 0; y < height; y += 4) {
+        for (int x = 0; x < width; x += 4) {
+          const auto numbers = numbers_of(x, y);
+          char* out = text.room(numbers.size() * (six_decimals_max_length + 1));
+          for (double number : numbers) {
+            out = append_six_decimals(out, number);
+            *out++ = ' ';
+          }
+          out[-1] = '\n';
+          text.advance(out);
+        }
       }
-    }
-
-    append_count("Texture Vertices ", vertices);
-    for (int y = 0; y < height; y += 4) {
-      for (int x = 0; x < width; x += 4) {
-        char* out = text.room(2 * (six_decimals_max_length + 1));
-        out = append_six_decimals(out, axis_position(x, width, 1.0));
-        *out++ = ' ';
-        out = append_six_decimals(out, axis_position(y, height, 1.0));
-        *out++ = '\n';
-        text.advance(out);
-      }
-    }
+    };
+    append_vertex_lines("World Vertices ", [&](int x, int y) {
+      // The centre's depth, 0, lies at z = 1.27; farther points lie lower.
+      const double d = depth[index_of(x, y, width)];
+      return std::array<double, 3>{axis_position(x, width, 2.0), axis_position(y, height, 2.0),
+                                   0.27 - d + 1.0};
+    });
+    append_vertex_lines("Texture Vertices ", [&](int x, int y) {
+      return std::array<double, 2>{axis_position(x, width, 1.0), axis_position(y, height, 1.0)};
+    });
 
     append_count("Faces ", 2 * cells);
     for (int y = 0; y < height - 4; y += 4) {
