@@ -50,8 +50,8 @@ void write_compressed_seeds(const std::string& directory) {
 void write_light_position_seeds(const std::string& directory) {
   std::filesystem::create_directories(directory);
   const char* seeds[] = {
-      "3\nimage01.jpg 0.2051586 -0.2370206 0.9495952\nimage02.jpg 0.452 -0.403 0.796\n"
-      "image03.ppm 0 0 1\n",
+      ("3\nimage01.jpg 0.2051586 -0.2370206 0.9495952\nimage02.jpg 0.452 -0.403 0.796\n"
+       "image03.ppm 0 0 1\n"),
       "2\r\nphotos\\a.JPEG 1e-1 -2.5E-1 0.75\r\nmy photo.ppm 0 0 0\r\n\r\n",
       "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5",
       "1\na.ppm 0 0 1\nb.ppm 1 0 0\n",
