@@ -68,8 +68,8 @@ bool write_volume(const SourceImageSet& set, const VolumePaths& paths) {
   std::printf("Writing voxel files, please wait.");
   std::fflush(stdout);
   const RgbImage& first = *set.images[0].image;
-  bool all = write_volume_descriptor(paths.descriptor.c_str(), first.width, first.height,
-                                     set.count);
+  bool all =
+      write_volume_descriptor(paths.descriptor.c_str(), first.width, first.height, set.count);
   // Each channel on its own: one that fails does not keep the others back.
   all = write_channel(set, 0, paths.red.c_str()) && all;
   all = write_channel(set, 1, paths.green.c_str()) && all;

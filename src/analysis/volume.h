@@ -9,9 +9,9 @@
 #include "analysis/source_images.h"
 
 struct VolumePaths {
-  std::string red;    // "<base>.r.vox"
-  std::string green;  // "<base>.g.vox"
-  std::string blue;   // "<base>.b.vox"
+  std::string red;         // "<base>.r.vox"
+  std::string green;       // "<base>.g.vox"
+  std::string blue;        // "<base>.b.vox"
   std::string descriptor;  // "<base>.des"
 };
 

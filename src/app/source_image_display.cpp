@@ -50,8 +50,7 @@ void draw_zoomed(const RgbImage& photo) {
     skip_y = static_cast<int>(0.5f - py / z);
   }
   const int w = std::min(static_cast<int>(view_w / z - raster_x / z + 0.5f), photo.width - skip_x);
-  const int h =
-      std::min(static_cast<int>(view_h / z - raster_y / z + 0.5f), photo.height - skip_y);
+  const int h = std::min(static_cast<int>(view_h / z - raster_y / z + 0.5f), photo.height - skip_y);
   // Panned wholly out of the view: nothing of it to draw.
   if (w > 0 && h > 0) {
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, skip_x);

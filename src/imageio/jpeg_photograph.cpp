@@ -15,9 +15,9 @@ struct JpegPhotograph {
   jpeg_decompress_struct cinfo;
   JpegErrorManager error;
   jpeg_progress_mgr progress;
-  const char* name;       // for messages; the caller's string
-  RgbImage* image;        // being decoded
-  JSAMPLE* grey_row;      // one row of a grey stream before expansion
+  const char* name;   // for messages; the caller's string
+  RgbImage* image;    // being decoded
+  JSAMPLE* grey_row;  // one row of a grey stream before expansion
 };
 
 namespace {

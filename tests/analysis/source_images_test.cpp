@@ -38,8 +38,7 @@ std::vector<int> pixel(const RgbImage& image, int x, int y) {
 // without a folder are then found there when the light-position file's
 // folder does not hold them.
 struct WorkingDirectory {
-  explicit WorkingDirectory(const std::string& directory)
-      : saved(std::filesystem::current_path()) {
+  explicit WorkingDirectory(const std::string& directory) : saved(std::filesystem::current_path()) {
     std::filesystem::current_path(directory);
   }
   ~WorkingDirectory() { std::filesystem::current_path(saved); }
@@ -168,7 +167,9 @@ TEST(SourceImages, ACountOfZeroLoadsNothingAndSelectsNothing) {
   SourceImageSet set;
   testing::internal::CaptureStdout();
   EXPECT_TRUE(read_source_images(dir.file("map.lp").c_str(), 3, 2, set));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "0 images to read" "done\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "0 images to read"
+            "done\n");
   EXPECT_EQ(set.count, 0);
   EXPECT_EQ(select_source_image(set, 0, 0, true), -1);
   free_source_images(set);

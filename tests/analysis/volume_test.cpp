@@ -80,8 +80,8 @@ TEST(Volume, ThePhotographsAreStackedChannelByChannelWithANineLineDescriptor) {
   EXPECT_EQ(read_file_bytes(dir.file("object.g.vox")), green);
   EXPECT_EQ(read_file_bytes(dir.file("object.b.vox")), blue);
   EXPECT_EQ(read_file_bytes(dir.file("object.des")), descriptor);
-  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"object.b.vox", "object.des",
-                                                     "object.g.vox", "object.r.vox"}));
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"object.b.vox", "object.des", "object.g.vox",
+                                                     "object.r.vox"}));
 }
 
 TEST(Volume, TheNamesAreTheMapsCutAtTheLastDotOfItsFileName) {

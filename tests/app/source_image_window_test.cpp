@@ -48,8 +48,8 @@ class SourceImageWindowTest : public ViewerWindowTest {
 
   // Whether the view shows `photo` magnified `zoom` times from photograph
   // pixel (left, bottom), the caption over it.
-  static bool shows_photo(const WindowPixels& w, Rgb (*photo)(int, int), int zoom = 1,
-                          int left = 0, int bottom = 0) {
+  static bool shows_photo(const WindowPixels& w, Rgb (*photo)(int, int), int zoom = 1, int left = 0,
+                          int bottom = 0) {
     for (int y = 0; y < map_height; ++y) {
       for (int x = 0; x < map_width; ++x) {
         if (in_caption(x, y)) continue;
@@ -76,7 +76,8 @@ TEST_F(SourceImageWindowTest, ThePhotographTakenFromTheLightReplacesTheRelitMap)
     return shows_photo(w, photo_a) && plot_pixel(w, 0, 0) == photo_a(0, 0) &&
            plot_pixel(w, 0.6f, 0) == photo_b(0, 0);
   });
-  EXPECT_TRUE(shows_photo(w, photo_a)) << "view pixel (0, 0) shows " << to_string(view_pixel(w, 0, 0));
+  EXPECT_TRUE(shows_photo(w, photo_a))
+      << "view pixel (0, 0) shows " << to_string(view_pixel(w, 0, 0));
   EXPECT_NE(output_after_normals().find("Source image 0 displayed\n"), std::string::npos);
   EXPECT_EQ(plot_pixel(w, 0, 0), photo_a(0, 0));
   EXPECT_EQ(plot_pixel(w, 0.6f, 0), photo_b(0, 0));
@@ -106,7 +107,8 @@ TEST_F(SourceImageWindowTest, ThePhotographTakenFromTheLightReplacesTheRelitMap)
   EXPECT_TRUE(halves_are(w, {0, 0, 0}, {0, 0, 0}, 1)) << halves(w);
   click_plot(0.6f);
   w = wait_for([](const WindowPixels& w) { return shows_photo(w, photo_b); });
-  EXPECT_TRUE(shows_photo(w, photo_b)) << "view pixel (0, 0) shows " << to_string(view_pixel(w, 0, 0));
+  EXPECT_TRUE(shows_photo(w, photo_b))
+      << "view pixel (0, 0) shows " << to_string(view_pixel(w, 0, 0));
 
   // Zoomed twice about the centre (pan 0.25, 0.25): view pixel (x, y)
   // shows photograph pixel (16 + x/2, 12 + y/2), as it shows the map.
@@ -118,8 +120,9 @@ TEST_F(SourceImageWindowTest, ThePhotographTakenFromTheLightReplacesTheRelitMap)
   // Switching the comparison off shows the relit map whatever the light.
   type("minus");
   choose_menu_entry(30, 100, 10);
-  w = wait_for([](const WindowPixels& w) { return !halves_are(w, {0, 0, 0}, {0, 0, 0}, 1) &&
-                                                  !has_white(w.crop(19, window_y(32), 45, 16)); });
+  w = wait_for([](const WindowPixels& w) {
+    return !halves_are(w, {0, 0, 0}, {0, 0, 0}, 1) && !has_white(w.crop(19, window_y(32), 45, 16));
+  });
   EXPECT_FALSE(shows_photo(w, photo_b));
   // Lit from u = 0.6: L = 220, orange and blue at 220/256 of their colour.
   EXPECT_TRUE(halves_are(w, {171, 85, 42}, {42, 85, 171}, 1)) << halves(w);
@@ -128,9 +131,11 @@ TEST_F(SourceImageWindowTest, ThePhotographTakenFromTheLightReplacesTheRelitMap)
 TEST_F(SourceImageWindowTest, TheVolumeEntryLoadsThePhotographsAndWritesThemBesideTheMap) {
   open(side_lit_map());
   choose_menu_entry(30, 100, 11);
-  ASSERT_TRUE(wait_for_output(program_, "Color volume file written\n", 15)) << output_so_far(program_);
-  EXPECT_EQ(output_after_normals(),
-            "2 images to read..done\nWriting voxel files, please wait.\nColor volume file written\n");
+  ASSERT_TRUE(wait_for_output(program_, "Color volume file written\n", 15))
+      << output_so_far(program_);
+  EXPECT_EQ(
+      output_after_normals(),
+      "2 images to read..done\nWriting voxel files, please wait.\nColor volume file written\n");
   EXPECT_EQ(read_file_bytes(directory_ + "/map.des"),
             "xsize 64\nysize 48\nzsize 2\nxscale 1\nyscale 1\nzscale 5\nxcoarse 1\nycoarse 1\n"
             "zcoarse 1\n");

@@ -49,9 +49,9 @@ void write_jpeg_seed_corpus(const std::string& directory) {
   colour.height = 9;
   for (int y = 0; y < colour.height; ++y) {
     for (int x = 0; x < colour.width; ++x) {
-      colour.samples.insert(colour.samples.end(), {static_cast<std::uint8_t>(19 * x),
-                                                   static_cast<std::uint8_t>(27 * y),
-                                                   static_cast<std::uint8_t>(90)});
+      colour.samples.insert(colour.samples.end(),
+                            {static_cast<std::uint8_t>(19 * x), static_cast<std::uint8_t>(27 * y),
+                             static_cast<std::uint8_t>(90)});
     }
   }
   write_file_bytes(directory + "/colour.jpg", jpeg_fixture_bytes(colour));

@@ -12,7 +12,7 @@
 struct JpegFixture {
   int width = 0;
   int height = 0;
-  int components = 3;  // 1 grey, 3 RGB (stored as YCbCr), 4 CMYK
+  int components = 3;                 // 1 grey, 3 RGB (stored as YCbCr), 4 CMYK
   std::vector<std::uint8_t> samples;  // interleaved, top row first
   int quality = 95;
   bool progressive = false;
