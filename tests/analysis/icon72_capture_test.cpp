@@ -69,7 +69,7 @@ TEST_F(Icon72Capture, EveryPhotographIsReadAsJpegtopnmDecodesItWithItsUnitDirect
   }
 }
 
-TEST_F(Icon72Capture, AMapFittedToThePhotographsRelightsThemWithinAFewGreyLevels) {
+TEST_F(Icon72Capture, AMapFittedToThePhotographsRelightsEachNearerItsOwnThanTheFarthestOne) {
   ASSERT_TRUE(loaded) << output;
   std::vector<const RgbImage*> photographs;
   std::vector<LightDirection> lights;
