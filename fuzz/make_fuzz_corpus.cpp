@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ptm/reader.h"
+#include "support/jpeg_fixture.h"
 #include "support/ppm_fixture.h"
 #include "support/ptm_fixture.h"
 #include "writers/compressed_ptm_writer.h"
@@ -45,6 +46,23 @@ void write_compressed_seeds(const std::string& directory) {
   std::filesystem::remove(scratch);
 }
 
+// Light-position files as capture tools write them, with their quirks.
+void write_light_position_seeds(const std::string& directory) {
+  std::filesystem::create_directories(directory);
+  const char* seeds[] = {
+      ("3\nimage01.jpg 0.2051586 -0.2370206 0.9495952\nimage02.jpg 0.452 -0.403 0.796\n"
+       "image03.ppm 0 0 1\n"),
+      "2\r\nphotos\\a.JPEG 1e-1 -2.5E-1 0.75\r\nmy photo.ppm 0 0 0\r\n\r\n",
+      "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5",
+      "1\na.ppm 0 0 1\nb.ppm 1 0 0\n",
+      "0\n",
+  };
+  int n = 0;
+  for (const char* seed : seeds) {
+    write_file_bytes(directory + "/seed" + std::to_string(n++) + ".lp", seed);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,5 +77,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(root + target);
     write_ppm_seed_corpus(root + target);
   }
+  write_light_position_seeds(root + "/light_position_fuzzer");
+  std::filesystem::create_directories(root + "/jpeg_photograph_fuzzer");
+  write_jpeg_seed_corpus(root + "/jpeg_photograph_fuzzer");
   return 0;
 }
