@@ -14,6 +14,7 @@
 #include "app/reflectance_display.h"
 #include "app/screenshot.h"
 #include "app/sliders.h"
+#include "app/source_image_display.h"
 #include "app/view_display.h"
 #include "common/end_program.h"
 #include "render/diffuse_gain.h"
@@ -172,11 +173,14 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
         viewer.clear_outside_pending = 1;
       }
     }
-    // (Middle or Shift press while a source photograph is shown glances at
-    // the relit map; it comes with the source images.)
+    if ((button == GLUT_MIDDLE_BUTTON || (button == GLUT_LEFT_BUTTON && shift)) &&
+        viewer.show_source_image) {
+      glance_at_relit_map();
+    }
     return;
   }
   if (button == GLUT_LEFT_BUTTON || button == GLUT_MIDDLE_BUTTON) {
+    if (viewer.show_source_image) relight_behind_photograph();
     viewer.light_dragging = 0;
     if (button == GLUT_LEFT_BUTTON) viewer.clear_outside_pending = 0;
     glutPostWindowRedisplay(viewer.main_window);

@@ -11,6 +11,7 @@
 #include "app/core/viewer_state.h"
 #include "app/depth_commands.h"
 #include "app/sliders.h"
+#include "app/source_image_commands.h"
 #include "app/view_display.h"
 #include "common/end_program.h"
 #include "render/diffuse_gain.h"
@@ -196,6 +197,12 @@ void on_menu(int id) {
       return;
     case menu_depth:
       output_depth();
+      return;
+    case menu_source_errors:
+      toggle_source_errors();
+      return;
+    case menu_source_volume:
+      output_source_volume();
       return;
     case menu_quit:
       end_program(0);

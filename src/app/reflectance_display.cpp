@@ -5,6 +5,7 @@
 #include "analysis/normals.h"
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
+#include "app/source_image_display.h"
 #include "render/light_state.h"
 #include "render/reflectance_plot.h"
 
@@ -71,8 +72,7 @@ void display_reflectance_window() {
   render_reflectance_function(*viewer.reflectance_image, *displayed_ptm(), viewer.probe_x,
                               viewer.probe_y);
   draw_plot();
-  // (The source photographs' colours at the probe are drawn here once
-  // source images exist.)
+  if (viewer.source_errors_on) draw_source_samples();
   if (viewer.normal_crosshair_on) {
     if (!normals_valid) {
       show_wait_cursor();

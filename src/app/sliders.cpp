@@ -96,14 +96,12 @@ void on_specular_release(int /*button*/, int state, int /*x*/, int /*y*/) {
   if (state == GLUT_UP && viewer.specular_on) redisplay_both();
 }
 
-// `text` with GLUT's 10-point Times Roman, from (x, y) in the main window's
-// drawing coordinates.
+}  // namespace
+
 void draw_caption(int x, int y, const char* text) {
   glRasterPos2i(x, y);
   for (const char* c = text; *c != '\0'; ++c) glutBitmapCharacter(GLUT_BITMAP_TIMES_ROMAN_10, *c);
 }
-
-}  // namespace
 
 void create_light_slider() {
   create_slider(light_place, on_light_slider, on_redisplay_release,

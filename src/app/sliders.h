@@ -22,3 +22,7 @@ void reposition_sliders();
 
 // The panel captions, drawn in the main window.
 void draw_panel_labels();
+
+// `text` in GLUT's 10-point Times Roman from (x, y) of the current window's
+// drawing coordinates, in the current colour.
+void draw_caption(int x, int y, const char* text);

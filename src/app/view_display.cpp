@@ -9,6 +9,7 @@
 #include "app/input.h"
 #include "app/menu.h"
 #include "app/sliders.h"
+#include "app/source_image_display.h"
 #include "render/diffuse_gain.h"
 #include "render/light_state.h"
 #include "render/render_image.h"
@@ -31,9 +32,11 @@ void set_pixel_scale(float scale) {
 
 // Every enabled light rendered into `image` (the rectangle at (x0, y0) of
 // the view) and drawn there with its intensity as the pixel-transfer scale;
-// additive blending sums the lights, each channel saturating. Returns
-// whether any light was drawn.
-bool draw_enabled_lights(RgbImage& image, int x0, int y0) {
+// additive blending sums the lights, each channel saturating. With
+// `photographs`, a light taken by a source photograph shows that
+// photograph in place of the map and ends the sum. Returns whether any
+// light was drawn.
+bool draw_enabled_lights(RgbImage& image, int x0, int y0, bool photographs) {
   light_u_of[current_light] = light_u;
   light_v_of[current_light] = light_v;
   glutSetWindow(viewer.main_window);
@@ -43,8 +46,10 @@ bool draw_enabled_lights(RgbImage& image, int x0, int y0) {
     if (!light_enabled[i]) continue;
     light_u = light_u_of[i];
     light_v = light_v_of[i];
-    // (The source photograph nearest to this light takes the place of the
-    // relit map here once source images exist.)
+    if (photographs && draw_source_photograph_for_light(light_u, light_v)) {
+      drawn = true;
+      break;
+    }
     render_ptm_image(image, *displayed_ptm(), light_u, light_v, x0, y0);
     set_pixel_scale(light_intensity[i]);
     draw_image(image, x0, y0);
@@ -109,7 +114,7 @@ void display_main_window() {
 void request_full_clear() { full_clear_requested = true; }
 
 void composite_lights() {
-  if (!draw_enabled_lights(*viewer.view_image, 0, 0)) {
+  if (!draw_enabled_lights(*viewer.view_image, 0, 0, true)) {
     glClear(GL_COLOR_BUFFER_BIT);
     draw_panel_labels();
   }
@@ -117,7 +122,7 @@ void composite_lights() {
 }
 
 void composite_lights_region() {
-  draw_enabled_lights(*viewer.region_image, viewer.region_x, viewer.region_y);
+  draw_enabled_lights(*viewer.region_image, viewer.region_x, viewer.region_y, false);
 }
 
 void zoom_ptm() {

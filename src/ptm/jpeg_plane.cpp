@@ -1,104 +1,11 @@
 #include "ptm/jpeg_plane.h"
 
-#include <csetjmp>
 #include <cstdio>
 
 #include "common/checked_alloc.h"
-
-// libjpeg's header needs size_t and FILE declared before it.
-// clang-format off
-#include <jpeglib.h>
-#include <jerror.h>
-// clang-format on
+#include "imageio/libjpeg_glue.h"
 
 namespace {
-
-// A fatal libjpeg error leaves the library by longjmp back to the call
-// that started it, instead of the standard manager's exit: a damaged plane
-// then refuses one file rather than ending the program. The functions that
-// set the jump point hold only plain C records, so no destructor is skipped.
-struct JpegErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void exit_by_jump(j_common_ptr cinfo) {
-  (*cinfo->err->output_message)(cinfo);
-  std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
-}
-
-jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager) {
-  jpeg_error_mgr* err = jpeg_std_error(&manager.pub);
-  err->error_exit = exit_by_jump;
-  return err;
-}
-
-// The stored stream is handed to libjpeg where it lies, all of it at the
-// first request: the library only reads through next_input_byte, so no copy
-// is needed, and it never sees a byte past the stream's end.
-struct JpegMemorySource {
-  jpeg_source_mgr pub;
-  const JOCTET* data;  // next byte not yet handed to the library
-  const JOCTET* end;   // one past the stream's last byte
-  int start_of_file;   // 1 until the stream has been handed out
-};
-
-JpegMemorySource* memory_source(j_decompress_ptr cinfo) {
-  return reinterpret_cast<JpegMemorySource*>(cinfo->src);
-}
-
-void init_source(j_decompress_ptr cinfo) { memory_source(cinfo)->start_of_file = 1; }
-
-// Past the end of the stream the library gets an end-of-image marker, as
-// from libjpeg's own file source: a truncated plane decodes as far as it
-// goes (with libjpeg's warning) and an empty one is an error.
-const JOCTET end_of_image[2] = {0xFF, JPEG_EOI};
-
-boolean fill_input_buffer(j_decompress_ptr cinfo) {
-  JpegMemorySource* src = memory_source(cinfo);
-  if (src->data == src->end) {
-    if (src->start_of_file != 0) ERREXIT(cinfo, JERR_INPUT_EMPTY);
-    WARNMS(cinfo, JWRN_JPEG_EOF);
-    src->pub.next_input_byte = end_of_image;
-    src->pub.bytes_in_buffer = sizeof end_of_image;
-  } else {
-    src->pub.next_input_byte = src->data;
-    src->pub.bytes_in_buffer = static_cast<std::size_t>(src->end - src->data);
-    src->data = src->end;
-  }
-  src->start_of_file = 0;
-  return TRUE;
-}
-
-void skip_input_data(j_decompress_ptr cinfo, long count) {
-  if (count <= 0) return;
-  jpeg_source_mgr* pub = cinfo->src;
-  while (count > static_cast<long>(pub->bytes_in_buffer)) {
-    count -= static_cast<long>(pub->bytes_in_buffer);
-    fill_input_buffer(cinfo);
-  }
-  pub->next_input_byte += count;
-  pub->bytes_in_buffer -= static_cast<std::size_t>(count);
-}
-
-void term_source(j_decompress_ptr) {}
-
-void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
-                           std::size_t stream_bytes) {
-  auto* src = static_cast<JpegMemorySource*>((*cinfo->mem->alloc_small)(
-      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegMemorySource)));
-  src->pub.init_source = init_source;
-  src->pub.fill_input_buffer = fill_input_buffer;
-  src->pub.skip_input_data = skip_input_data;
-  src->pub.resync_to_restart = jpeg_resync_to_restart;
-  src->pub.term_source = term_source;
-  src->pub.bytes_in_buffer = 0;
-  src->pub.next_input_byte = nullptr;
-  src->data = stream;
-  src->end = stream + stream_bytes;
-  src->start_of_file = 1;
-  cinfo->src = &src->pub;
-}
 
 bool fits_plane(JDIMENSION stream_width, JDIMENSION stream_height, int components, int width,
                 int height) {

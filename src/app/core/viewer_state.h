@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "analysis/source_images.h"
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
 
@@ -73,6 +74,12 @@ struct ViewerState {
   int normal_vis_request_view = 0;
   int normal_vis_request_reflectance = 0;
   int show_source_image = 0;
+
+  // Source photographs: loaded on first need and kept until exit. The flag
+  // is set by a complete load only (an empty list counts), so a failed one
+  // is tried again at the next request.
+  SourceImageSet source_images;
+  int source_images_loaded = 0;
 
   // Slider windows (GLUT ids; 0 while a slider does not exist)
   int light_slider_window = 0;

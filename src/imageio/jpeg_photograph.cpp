@@ -1,0 +1,166 @@
+#include "imageio/jpeg_photograph.h"
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "common/checked_alloc.h"
+#include "common/whole_file.h"
+#include "imageio/libjpeg_glue.h"
+
+// Everything that must survive a longjmp out of libjpeg lives here, on the
+// heap, never in a local of the function that set the jump point (such a
+// local's value is indeterminate after the jump).
+struct JpegPhotograph {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager error;
+  jpeg_progress_mgr progress;
+  const char* name;   // for messages; the caller's string
+  RgbImage* image;    // being decoded
+  JSAMPLE* grey_row;  // one row of a grey stream before expansion
+};
+
+namespace {
+
+// Larger files are not photographs this program can show: the decoded
+// image could not be indexed with ints anyway.
+constexpr std::size_t max_jpeg_file_bytes = std::size_t{1} << 30;
+
+// A progressive stream may have any number of scans, each of which makes
+// libjpeg pass over the whole coefficient buffer again; a few bytes of a
+// hostile file can so ask for hours. Cameras write one scan, progressive
+// encoders about ten.
+constexpr int max_scans = 500;
+
+void report_undecodable(const JpegPhotograph* photograph) {
+  std::printf("JPEG photograph %s cannot be decoded\n", photograph->name);
+}
+
+void limit_scans(j_common_ptr common) {
+  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  if (cinfo->input_scan_number <= max_scans) return;
+  auto* error = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  std::fprintf(stderr, "JPEG stream has more than %d scans\n", max_scans);
+  std::longjmp(error->jump, 1);
+}
+
+// libjpeg renders YCbCr and RGB streams as RGB and grey ones as grey
+// (expanded here); CMYK and YCCK have no RGB conversion in the library.
+bool has_rgb_rendering(J_COLOR_SPACE space) {
+  return space == JCS_YCbCr || space == JCS_RGB || space == JCS_GRAYSCALE;
+}
+
+void release_pixels(JpegPhotograph* photograph) {
+  free_rgb_image(photograph->image);
+  photograph->image = nullptr;
+  checked_free(photograph->grey_row);
+  photograph->grey_row = nullptr;
+}
+
+}  // namespace
+
+JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size, const char* name) {
+  JpegPhotograph* const photograph = checked_alloc_array<JpegPhotograph>(1);
+  photograph->name = name;
+  photograph->image = nullptr;
+  photograph->grey_row = nullptr;
+  jpeg_decompress_struct& cinfo = photograph->cinfo;
+  cinfo.err = jumping_error_manager(photograph->error);
+  if (setjmp(photograph->error.jump) != 0) {
+    report_undecodable(photograph);
+    close_jpeg_photograph(photograph);
+    return nullptr;
+  }
+  jpeg_create_decompress(&cinfo);
+  photograph->progress.progress_monitor = limit_scans;
+  cinfo.progress = &photograph->progress;
+  install_memory_source(&cinfo, data, size);
+  jpeg_read_header(&cinfo, TRUE);
+  if (!has_rgb_rendering(cinfo.jpeg_color_space)) {
+    std::printf("JPEG photograph %s is in a colour space without an RGB rendering (CMYK)\n", name);
+    close_jpeg_photograph(photograph);
+    return nullptr;
+  }
+  // Three bytes a pixel must be countable in an int, as for PPM images.
+  if (static_cast<long long>(cinfo.image_width) * cinfo.image_height > INT_MAX / 3) {
+    std::printf("JPEG photograph %s is too large (%u x %u)\n", name, cinfo.image_width,
+                cinfo.image_height);
+    close_jpeg_photograph(photograph);
+    return nullptr;
+  }
+  cinfo.out_color_space = cinfo.jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
+  return photograph;
+}
+
+int jpeg_photograph_width(const JpegPhotograph* photograph) {
+  return static_cast<int>(photograph->cinfo.image_width);
+}
+
+int jpeg_photograph_height(const JpegPhotograph* photograph) {
+  return static_cast<int>(photograph->cinfo.image_height);
+}
+
+RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
+  jpeg_decompress_struct& cinfo = photograph->cinfo;
+  if (setjmp(photograph->error.jump) != 0) {
+    report_undecodable(photograph);
+    release_pixels(photograph);
+    return nullptr;
+  }
+  jpeg_start_decompress(&cinfo);
+  const int width = static_cast<int>(cinfo.output_width);
+  const int height = static_cast<int>(cinfo.output_height);
+  const bool grey = cinfo.output_components == 1;
+  // Without scaling the output has the header's size, which open checked.
+  if (width != jpeg_photograph_width(photograph) || height != jpeg_photograph_height(photograph) ||
+      (cinfo.output_components != 3 && !grey)) {
+    report_undecodable(photograph);
+    return nullptr;
+  }
+  photograph->image = new_rgb_image(width, height);
+  if (grey) photograph->grey_row = checked_alloc_array<JSAMPLE>(static_cast<std::size_t>(width));
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
+  while (cinfo.output_scanline < cinfo.output_height) {
+    // The stream's row r is the image's row height - 1 - r.
+    std::uint8_t* row = photograph->image->pixels +
+                        static_cast<std::size_t>(height - 1 - cinfo.output_scanline) * row_bytes;
+    JSAMPROW target = grey ? photograph->grey_row : row;
+    // The memory source never suspends, so no row means no progress.
+    if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) {
+      report_undecodable(photograph);
+      release_pixels(photograph);
+      return nullptr;
+    }
+    if (grey) {
+      const JSAMPLE* g = photograph->grey_row;
+      for (int x = 0; x < width; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = g[x];
+    }
+  }
+  // The rest of the stream (its end-of-image marker) is of no use: close
+  // destroys the decompressor unfinished, which libjpeg allows.
+  RgbImage* const image = photograph->image;
+  photograph->image = nullptr;
+  release_pixels(photograph);
+  return image;
+}
+
+void close_jpeg_photograph(JpegPhotograph* photograph) {
+  if (photograph == nullptr) return;
+  jpeg_destroy_decompress(&photograph->cinfo);
+  release_pixels(photograph);
+  checked_free(photograph);
+}
+
+RgbImage* read_jpeg_photograph(const char* path) {
+  std::string bytes;
+  if (read_whole_file(path, max_jpeg_file_bytes, bytes) != WholeFile::read) {
+    std::fprintf(stderr, "Unable to load jpeg file %s\n", path);
+    return nullptr;
+  }
+  JpegPhotograph* photograph =
+      open_jpeg_photograph(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path);
+  if (photograph == nullptr) return nullptr;
+  RgbImage* image = decode_jpeg_photograph(photograph);
+  close_jpeg_photograph(photograph);
+  return image;
+}

@@ -1,0 +1,40 @@
+// JPEG photographs (JFIF and Exif files as cameras write them, baseline or
+// progressive, colour or grey) read into bottom-up RgbImages through
+// libjpeg.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/rgb_image.h"
+
+// An open decoder whose header has been read: the size is known before any
+// pixel is decoded (or allocated for), so a caller can refuse a photograph
+// of the wrong size, or a fuzzer one too large to decode quickly.
+struct JpegPhotograph;
+
+// Reads the header of the `size` bytes at `data`, which stay in place
+// until the photograph is closed. Null, after libjpeg's message on standard
+// error and "JPEG photograph %s cannot be decoded\n" (with `name`) on
+// standard output, when the bytes are not a JPEG stream; also when its
+// colour space has no RGB rendering (CMYK) or its pixels would not fit the
+// image code's int indexing.
+JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size, const char* name);
+
+int jpeg_photograph_width(const JpegPhotograph* photograph);
+int jpeg_photograph_height(const JpegPhotograph* photograph);
+
+// Decodes the pixels into a new image, rows flipped to bottom-up (the
+// stream's first row is the top one); a grey photograph gets three equal
+// channels. A truncated stream decodes as far as it goes, with libjpeg's
+// warning. Null after the messages of open_jpeg_photograph when libjpeg
+// gives up part way. Decodes once: the photograph must be closed after.
+RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph);
+
+// Null allowed.
+void close_jpeg_photograph(JpegPhotograph* photograph);
+
+// The whole file at `path`: null, after "Unable to load jpeg file %s\n" on
+// standard error, when it cannot be read, and after the messages above
+// when it cannot be decoded.
+RgbImage* read_jpeg_photograph(const char* path);

@@ -1,0 +1,37 @@
+// What every use of libjpeg (the IJG 6b interface) in the program shares:
+// an error manager that returns to the caller instead of ending the
+// process, and a source that hands libjpeg a stream held in memory.
+#pragma once
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// libjpeg's header needs size_t and FILE declared before it.
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
+// A fatal libjpeg error prints libjpeg's message on standard error and
+// leaves the library by longjmp to `jump`, instead of the standard
+// manager's exit: a damaged stream then refuses one file rather than ending
+// the program. The caller sets the jump point with setjmp before each call
+// into libjpeg and keeps only plain C records alive across it, so no
+// destructor is skipped.
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+// Initialises `manager` as libjpeg's standard manager with the jumping
+// exit; the result goes into cinfo.err.
+jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager);
+
+// Makes `cinfo` read `stream_bytes` bytes at `stream`, which must stay
+// valid until the decompressor is destroyed. The stream is handed over
+// where it lies, never copied and never read past its end: when libjpeg
+// wants more it gets an end-of-image marker, so a truncated stream decodes
+// as far as it goes (with libjpeg's warning) and an empty one is an error.
+void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
+                           std::size_t stream_bytes);
