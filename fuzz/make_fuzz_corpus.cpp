@@ -3,6 +3,7 @@
 //   make_fuzz_corpus <directory>   -> <directory>/<target name>/...
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 #include "ptm/reader.h"
@@ -46,21 +47,40 @@ void write_compressed_seeds(const std::string& directory) {
   std::filesystem::remove(scratch);
 }
 
-// Light-position files as capture tools write them, with their quirks.
-void write_light_position_seeds(const std::string& directory) {
+// Writes each text as <directory>/<stem>N<extension>, N from 0.
+void write_text_seeds(const std::string& directory, const std::string& stem,
+                      const std::string& extension, std::initializer_list<const char*> seeds) {
   std::filesystem::create_directories(directory);
-  const char* seeds[] = {
-      ("3\nimage01.jpg 0.2051586 -0.2370206 0.9495952\nimage02.jpg 0.452 -0.403 0.796\n"
-       "image03.ppm 0 0 1\n"),
-      "2\r\nphotos\\a.JPEG 1e-1 -2.5E-1 0.75\r\nmy photo.ppm 0 0 0\r\n\r\n",
-      "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5",
-      "1\na.ppm 0 0 1\nb.ppm 1 0 0\n",
-      "0\n",
-  };
   int n = 0;
   for (const char* seed : seeds) {
-    write_file_bytes(directory + "/seed" + std::to_string(n++) + ".lp", seed);
+    write_file_bytes(directory + "/" + stem + std::to_string(n++) + extension, seed);
   }
+}
+
+// Camera files as people write them: with and without the commas, other
+// line ends, and values the depth command refuses.
+void write_camera_seeds(const std::string& directory) {
+  write_text_seeds(
+      directory, "camera", ".cam",
+      {"focal length 50\nimage width 36\nimage height 24\nestimated depth 10\n"
+       "initial distance 600\n",
+       "focal length 35.5\nimage width 24.25,\nimage height 16,\nestimated depth 2.5\n"
+       "initial distance 1e3",
+       "focal length 20\r\nimage width 20\n,image height 20\n,estimated depth -1\r\n"
+       "initial distance 30\r\n",
+       "focal length 0\nimage width 9\nimage height 6\nestimated depth 1\ninitial distance 10\n",
+       "focal length 1.0000001\nimage width 9\nimage height 6\nestimated depth 1e-30\n"
+       "initial distance 1e30\n"});
+}
+
+// Light-position files as capture tools write them, with their quirks.
+void write_light_position_seeds(const std::string& directory) {
+  write_text_seeds(
+      directory, "seed", ".lp",
+      {("3\nimage01.jpg 0.2051586 -0.2370206 0.9495952\nimage02.jpg 0.452 -0.403 0.796\n"
+        "image03.ppm 0 0 1\n"),
+       "2\r\nphotos\\a.JPEG 1e-1 -2.5E-1 0.75\r\nmy photo.ppm 0 0 0\r\n\r\n",
+       "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5", "1\na.ppm 0 0 1\nb.ppm 1 0 0\n", "0\n"});
 }
 
 }  // namespace
@@ -73,6 +93,7 @@ int main(int argc, char** argv) {
   const std::string root = argv[1];
   write_ptm_seed_corpus(root + "/ptm_file_fuzzer");
   write_compressed_seeds(root + "/compressed_ptm_fuzzer");
+  write_camera_seeds(root + "/camera_file_fuzzer");
   for (const char* target : {"/mask_ppm_fuzzer", "/ppm_image_fuzzer"}) {
     std::filesystem::create_directories(root + target);
     write_ppm_seed_corpus(root + target);

@@ -9,6 +9,7 @@
 #include "app/console_commands.h"
 #include "app/core/extrapolation.h"
 #include "app/core/viewer_state.h"
+#include "app/depth_commands.h"
 #include "app/sliders.h"
 #include "app/source_image_commands.h"
 #include "app/view_display.h"
@@ -190,6 +191,12 @@ void on_menu(int id) {
       set_toggle_label(menu_normal_crosshair, "Display Normal Crosshair",
                        mark(viewer.normal_crosshair_on));
       glutPostWindowRedisplay(viewer.reflectance_window);
+      return;
+    case menu_normal_image:
+      run_console_command(write_normal_image);
+      return;
+    case menu_depth:
+      output_depth();
       return;
     case menu_source_errors:
       toggle_source_errors();

@@ -25,8 +25,12 @@ void Input_ppm_size(const char* path, int& width, int& height);
 bool write_ppm(const std::uint8_t* pixels, const char* path, int width, int height);
 
 // Binary PPM of one byte per pixel, rows written in stored order, each grey
-// byte g as g, g, g.
+// byte g as g, g, g. Header "P6", width and height each on its own line.
 bool write_grey_ppm(const std::uint8_t* grey, const char* path, int width, int height);
+
+// Binary PPM of packed RGB bytes already in file order (top row first),
+// written as they are, with write_grey_ppm's header.
+bool write_raw_ppm(const std::uint8_t* pixels, const char* path, int width, int height);
 
 // Uncompressed 24-bit TGA with an image-ID text. Swaps the caller's pixels
 // to B, G, R in place. Returns 0, or -1 when the file cannot be written.
