@@ -67,8 +67,8 @@ struct StoredStreams {
       charls_jpegls_decoder* decoder = charls_jpegls_decoder_create();
       if (charls_jpegls_decoder_set_source_buffer(decoder, header.plane_data[k],
                                                   static_cast<std::size_t>(header.size[k])) !=
-              CHARLS_JPEGLS_ERRC_SUCCESS ||
-          charls_jpegls_decoder_read_header(decoder) != CHARLS_JPEGLS_ERRC_SUCCESS) {
+              charls::jpegls_errc::success ||
+          charls_jpegls_decoder_read_header(decoder) != charls::jpegls_errc::success) {
         std::fprintf(stderr, "CharLS cannot read plane %d of the benchmark map\n", k);
         std::abort();
       }

@@ -19,12 +19,7 @@
 #include "render/diffuse_gain.h"
 #include "render/light_state.h"
 
-int rubber_band_drawn = 0;
-
 namespace {
-
-// The corners of the band on screen, so that drawing it again erases it.
-int band_corners[4] = {};
 
 int view_width() { return viewer.view_image->width; }
 int view_height() { return viewer.view_image->height; }
@@ -298,25 +293,4 @@ void autopilot_step() {
   glutSwapBuffers();
   display_reflectance_window();
   ++viewer.autopilot_frame;
-}
-
-void draw_rubber_band() {
-  glEnable(GL_COLOR_LOGIC_OP);
-  glLogicOp(GL_XOR);
-  glColor3f(1, 1, 1);
-  auto loop = [](int x0, int y0, int x1, int y1) {
-    glBegin(GL_LINE_LOOP);
-    glVertex2i(x0, y0);
-    glVertex2i(x0, y1);
-    glVertex2i(x1, y1);
-    glVertex2i(x1, y0);
-    glEnd();
-  };
-  if (rubber_band_drawn) loop(band_corners[0], band_corners[1], band_corners[2], band_corners[3]);
-  loop(viewer.sel_x0, viewer.sel_y0, viewer.sel_x1, viewer.sel_y1);
-  glDisable(GL_COLOR_LOGIC_OP);
-  band_corners[0] = viewer.sel_x0;
-  band_corners[1] = viewer.sel_y0;
-  band_corners[2] = viewer.sel_x1;
-  band_corners[3] = viewer.sel_y1;
 }

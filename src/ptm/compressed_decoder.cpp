@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "common/end_program.h"
 #include "ptm/coefficients.h"
+#include "ptm/decoder_alloc.h"
 #include "ptm/convert_lrgb_rows.h"
 #include "ptm/jpeg_plane.h"
 #include "ptm/jpegls_plane.h"
@@ -173,19 +172,6 @@ bool has_plane_decoder(int compression_type, const char* path) {
               path, compression_type == compression_jpeg ? "JPEG" : "JPEG-LS");
   return false;
 }
-
-std::uint8_t* decoder_alloc(std::size_t size) {
-  // calloc: fresh pages come zeroed from the kernel, so a plane that is
-  // never written costs nothing to clear.
-  void* p = std::calloc(size == 0 ? 1 : size, 1);
-  if (p == nullptr) {
-    std::fprintf(stderr, "Memory allocation of %zu bytes failed!", size);
-    end_program(-1);
-  }
-  return static_cast<std::uint8_t*>(p);
-}
-
-void decoder_free(void* p) { std::free(p); }
 
 void invert_plane(const std::uint8_t* source, std::uint8_t* destination, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i)

@@ -31,12 +31,6 @@ PlaneDecoder plane_decoder_for(int compression_type);
 // plane decoder".
 bool has_plane_decoder(int compression_type, const char* path);
 
-// Zero-filled memory for the decoder's planes. On failure prints "Memory
-// allocation of %d bytes failed!" on standard error and ends the program
-// with status -1. Released by decoder_free (null allowed).
-std::uint8_t* decoder_alloc(std::size_t size);
-void decoder_free(void* p);
-
 // destination[i] = 255 - source[i].
 void invert_plane(const std::uint8_t* source, std::uint8_t* destination, std::size_t count);
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "common/file_handle.h"
-#include "ptm/compressed_decoder.h"
+#include "ptm/decoder_alloc.h"
 #include "ptm/header_tokens.h"
 
 namespace {
