@@ -157,9 +157,10 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
     return;
   }
   glutSetWindow(viewer.main_window);
-  const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
   if (state == GLUT_DOWN) {
-    if (button == GLUT_LEFT_BUTTON && !shift) {
+    // No modifier at all: Ctrl or Alt with the left button is not a drag
+    // of the light that clears the view.
+    if (button == GLUT_LEFT_BUTTON && glutGetModifiers() == 0) {
       // Only the region is redrawn while dragging; the rest of the view is
       // cleared once the drag moves.
       if (viewer.region_image->width < view_width() ||
