@@ -57,6 +57,7 @@ void regain() {
 }
 
 void start_selection(int x, int y) {
+  end_normal_pictures();
   viewer.selection_started_outside = inside_view(x, y) ? 0 : 1;
   clamp_to_view(x, y);
   viewer.sel_x0 = viewer.sel_x1 = x;
@@ -70,6 +71,7 @@ void start_selection(int x, int y) {
 void end_selection(int x, int y) {
   // A drag begun outside the view and released right of it goes on.
   if (!inside_view(x, y) && viewer.selection_started_outside && x > view_width() - 1) return;
+  end_normal_pictures();
   clamp_to_view(x, y);
   viewer.sel_x1 = x;
   viewer.sel_y1 = y;
@@ -85,6 +87,7 @@ void end_selection(int x, int y) {
 }
 
 void set_probe(int x, int y) {
+  end_normal_pictures();
   viewer.probe_x = x;
   viewer.probe_y = y;
   glutPostWindowRedisplay(viewer.reflectance_window);
@@ -137,6 +140,7 @@ void on_view_mouse(int button, int state, int x, int y) {
 void on_view_motion(int x, int y) {
   y = view_y(y);
   if (viewer.selecting) {
+    end_normal_pictures();
     clamp_to_view(x, y);
     viewer.sel_x1 = x;
     viewer.sel_y1 = y;
@@ -156,6 +160,7 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
     }
     return;
   }
+  end_normal_pictures();  // the light moved
   glutSetWindow(viewer.main_window);
   if (state == GLUT_DOWN) {
     // No modifier at all: Ctrl or Alt with the left button is not a drag
@@ -180,6 +185,7 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
 }
 
 void on_reflectance_motion(int x, int y) {
+  end_normal_pictures();
   reflectance_position_to_light(x, y, light_extent, light_u, light_v);
   if (viewer.clear_outside_pending) {
     glutSetWindow(viewer.main_window);
@@ -196,6 +202,7 @@ void on_reflectance_motion(int x, int y) {
 }
 
 void on_key(unsigned char key, int, int) {
+  end_normal_pictures();
   switch (key) {
     case 27:
       end_program(0);
@@ -245,6 +252,7 @@ void on_key(unsigned char key, int, int) {
 }
 
 void on_special_key(int key, int, int) {
+  end_normal_pictures();
   PanDirection direction;
   switch (key) {
     case GLUT_KEY_LEFT:
@@ -273,6 +281,7 @@ void on_special_key(int key, int, int) {
 }
 
 void autopilot_step() {
+  end_normal_pictures();
   float angle =
       viewer.autopilot_started == 0 || viewer.autopilot_frame == 1 ? 0.0f : viewer.autopilot_angle;
   viewer.autopilot_started = 1;

@@ -113,7 +113,8 @@ void display_main_window() {
       clear_rectangle(0, view_h, view_w, viewer.main_window_height - view_h);
   }
   if (viewer.normal_vis_request_view) {
-    viewer.normal_vis_request_view = 0;
+    // The picture stays through redraws that change nothing (an expose,
+    // the menu closing over the window) until end_normal_pictures.
     normal_image(*normals_ptm(), *viewer.view_image);
     draw_image(*viewer.view_image, 0, 0);
   } else if (viewer.light_dragging) {
@@ -132,6 +133,14 @@ void display_main_window() {
 }
 
 void request_full_clear() { full_clear_requested = true; }
+
+void end_normal_pictures() {
+  if (!viewer.normal_vis_request_view && !viewer.normal_vis_request_reflectance) return;
+  viewer.normal_vis_request_view = 0;
+  viewer.normal_vis_request_reflectance = 0;
+  glutPostWindowRedisplay(viewer.main_window);
+  glutPostWindowRedisplay(viewer.reflectance_window);
+}
 
 void composite_lights() {
   if (!draw_enabled_lights(*viewer.view_image, 0, 0)) {

@@ -121,6 +121,7 @@ void setup_windows(int argc, char** argv) {
 }
 
 void on_reshape(int width, int height) {
+  end_normal_pictures();
   viewer.main_window_width = width;
   viewer.main_window_height = height;
   // A window narrower than the panel leaves no room for the view, not a

@@ -108,6 +108,8 @@ class ViewerWindowTest : public testing::Test {
     // Whatever happened, no button or modifier stays pressed for the next
     // test, and the program ends.
     xdotool("keyup shift");
+    xdotool("keyup ctrl");
+    xdotool("keyup alt");
     xdotool("mouseup 1");
     xdotool("mouseup 2");
     xdotool("mouseup 3");

@@ -361,6 +361,115 @@ TEST_F(ViewerWindowTest, TheMenuNormalCrosshairEntryMarksTheProbeNormalInThePlot
   EXPECT_EQ(red_pixels(unmarked, right_half), 0) << "the second choice left the cross on";
 }
 
+// A grey map whose every pixel has the luminance L = -100 u² - 100 v² +
+// 50 u + 100 (stored bytes 28, 28, 128, 178, 128, 228 with bias 128): its
+// brightest light, and so its normal, is u = 50 / 200 = 0.25, v = 0, z =
+// sqrt(1 - 0.25²) = 0.968; as bytes trunc(127 component) = (31, 0, 122),
+// shown plus 128: (159, 128, 250). The scatter puts that colour at plot
+// column 125 + 125·31/128 (integer) = 155, row 125.
+PtmFixture tilted_normal_map() {
+  PtmFixture f = lrgb_map({28, 28, 128, 178, 128, 228}, [](int, int) { return Rgb{128, 128, 128}; });
+  f.bias_line = "128 128 128 128 128 128\n";
+  return f;
+}
+
+constexpr Rgb normal_colour{159, 128, 250};
+
+class NormalPicturesTest : public ViewerWindowTest,
+                           public testing::WithParamInterface<const char*> {
+ protected:
+  static bool normal_pictures_shown(const WindowPixels& w) {
+    const WindowPixels p = plot(w);
+    return view_pixels_off(w, 0, map_width, normal_colour, 0) == 0 &&
+           p.at(155, plot_size - 1 - 125) == normal_colour;
+  }
+};
+
+// "Display Normal Visualization" shows the normals as colours in the view
+// and their scatter in the plot, and both stay through redraws that change
+// nothing (the menu closing over the window, opening it and closing it
+// unused) until the user changes something, here a key.
+TEST_P(NormalPicturesTest, TheNormalPicturesStayUntilSomethingChanges) {
+  open(tilted_normal_map(), GetParam());
+  const WindowPixels start = capture();
+  ASSERT_FALSE(normal_pictures_shown(start));
+
+  choose_menu_entry(30, 100, 4);
+  WindowPixels shown = wait_for(normal_pictures_shown);
+  ASSERT_TRUE(normal_pictures_shown(shown))
+      << "view pixel (0, 0) shows " << to_string(view_pixel(shown, 0, 0));
+  pause_ms(500);
+  EXPECT_TRUE(normal_pictures_shown(capture())) << "a later redraw removed the pictures";
+
+  // The menu opened over the window and closed without a choice: released
+  // above the view, left of the menu, it stays open until a click there
+  // (which is outside the view, so it changes nothing either).
+  move_to(30, 100);
+  ASSERT_TRUE(xdotool("mousedown 3"));
+  ASSERT_FALSE(find_window("freeglut menu", 10).empty());
+  move_to(5, 5);
+  ASSERT_TRUE(xdotool("mouseup 3"));
+  pause_ms(300);
+  ASSERT_TRUE(xdotool("click 1"));
+  pause_ms(500);
+  shown = still();
+  EXPECT_TRUE(normal_pictures_shown(shown))
+      << "after the menu closed, view pixel (0, 0) shows " << to_string(view_pixel(shown, 0, 0));
+
+  // A key changes something: both views show the map again.
+  type("x");
+  const WindowPixels back = wait_for([&start](const WindowPixels& w) {
+    return view(w) == view(start) && plot(w) == plot(start);
+  });
+  EXPECT_EQ(view(back), view(start));
+  EXPECT_EQ(plot(back), plot(start));
+}
+
+INSTANTIATE_TEST_SUITE_P(Buffering, NormalPicturesTest, testing::Values("-s", "-d"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param[1] == 's' ? "Single" : "Double");
+                         });
+
+// The left button in the plot with no modifier starts a light drag that
+// clears the view outside a selected region to black (only the region is
+// redrawn while dragging); with Ctrl or Alt it steers the light without
+// that clear.
+TEST_F(ViewerWindowTest, OnlyAPlainLeftPressInThePlotClearsOutsideTheRegion) {
+  open(side_lit_map());
+  drag_in_view(2, 16, 12, 48, 36);
+  ASSERT_TRUE(wait_for_output(program_, "Selected size: 33 x 25 at 16 12           \n", 15))
+      << output_so_far(program_);
+  still();
+  const struct {
+    const char* modifier;  // "" for none
+    Rgb outside;           // view pixel (2, 2), outside the region, while dragging
+  } cases[] = {{"ctrl", {78, 39, 19}}, {"alt", {78, 39, 19}}, {"", {0, 0, 0}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("modifier ") + c.modifier);
+    const std::string modifier = c.modifier;
+    move_to(plot_left + 125, plot_top + 125);
+    if (!modifier.empty()) {
+      ASSERT_TRUE(xdotool("keydown " + modifier));
+    }
+    ASSERT_TRUE(xdotool("mousedown 1"));
+    // To u = 0.4: the region shows the light from there.
+    move_to(plot_left + 175, plot_top + 125);
+    const WindowPixels dragging = wait_for(
+        [](const WindowPixels& w) { return near(view_pixel(w, 20, 20), {140, 70, 35}, 1); });
+    EXPECT_TRUE(near(view_pixel(dragging, 20, 20), {140, 70, 35}, 1))
+        << to_string(view_pixel(dragging, 20, 20));
+    EXPECT_TRUE(near(view_pixel(dragging, 2, 2), c.outside, 1))
+        << to_string(view_pixel(dragging, 2, 2));
+    // Back to the centre and released: the whole view is redrawn there.
+    move_to(plot_left + 125, plot_top + 125);
+    ASSERT_TRUE(xdotool("mouseup 1"));
+    if (!modifier.empty()) {
+      ASSERT_TRUE(xdotool("keyup " + modifier));
+    }
+    wait_for([](const WindowPixels& w) { return near(view_pixel(w, 2, 2), {78, 39, 19}, 1); });
+  }
+}
+
 }  // namespace
 
 #endif
