@@ -220,6 +220,8 @@ void on_key(unsigned char key, int, int) {
       return;
     case 'd':
       if (discard_color(*viewer.current_ptm)) {
+        // A diffuse-gain view is the transform of the map as it now is.
+        regain();
         if (viewer.zoomed) rebuild_zoom();
         redisplay_both();
       }

@@ -3,6 +3,9 @@
 // quitting.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 #ifdef RELUMO_BINARY
 
 #include "viewer_window_fixture.h"
@@ -359,6 +362,181 @@ TEST_F(ViewerWindowTest, TheMenuNormalCrosshairEntryMarksTheProbeNormalInThePlot
     return red_pixels(w, unused) == 0;
   });
   EXPECT_EQ(red_pixels(unmarked, right_half), 0) << "the second choice left the cross on";
+}
+
+// View pixel (x, y) of a window `w` of any height (y upward from the
+// bottom row, where the view sits).
+Rgb view_pixel_of(const WindowPixels& w, int x, int y) { return w.at(x, w.height - 1 - y); }
+
+// A 100 x 1400 map, taller than the test screen (1280 x 1024) allows: the
+// window is 400 x 999 (the screen less 25 rows), the view 100 x 999. The
+// fit zoom is min(100 / 100, 999 / 1400) and the map is centred across the
+// view: pan_u = 0.5 - 0.5 (100 / 100) / zoom, pan_v = 0.5 - 0.5 (999 /
+// 1400) / zoom = 0. View pixel (x, y) shows map position (x / zoom + 100
+// pan_u, y / zoom + 1400 pan_v); positions not strictly inside (0, 98) x
+// (0, 1398) are black. Inside, the colour is the bilinear blend of the map
+// colours there (red 2x + 20, green 50 + y / 10, blue 100) under the
+// constant luminance 255 (times 255 / 256, within one unit).
+TEST_F(ViewerWindowTest, AMapLargerThanTheWindowStartsZoomedOutAndCentred) {
+  constexpr int width = 100;
+  constexpr int height = 1400;
+  constexpr int view_height = 999;
+  PtmFixture f;
+  f.format = 2;
+  f.format_word = "PTM_FORMAT_LRGB";
+  f.width = width;
+  f.height = height;
+  auto colour = [](float x, float y) {
+    return std::array<float, 3>{2 * x + 20, 50 + y / 10, 100};
+  };
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      f.coefficients[0].insert(f.coefficients[0].end(), {0, 0, 0, 0, 0, 255});
+      for (float c : colour(static_cast<float>(x), static_cast<float>(y))) {
+        f.colour.push_back(static_cast<std::uint8_t>(c));
+      }
+    }
+  }
+  open_sized(f, "", false, width + 300, view_height, width);
+  if (HasFatalFailure()) return;
+  const WindowPixels shown = capture();
+
+  const float zoom = std::min(1.0f, static_cast<float>(view_height) / height);
+  const float pan_u = 0.5f - 0.5f * 1.0f / zoom;
+  const float pan_v = 0.5f - 0.5f * (static_cast<float>(view_height) / height) / zoom;
+  int black_left = 0;
+  int black_right = 0;
+  int checked = 0;
+  for (int y = 0; y < view_height; y += 7) {
+    for (int x = 0; x < width; ++x) {
+      const float fx = static_cast<float>(x) / zoom + width * pan_u;
+      const float fy = static_cast<float>(y) / zoom + height * pan_v;
+      const Rgb got = view_pixel_of(shown, x, y);
+      if (!(0 < fx && fx < width - 2 && 0 < fy && fy < height - 2)) {
+        ASSERT_EQ(got, (Rgb{0, 0, 0})) << "view pixel " << x << ", " << y;
+        if (y == 497) (fx <= 0 ? black_left : black_right) += 1;
+        continue;
+      }
+      // Bilinear blend of the stored (truncated) colours around (fx, fy).
+      const int x0 = static_cast<int>(fx);
+      const int y0 = static_cast<int>(fy);
+      const float dx = fx - x0;
+      const float dy = fy - y0;
+      Rgb expected{};
+      int* channels[3] = {&expected.r, &expected.g, &expected.b};
+      for (int c = 0; c < 3; ++c) {
+        auto at = [&](int cx, int cy) {
+          return std::floor(colour(static_cast<float>(cx), static_cast<float>(cy))[c]);
+        };
+        const float blended = ((1 - dx) * at(x0, y0) + dx * at(x0 + 1, y0)) * (1 - dy) +
+                              dy * ((1 - dx) * at(x0, y0 + 1) + dx * at(x0 + 1, y0 + 1));
+        *channels[c] = static_cast<int>(std::floor(blended) * 255 / 256);
+      }
+      ASSERT_TRUE(near(got, expected, 2))
+          << "view pixel " << x << ", " << y << ": " << to_string(got) << ", expected "
+          << to_string(expected);
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 5000);
+  // Centred: as many black columns left of the map as right of it.
+  EXPECT_GT(black_left, 10);
+  EXPECT_LE(std::abs(black_left - black_right), 1) << black_left << " left, " << black_right;
+}
+
+// After a reshape the plot and the sliders move with the view's width and
+// the plot is drawn again for the probe, which stays on its place of the
+// map and on a pixel of the view that shows the map. The graded map (red
+// 4x + 2, green 5y + 2, blue 100 under the constant luminance 255, which
+// shows a colour c as c·255/256 within one unit) tells the probe's place
+// from the plot's colour. The probe starts at view pixel (0, 0).
+//
+// At 340 x 450 the view is 40 x 48: zoomed to fit (rx = 40 / 64, ry = 1,
+// zoom min(rx, ry)), the map is centred up and down (pan_u = 0.5 - 0.5 rx /
+// zoom, pan_v = 0.5 - 0.5 ry / zoom) and view pixel (x, y) shows map
+// position (x / zoom + 64 pan_u, y / zoom + 48 pan_v), resampled only
+// strictly inside (0, 62) x (0, 46): map position (0, 0) falls on the
+// margin, so the probe takes the nearest view pixel that shows the map.
+// The plot's window sits at (40 + 25, 25), the light slider at (40 + 40,
+// 250 + 180). At 1200 x 800 the map fits unzoomed at the bottom-left and
+// the probe is on the map pixel nearest its place; the plot is back at
+// (64 + 25, 25).
+TEST_F(ViewerWindowTest, AReshapeMovesThePlotAndSlidersAndKeepsThePlotDrawn) {
+  open(graded_map());
+  auto colour = [](float x, float y) { return std::array<float, 3>{4 * x + 2, 5 * y + 2, 100}; };
+  auto shown = [](float c) { return static_cast<int>(c) * 255 / 256; };
+  // Map position (0, 0) first.
+  float at_x = 0;
+  float at_y = 0;
+  Rgb previous{shown(2), shown(2), shown(100)};
+
+  const struct {
+    int width, height, view_width;
+  } sizes[] = {{340, 450, 40}, {1200, 800, 64}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+    const float rx = static_cast<float>(size.view_width) / map_width;
+    const float zoom = std::min(rx, 1.0f);
+    const bool zoomed = zoom < 0.99f;
+    const float pan_x = zoomed ? map_width * (0.5f - 0.5f * rx / zoom) : 0;
+    const float pan_y = zoomed ? map_height * (0.5f - 0.5f * 1.0f / zoom) : 0;
+    auto map_of = [&](int c, float pan) { return static_cast<float>(c) / (zoomed ? zoom : 1) + pan; };
+    // The view pixel nearest the probe's map position that shows the map.
+    auto place = [&](float at, float pan, int view_size, int map_size) {
+      const int wanted = std::clamp(static_cast<int>(std::lround((at - pan) * (zoomed ? zoom : 1))),
+                                    0, view_size - 1);
+      for (int step = 0; step < view_size; ++step) {
+        for (int c : {wanted - step, wanted + step}) {
+          const float m = map_of(c, pan);
+          if (c >= 0 && c < view_size && (!zoomed || (0 < m && m < map_size - 2))) return c;
+        }
+      }
+      return wanted;
+    };
+    const int probe_x = place(at_x, pan_x, size.view_width, map_width);
+    const int probe_y = place(at_y, pan_y, map_height, map_height);
+    at_x = map_of(probe_x, pan_x);
+    at_y = map_of(probe_y, pan_y);
+    // The colour there: the zoom blends the stored colours bilinearly and
+    // truncates.
+    const int x0 = static_cast<int>(at_x);
+    const int y0 = static_cast<int>(at_y);
+    const float dx = at_x - x0;
+    const float dy = at_y - y0;
+    int blended[3];
+    for (int c = 0; c < 3; ++c) {
+      auto stored = [&](int cx, int cy) {
+        return std::floor(colour(static_cast<float>(cx), static_cast<float>(cy))[c]);
+      };
+      blended[c] = shown(((1 - dx) * stored(x0, y0) + dx * stored(x0 + 1, y0)) * (1 - dy) +
+                         dy * ((1 - dx) * stored(x0, y0 + 1) + dx * stored(x0 + 1, y0 + 1)));
+    }
+    const Rgb expected{blended[0], blended[1], blended[2]};
+    ASSERT_GT(std::abs(expected.r - previous.r), 1) << "the case cannot tell a stale plot";
+    previous = expected;
+
+    resize(size.width, size.height);
+    const int plot_x = size.view_width + 25;
+    const auto plot_centre = [&](const WindowPixels& w) {
+      return w.at(plot_x + 125, plot_top + plot_size - 1 - 125);
+    };
+    const auto plot_shows_probe = [&](const WindowPixels& w) {
+      return w.width == size.width && w.height == size.height && near(plot_centre(w), expected, 1) &&
+             near(w.at(size.view_width + 40 + 1, 250 + 180 + 1), Rgb{77, 77, 77}, 1);
+    };
+    WindowPixels now = wait_for(plot_shows_probe);
+    EXPECT_TRUE(plot_shows_probe(now))
+        << "plot centre " << to_string(plot_centre(now)) << ", expected " << to_string(expected)
+        << " for the probe at view pixel (" << probe_x << ", " << probe_y << "); light slider "
+        << to_string(now.at(size.view_width + 41, 431));
+    pause_ms(500);
+    now = capture();
+    EXPECT_TRUE(plot_shows_probe(now)) << "the plot was not kept";
+    // The plot window's left edge: the panel's grey (0.5: 127) left of it,
+    // the plot's own grey corner outside the light disc (128) right of it.
+    EXPECT_EQ(now.at(plot_x - 1, plot_top), (Rgb{127, 127, 127}));
+    EXPECT_EQ(now.at(plot_x, plot_top), (Rgb{128, 128, 128}));
+  }
 }
 
 // A grey map whose every pixel has the luminance L = -100 u² - 100 v² +
