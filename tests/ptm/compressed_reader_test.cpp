@@ -346,6 +346,35 @@ void CompressedReaderTest::expect_every_truncation_refused(const char* word) {
 
 }  // namespace
 
+// Side information belongs to P-planes: on an I-plane it is read past and
+// ignored, the plane is its decoded stream unchanged. Plane 3 (a3, the
+// constant 35) carries a record for pixel 5 with 0x7F, in files of
+// I-planes only (JPEG: decoded in bands) and in files with a P-plane too
+// (decoded plane by plane).
+TEST_F(CompressedReaderTest, SideInformationOnAnIPlaneIsIgnored) {
+  for (const char* word : {"PTM_FORMAT_JPEG_LRGB", "PTM_FORMAT_JPEGLS_LRGB"}) {
+    for (const bool with_p_plane : {false, true}) {
+      SCOPED_TRACE(std::string(word) + (with_p_plane ? " with a P-plane" : ""));
+      CompressedFile file(word, 9);
+      file.side_info[3] = {0x00, 0x00, 0x00, 0x05, 0x7F};
+      if (with_p_plane) file.rows[4][4] = 1;  // plane 4 predicted from plane 1
+      std::string output;
+      Ptm* ptm = read(file.bytes(), CoefRepresentation::wide, output);
+      ASSERT_NE(ptm, nullptr) << output;
+      for (int p : {4, 5, 6}) EXPECT_EQ(ptm->coef_planes[1][3 * p], plane_value(3)) << p;
+      // The P-plane: plane 1 plus its residual minus 128, modulo 256.
+      const int predicted = with_p_plane ? (plane_value(1) + plane_value(4) - 128 + 256) % 256
+                                         : plane_value(4);
+      EXPECT_EQ(ptm->coef_planes[1][3 * 5 + 1], predicted);
+      // And the colour plane after it is where it belongs.
+      std::uint8_t colour[3];
+      get_lrgb_color(*ptm, 5, colour);
+      EXPECT_EQ(colour[0], plane_value(6));
+      free_ptm(ptm);
+    }
+  }
+}
+
 namespace {
 
 // The frame header of a stream (JPEG SOFn or JPEG-LS SOF55, marker
