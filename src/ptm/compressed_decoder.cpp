@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "ptm/coefficients.h"
-#include "ptm/decoder_alloc.h"
 #include "ptm/convert_lrgb_rows.h"
+#include "ptm/decoder_alloc.h"
 #include "ptm/jpeg_plane.h"
 #include "ptm/jpegls_plane.h"
 
@@ -152,10 +152,10 @@ bool probe_plane_streams(const char* path, const CompressedPtmHeader& header) {
                                      header.width, header.height);
     if (most == 0) return plane_refused(header, k);
     if (most < pixels) {
-      return refuse_compressed_file(
-          path, "the " + std::to_string(header.size[k]) + " bytes of plane " + std::to_string(k) +
-                    " cannot hold a " + std::to_string(header.width) + " x " +
-                    std::to_string(header.height) + " plane");
+      return refuse_compressed_file(path, "the " + std::to_string(header.size[k]) +
+                                              " bytes of plane " + std::to_string(k) +
+                                              " cannot hold a " + std::to_string(header.width) +
+                                              " x " + std::to_string(header.height) + " plane");
     }
   }
   return true;
@@ -171,8 +171,8 @@ bool read_compressed_map(const char* path, int width, int height, bool lrgb,
     std::printf("Compressed ptm file %s does not hold the %d x %d %s map its header announced\n",
                 path, width, height, lrgb ? "LRGB" : "RGB");
   }
-  fit = fit && has_plane_decoder(header.compression_type, path) &&
-        probe_plane_streams(path, header);
+  fit =
+      fit && has_plane_decoder(header.compression_type, path) && probe_plane_streams(path, header);
   if (!fit) free_compressed_header(header);
   return fit;
 }

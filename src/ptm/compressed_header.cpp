@@ -60,7 +60,7 @@ bool read_format(std::FILE* file, CompressedPtmHeader& header, const char* path)
     }
   }
   return refuse_compressed_file(path, std::string("the format word ") + format.text +
-                          " is not one of the compressed formats");
+                                          " is not one of the compressed formats");
 }
 
 bool read_size_scales_biases(std::FILE* file, CompressedPtmHeader& header, const char* path) {
@@ -70,16 +70,19 @@ bool read_size_scales_biases(std::FILE* file, CompressedPtmHeader& header, const
   }
   if (header.width <= 0 || header.height <= 0 || header.width > INT32_MAX / header.height) {
     return refuse_compressed_file(path, "its image size " + std::to_string(header.width) + " x " +
-                            std::to_string(header.height) + " is not a usable plane size");
+                                            std::to_string(header.height) +
+                                            " is not a usable plane size");
   }
   HeaderToken token;
   for (float& scale : header.scale) {
     if (!read_token(file, token, path, "scale")) return false;
-    if (!parse_float(token.text, scale)) return refuse_compressed_file(path, "a scale is not a number");
+    if (!parse_float(token.text, scale))
+      return refuse_compressed_file(path, "a scale is not a number");
   }
   for (std::int32_t& bias : header.bias) {
     if (!read_token(file, token, path, "bias")) return false;
-    if (!parse_c_int(token.text, bias)) return refuse_compressed_file(path, "a bias is not an integer");
+    if (!parse_c_int(token.text, bias))
+      return refuse_compressed_file(path, "a bias is not an integer");
   }
   return true;
 }
@@ -119,14 +122,16 @@ bool read_plane_data(std::FILE* file, CompressedPtmHeader& header, const char* p
   }
   if (c != EOF) std::ungetc(c, file);
   struct stat info {};
-  if (fstat(fileno(file), &info) != 0) return refuse_compressed_file(path, "its size cannot be determined");
+  if (fstat(fileno(file), &info) != 0)
+    return refuse_compressed_file(path, "its size cannot be determined");
   const long position = std::ftell(file);
   long long left = position < 0 ? 0 : static_cast<long long>(info.st_size) - position;
   for (int k = 0; k < header.num_planes; ++k) {
     const long long bytes = static_cast<long long>(header.size[k]) + header.side_info[k];
     if (bytes > left) {
-      return refuse_compressed_file(path, "plane " + std::to_string(k) + " needs " + std::to_string(bytes) +
-                              " bytes but the file holds only " + std::to_string(left) + " more");
+      return refuse_compressed_file(
+          path, "plane " + std::to_string(k) + " needs " + std::to_string(bytes) +
+                    " bytes but the file holds only " + std::to_string(left) + " more");
     }
     left -= bytes;
     header.plane_data[k] = decoder_alloc(static_cast<std::size_t>(bytes));

@@ -386,9 +386,7 @@ TEST_F(ViewerWindowTest, AMapLargerThanTheWindowStartsZoomedOutAndCentred) {
   f.format_word = "PTM_FORMAT_LRGB";
   f.width = width;
   f.height = height;
-  auto colour = [](float x, float y) {
-    return std::array<float, 3>{2 * x + 20, 50 + y / 10, 100};
-  };
+  auto colour = [](float x, float y) { return std::array<float, 3>{2 * x + 20, 50 + y / 10, 100}; };
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       f.coefficients[0].insert(f.coefficients[0].end(), {0, 0, 0, 0, 0, 255});
@@ -432,9 +430,8 @@ TEST_F(ViewerWindowTest, AMapLargerThanTheWindowStartsZoomedOutAndCentred) {
                               dy * ((1 - dx) * at(x0, y0 + 1) + dx * at(x0 + 1, y0 + 1));
         *channels[c] = static_cast<int>(std::floor(blended) * 255 / 256);
       }
-      ASSERT_TRUE(near(got, expected, 2))
-          << "view pixel " << x << ", " << y << ": " << to_string(got) << ", expected "
-          << to_string(expected);
+      ASSERT_TRUE(near(got, expected, 2)) << "view pixel " << x << ", " << y << ": "
+                                          << to_string(got) << ", expected " << to_string(expected);
       ++checked;
     }
   }
@@ -470,9 +467,7 @@ TEST_F(ViewerWindowTest, AReshapeMovesThePlotAndSlidersAndKeepsThePlotDrawn) {
   float at_y = 0;
   Rgb previous{shown(2), shown(2), shown(100)};
 
-  const struct {
-    int width, height, view_width;
-  } sizes[] = {{340, 450, 40}, {1200, 800, 64}};
+  const struct { int width, height, view_width; } sizes[] = {{340, 450, 40}, {1200, 800, 64}};
   for (const auto& size : sizes) {
     SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
     const float rx = static_cast<float>(size.view_width) / map_width;
@@ -480,7 +475,9 @@ TEST_F(ViewerWindowTest, AReshapeMovesThePlotAndSlidersAndKeepsThePlotDrawn) {
     const bool zoomed = zoom < 0.99f;
     const float pan_x = zoomed ? map_width * (0.5f - 0.5f * rx / zoom) : 0;
     const float pan_y = zoomed ? map_height * (0.5f - 0.5f * 1.0f / zoom) : 0;
-    auto map_of = [&](int c, float pan) { return static_cast<float>(c) / (zoomed ? zoom : 1) + pan; };
+    auto map_of = [&](int c, float pan) {
+      return static_cast<float>(c) / (zoomed ? zoom : 1) + pan;
+    };
     // The view pixel nearest the probe's map position that shows the map.
     auto place = [&](float at, float pan, int view_size, int map_size) {
       const int wanted = std::clamp(static_cast<int>(std::lround((at - pan) * (zoomed ? zoom : 1))),
@@ -521,7 +518,8 @@ TEST_F(ViewerWindowTest, AReshapeMovesThePlotAndSlidersAndKeepsThePlotDrawn) {
       return w.at(plot_x + 125, plot_top + plot_size - 1 - 125);
     };
     const auto plot_shows_probe = [&](const WindowPixels& w) {
-      return w.width == size.width && w.height == size.height && near(plot_centre(w), expected, 1) &&
+      return w.width == size.width && w.height == size.height &&
+             near(plot_centre(w), expected, 1) &&
              near(w.at(size.view_width + 40 + 1, 250 + 180 + 1), Rgb{77, 77, 77}, 1);
     };
     WindowPixels now = wait_for(plot_shows_probe);
@@ -546,7 +544,9 @@ TEST_F(ViewerWindowTest, AReshapeMovesThePlotAndSlidersAndKeepsThePlotDrawn) {
 // shown plus 128: (159, 128, 250). The scatter puts that colour at plot
 // column 125 + 125·31/128 (integer) = 155, row 125.
 PtmFixture tilted_normal_map() {
-  PtmFixture f = lrgb_map({28, 28, 128, 178, 128, 228}, [](int, int) { return Rgb{128, 128, 128}; });
+  PtmFixture f = lrgb_map({28, 28, 128, 178, 128, 228}, [](int, int) {
+    return Rgb{128, 128, 128};
+  });
   f.bias_line = "128 128 128 128 128 128\n";
   return f;
 }
@@ -596,9 +596,8 @@ TEST_P(NormalPicturesTest, TheNormalPicturesStayUntilSomethingChanges) {
 
   // A key changes something: both views show the map again.
   type("x");
-  const WindowPixels back = wait_for([&start](const WindowPixels& w) {
-    return view(w) == view(start) && plot(w) == plot(start);
-  });
+  const WindowPixels back = wait_for(
+      [&start](const WindowPixels& w) { return view(w) == view(start) && plot(w) == plot(start); });
   EXPECT_EQ(view(back), view(start));
   EXPECT_EQ(plot(back), plot(start));
 }
@@ -632,8 +631,9 @@ TEST_F(ViewerWindowTest, OnlyAPlainLeftPressInThePlotClearsOutsideTheRegion) {
     ASSERT_TRUE(xdotool("mousedown 1"));
     // To u = 0.4: the region shows the light from there.
     move_to(plot_left + 175, plot_top + 125);
-    const WindowPixels dragging = wait_for(
-        [](const WindowPixels& w) { return near(view_pixel(w, 20, 20), {140, 70, 35}, 1); });
+    const WindowPixels dragging = wait_for([](const WindowPixels& w) {
+      return near(view_pixel(w, 20, 20), {140, 70, 35}, 1);
+    });
     EXPECT_TRUE(near(view_pixel(dragging, 20, 20), {140, 70, 35}, 1))
         << to_string(view_pixel(dragging, 20, 20));
     EXPECT_TRUE(near(view_pixel(dragging, 2, 2), c.outside, 1))

@@ -89,9 +89,8 @@ TEST(GlobalOperatorNew, AFailedAllocationTakesTheCheckedAllocatorsPath) {
   const EndProgramHook previous = set_end_program_hook(throw_instead_of_exiting);
   for (const FailingAllocation& c : cases) {
     SCOPED_TRACE(std::string(c.form) + " of " + std::to_string(c.size) + " bytes");
-    const std::string expected = "Memory Allocation error. size: " + std::to_string(c.size) +
-                                 "\n" + std::to_string(bytes_allocated()) +
-                                 " bytes already allocated.\n";
+    const std::string expected = "Memory Allocation error. size: " + std::to_string(c.size) + "\n" +
+                                 std::to_string(bytes_allocated()) + " bytes already allocated.\n";
     testing::internal::CaptureStderr();
     int status = 0;
     try {

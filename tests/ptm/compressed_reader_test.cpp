@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "common/checked_alloc.h"
 #include "ptm/compressed_decoder.h"
 #include "ptm/jpeg_plane.h"
 #include "ptm/jpegls_plane.h"
-#include "common/checked_alloc.h"
 #include "ptm/reader.h"
 #include "support/files.h"
 #include "support/ptm_fixture.h"
@@ -363,8 +363,8 @@ TEST_F(CompressedReaderTest, SideInformationOnAnIPlaneIsIgnored) {
       ASSERT_NE(ptm, nullptr) << output;
       for (int p : {4, 5, 6}) EXPECT_EQ(ptm->coef_planes[1][3 * p], plane_value(3)) << p;
       // The P-plane: plane 1 plus its residual minus 128, modulo 256.
-      const int predicted = with_p_plane ? (plane_value(1) + plane_value(4) - 128 + 256) % 256
-                                         : plane_value(4);
+      const int predicted =
+          with_p_plane ? (plane_value(1) + plane_value(4) - 128 + 256) % 256 : plane_value(4);
       EXPECT_EQ(ptm->coef_planes[1][3 * 5 + 1], predicted);
       // And the colour plane after it is where it belongs.
       std::uint8_t colour[3];
