@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -64,9 +65,13 @@ struct StoredStreams {
   void decode_all(std::uint8_t* plane, std::size_t plane_bytes) const {
     for (int k = 0; k < header.num_planes; ++k) {
       charls_jpegls_decoder* decoder = charls_jpegls_decoder_create();
-      charls_jpegls_decoder_set_source_buffer(decoder, header.plane_data[k],
-                                              static_cast<std::size_t>(header.size[k]));
-      charls_jpegls_decoder_read_header(decoder);
+      if (charls_jpegls_decoder_set_source_buffer(decoder, header.plane_data[k],
+                                                  static_cast<std::size_t>(header.size[k])) !=
+              charls::jpegls_errc::success ||
+          charls_jpegls_decoder_read_header(decoder) != charls::jpegls_errc::success) {
+        std::fprintf(stderr, "CharLS cannot read plane %d of the benchmark map\n", k);
+        std::abort();
+      }
       benchmark::DoNotOptimize(
           charls_jpegls_decoder_decode_to_buffer(decoder, plane, plane_bytes, 0));
       charls_jpegls_decoder_destroy(decoder);

@@ -20,12 +20,7 @@
 #include "render/diffuse_gain.h"
 #include "render/light_state.h"
 
-int rubber_band_drawn = 0;
-
 namespace {
-
-// The corners of the band on screen, so that drawing it again erases it.
-int band_corners[4] = {};
 
 int view_width() { return viewer.view_image->width; }
 int view_height() { return viewer.view_image->height; }
@@ -63,6 +58,7 @@ void regain() {
 }
 
 void start_selection(int x, int y) {
+  end_normal_pictures();
   viewer.selection_started_outside = inside_view(x, y) ? 0 : 1;
   clamp_to_view(x, y);
   viewer.sel_x0 = viewer.sel_x1 = x;
@@ -76,6 +72,7 @@ void start_selection(int x, int y) {
 void end_selection(int x, int y) {
   // A drag begun outside the view and released right of it goes on.
   if (!inside_view(x, y) && viewer.selection_started_outside && x > view_width() - 1) return;
+  end_normal_pictures();
   clamp_to_view(x, y);
   viewer.sel_x1 = x;
   viewer.sel_y1 = y;
@@ -91,6 +88,7 @@ void end_selection(int x, int y) {
 }
 
 void set_probe(int x, int y) {
+  end_normal_pictures();
   viewer.probe_x = x;
   viewer.probe_y = y;
   glutPostWindowRedisplay(viewer.reflectance_window);
@@ -143,6 +141,7 @@ void on_view_mouse(int button, int state, int x, int y) {
 void on_view_motion(int x, int y) {
   y = view_y(y);
   if (viewer.selecting) {
+    end_normal_pictures();
     clamp_to_view(x, y);
     viewer.sel_x1 = x;
     viewer.sel_y1 = y;
@@ -162,10 +161,12 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
     }
     return;
   }
+  end_normal_pictures();  // the light moved
   glutSetWindow(viewer.main_window);
-  const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
   if (state == GLUT_DOWN) {
-    if (button == GLUT_LEFT_BUTTON && !shift) {
+    // No modifier at all: Ctrl or Alt with the left button is not a drag
+    // of the light that clears the view.
+    if (button == GLUT_LEFT_BUTTON && glutGetModifiers() == 0) {
       // Only the region is redrawn while dragging; the rest of the view is
       // cleared once the drag moves.
       if (viewer.region_image->width < view_width() ||
@@ -173,6 +174,7 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
         viewer.clear_outside_pending = 1;
       }
     }
+    const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
     if ((button == GLUT_MIDDLE_BUTTON || (button == GLUT_LEFT_BUTTON && shift)) &&
         viewer.show_source_image) {
       glance_at_relit_map();
@@ -188,6 +190,7 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
 }
 
 void on_reflectance_motion(int x, int y) {
+  end_normal_pictures();
   reflectance_position_to_light(x, y, light_extent, light_u, light_v);
   if (viewer.clear_outside_pending) {
     glutSetWindow(viewer.main_window);
@@ -204,6 +207,7 @@ void on_reflectance_motion(int x, int y) {
 }
 
 void on_key(unsigned char key, int, int) {
+  end_normal_pictures();
   switch (key) {
     case 27:
       end_program(0);
@@ -221,6 +225,8 @@ void on_key(unsigned char key, int, int) {
       return;
     case 'd':
       if (discard_color(*viewer.current_ptm)) {
+        // A diffuse-gain view is the transform of the map as it now is.
+        regain();
         if (viewer.zoomed) rebuild_zoom();
         redisplay_both();
       }
@@ -253,6 +259,7 @@ void on_key(unsigned char key, int, int) {
 }
 
 void on_special_key(int key, int, int) {
+  end_normal_pictures();
   PanDirection direction;
   switch (key) {
     case GLUT_KEY_LEFT:
@@ -281,6 +288,7 @@ void on_special_key(int key, int, int) {
 }
 
 void autopilot_step() {
+  end_normal_pictures();
   float angle =
       viewer.autopilot_started == 0 || viewer.autopilot_frame == 1 ? 0.0f : viewer.autopilot_angle;
   viewer.autopilot_started = 1;
@@ -302,25 +310,4 @@ void autopilot_step() {
   glutSwapBuffers();
   display_reflectance_window();
   ++viewer.autopilot_frame;
-}
-
-void draw_rubber_band() {
-  glEnable(GL_COLOR_LOGIC_OP);
-  glLogicOp(GL_XOR);
-  glColor3f(1, 1, 1);
-  auto loop = [](int x0, int y0, int x1, int y1) {
-    glBegin(GL_LINE_LOOP);
-    glVertex2i(x0, y0);
-    glVertex2i(x0, y1);
-    glVertex2i(x1, y1);
-    glVertex2i(x1, y0);
-    glEnd();
-  };
-  if (rubber_band_drawn) loop(band_corners[0], band_corners[1], band_corners[2], band_corners[3]);
-  loop(viewer.sel_x0, viewer.sel_y0, viewer.sel_x1, viewer.sel_y1);
-  glDisable(GL_COLOR_LOGIC_OP);
-  band_corners[0] = viewer.sel_x0;
-  band_corners[1] = viewer.sel_y0;
-  band_corners[2] = viewer.sel_x1;
-  band_corners[3] = viewer.sel_y1;
 }

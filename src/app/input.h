@@ -16,7 +16,3 @@ void on_special_key(int key, int x, int y);
 
 // Idle function while the autopilot circles the light.
 void autopilot_step();
-
-// The selection rectangle, drawn with XOR so that drawing it again erases it.
-void draw_rubber_band();
-extern int rubber_band_drawn;

@@ -161,6 +161,7 @@ void set_toggle_label(int id, const char* name, char mark) {
 }
 
 void on_menu(int id) {
+  if (id != menu_normal_visualization) end_normal_pictures();
   switch (id) {
     case menu_specular:
       toggle_specular();

@@ -83,10 +83,8 @@ void display_reflectance_window() {
     draw_normal_crosshair(viewer.probe_x, viewer.probe_y);
   }
   if (viewer.autopilot_on) draw_light_marker();
-  if (viewer.normal_vis_request_reflectance) {
-    viewer.normal_vis_request_reflectance = 0;
-    draw_normal_scatter();
-  }
+  // Shown until the user changes something (end_normal_pictures).
+  if (viewer.normal_vis_request_reflectance) draw_normal_scatter();
   glFlush();
   glutSetWindow(viewer.reflectance_window);
   glutSwapBuffers();

@@ -80,10 +80,13 @@ void on_exp_slider(double x) { specular_exponent = specular_exponent_from_slider
 // Relighting the whole view is too slow to follow a drag: the sliders act
 // on the image when the button comes up.
 void on_redisplay_release(int /*button*/, int state, int /*x*/, int /*y*/) {
-  if (state == GLUT_UP) redisplay_both();
+  if (state != GLUT_UP) return;
+  end_normal_pictures();
+  redisplay_both();
 }
 
 void on_gain_release(int /*button*/, int state, int /*x*/, int /*y*/) {
+  if (state == GLUT_UP) end_normal_pictures();
   if (state != GLUT_UP || !viewer.diffuse_gain_on) return;
   show_wait_cursor();
   ptm_transform();
@@ -93,6 +96,7 @@ void on_gain_release(int /*button*/, int state, int /*x*/, int /*y*/) {
 }
 
 void on_specular_release(int /*button*/, int state, int /*x*/, int /*y*/) {
+  if (state == GLUT_UP) end_normal_pictures();
   if (state == GLUT_UP && viewer.specular_on) redisplay_both();
 }
 

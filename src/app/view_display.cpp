@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "app/core/viewer_state.h"
-#include "app/input.h"
 #include "app/menu.h"
 #include "app/sliders.h"
 #include "app/source_image_display.h"
@@ -18,6 +17,32 @@
 namespace {
 
 bool full_clear_requested = true;
+
+// The selection rectangle is drawn with XOR, so that drawing it again at
+// the same corners erases it: whether a band is on screen, and its corners.
+int rubber_band_drawn = 0;
+int band_corners[4] = {};
+
+void draw_rubber_band() {
+  glEnable(GL_COLOR_LOGIC_OP);
+  glLogicOp(GL_XOR);
+  glColor3f(1, 1, 1);
+  auto loop = [](int x0, int y0, int x1, int y1) {
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(x0, y0);
+    glVertex2i(x0, y1);
+    glVertex2i(x1, y1);
+    glVertex2i(x1, y0);
+    glEnd();
+  };
+  if (rubber_band_drawn) loop(band_corners[0], band_corners[1], band_corners[2], band_corners[3]);
+  loop(viewer.sel_x0, viewer.sel_y0, viewer.sel_x1, viewer.sel_y1);
+  glDisable(GL_COLOR_LOGIC_OP);
+  band_corners[0] = viewer.sel_x0;
+  band_corners[1] = viewer.sel_y0;
+  band_corners[2] = viewer.sel_x1;
+  band_corners[3] = viewer.sel_y1;
+}
 
 void draw_image(const RgbImage& image, int x, int y) {
   glRasterPos2i(x, y);
@@ -93,7 +118,8 @@ void display_main_window() {
       clear_rectangle(0, view_h, view_w, viewer.main_window_height - view_h);
   }
   if (viewer.normal_vis_request_view) {
-    viewer.normal_vis_request_view = 0;
+    // The picture stays through redraws that change nothing (an expose,
+    // the menu closing over the window) until end_normal_pictures.
     normal_image(*normals_ptm(), *viewer.view_image);
     draw_image(*viewer.view_image, 0, 0);
   } else if (viewer.light_dragging) {
@@ -112,6 +138,14 @@ void display_main_window() {
 }
 
 void request_full_clear() { full_clear_requested = true; }
+
+void end_normal_pictures() {
+  if (!viewer.normal_vis_request_view && !viewer.normal_vis_request_reflectance) return;
+  viewer.normal_vis_request_view = 0;
+  viewer.normal_vis_request_reflectance = 0;
+  glutPostWindowRedisplay(viewer.main_window);
+  glutPostWindowRedisplay(viewer.reflectance_window);
+}
 
 void composite_lights() {
   if (!draw_enabled_lights(*viewer.view_image, 0, 0, true)) {

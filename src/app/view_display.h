@@ -10,6 +10,13 @@ void display_main_window();
 // every GLUT reports a damaged window).
 void request_full_clear();
 
+// "Display Normal Visualization" shows the normals as colours in the view
+// and their scatter in the plot for as long as its two flags stay set: the
+// handlers of every change the user makes (light, probe, keys, modes,
+// sliders, a reshape) call this first, which clears both and redraws both
+// windows when they were shown.
+void end_normal_pictures();
+
 // The whole view from all enabled lights.
 void composite_lights();
 

@@ -121,6 +121,7 @@ void setup_windows(int argc, char** argv) {
 }
 
 void on_reshape(int width, int height) {
+  end_normal_pictures();
   viewer.main_window_width = width;
   viewer.main_window_height = height;
   // A window narrower than the panel leaves no room for the view, not a
@@ -143,6 +144,8 @@ void on_reshape(int width, int height) {
 }
 
 void refit_view() {
+  // Where the probe is on the map, before the zoom changes.
+  const MapPoint probe_at = probe_map_position();
   if (!normals_valid) {
     show_wait_cursor();
     compute_normals();
@@ -173,6 +176,10 @@ void refit_view() {
     // An unzoomed view shows the transform itself, not a zoomed copy of it.
     if (viewer.diffuse_gain_on && !viewer.display_ptm_transformed) ptm_transform();
   }
+  // The probe stays on its feature and inside the view, and the plot (whose
+  // window the reshape may have moved and cleared) is drawn for it again.
+  place_probe(probe_at);
   glutIdleFunc(viewer.autopilot_on ? autopilot_step : nullptr);
   glutPostWindowRedisplay(viewer.main_window);
+  glutPostWindowRedisplay(viewer.reflectance_window);
 }

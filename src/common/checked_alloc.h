@@ -25,3 +25,8 @@ void checked_free(void* p);
 
 // Bytes handed out so far (never decreases).
 std::uint64_t bytes_allocated();
+
+// The global operator new and operator new[] (every form) are replaced by
+// this allocator's file: a throwing form that cannot be satisfied prints
+// the same two messages with the requested size and ends the program with
+// status -1; the std::nothrow forms return null.

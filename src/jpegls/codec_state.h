@@ -72,6 +72,10 @@ bool check_range(JlsCodec* codec, const char* name, int value, int low, int high
 // 1 when there is none.
 int check_stream_error(JlsCodec* codec);
 
+// The scans of a frame one after another (scan_sequence.cpp).
+// Line buffers for the frame's width, components and sample size: the line
+// above, the current line and a colour-transform line, each with margins.
+void allocate_line_buffers(JlsCodec* codec);
 // Makes scan `scan_index` current and prepares its coding state.
 int StartScan(JlsCodec* codec, int scan_index);
 // Decodes the current scan's next line into current_line (1 on success).

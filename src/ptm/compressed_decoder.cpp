@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "common/end_program.h"
 #include "ptm/coefficients.h"
 #include "ptm/convert_lrgb_rows.h"
+#include "ptm/decoder_alloc.h"
 #include "ptm/jpeg_plane.h"
 #include "ptm/jpegls_plane.h"
 
@@ -136,18 +135,49 @@ struct HeaderOwner {
   ~HeaderOwner() { free_compressed_header(header); }
 };
 
-bool decode_compressed_map(const char* path, Ptm& ptm, bool lrgb) {
-  CompressedPtmHeader header;
-  if (read_compressed_header(path, header) != 0) return false;
-  HeaderOwner owner{header};
-  // The reader has sized the map from its own reading of the header; the
-  // file must still say the same.
-  if (header.width != ptm.width || header.height != ptm.height || header.is_lrgb != lrgb) {
-    std::printf("Compressed ptm file %s does not hold the %d x %d %s map its header announced\n",
-                path, ptm.width, ptm.height, lrgb ? "LRGB" : "RGB");
-    return false;
+PlaneProbe plane_probe_for(int compression_type) {
+  if (compression_type == compression_jpeg) return probe_jpeg_plane;
+  if (compression_type == compression_jpegls) return probe_jpegls_plane;
+  return nullptr;
+}
+
+// Every stored stream must be a plane of the map's size, and its bytes
+// must be able to code one: a file of a few bytes that announces a huge
+// map is refused before the map and its planes are allocated.
+bool probe_plane_streams(const char* path, const CompressedPtmHeader& header) {
+  const PlaneProbe probe = plane_probe_for(header.compression_type);
+  const std::uint64_t pixels = plane_bytes(header);
+  for (int k = 0; k < header.num_planes; ++k) {
+    const std::uint64_t most = probe(header.plane_data[k], static_cast<std::size_t>(header.size[k]),
+                                     header.width, header.height);
+    if (most == 0) return plane_refused(header, k);
+    if (most < pixels) {
+      return refuse_compressed_file(path, "the " + std::to_string(header.size[k]) +
+                                              " bytes of plane " + std::to_string(k) +
+                                              " cannot hold a " + std::to_string(header.width) +
+                                              " x " + std::to_string(header.height) + " plane");
+    }
   }
-  if (!has_plane_decoder(header.compression_type, path)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool read_compressed_map(const char* path, int width, int height, bool lrgb,
+                         CompressedPtmHeader& header) {
+  if (read_compressed_header(path, header) != 0) return false;
+  bool fit = header.width == width && header.height == height && (header.is_lrgb != 0) == lrgb;
+  if (!fit) {
+    std::printf("Compressed ptm file %s does not hold the %d x %d %s map its header announced\n",
+                path, width, height, lrgb ? "LRGB" : "RGB");
+  }
+  fit =
+      fit && has_plane_decoder(header.compression_type, path) && probe_plane_streams(path, header);
+  if (!fit) free_compressed_header(header);
+  return fit;
+}
+
+bool decode_compressed_map(const CompressedPtmHeader& header, Ptm& ptm) {
   if (header.compression_type == compression_jpeg && all_intra_planes(header)) {
     return decode_intra_jpeg_bands(header, ptm);
   }
@@ -155,8 +185,17 @@ bool decode_compressed_map(const char* path, Ptm& ptm, bool lrgb) {
   if (!decode_planes(header, plane_decoder_for(header.compression_type), planes)) return false;
   CoefficientTables tables;
   build_coefficient_tables(ptm.scale_bias, tables);
-  store_pixels(ptm, tables, lrgb, planes.plane, 0, pixel_count(ptm));
+  store_pixels(ptm, tables, header.is_lrgb != 0, planes.plane, 0, pixel_count(ptm));
   return true;
+}
+
+namespace {
+
+bool read_and_decode(const char* path, Ptm& ptm, bool lrgb) {
+  CompressedPtmHeader header;
+  if (!read_compressed_map(path, ptm.width, ptm.height, lrgb, header)) return false;
+  HeaderOwner owner{header};
+  return decode_compressed_map(header, ptm);
 }
 
 }  // namespace
@@ -173,19 +212,6 @@ bool has_plane_decoder(int compression_type, const char* path) {
               path, compression_type == compression_jpeg ? "JPEG" : "JPEG-LS");
   return false;
 }
-
-std::uint8_t* decoder_alloc(std::size_t size) {
-  // calloc: fresh pages come zeroed from the kernel, so a plane that is
-  // never written costs nothing to clear.
-  void* p = std::calloc(size == 0 ? 1 : size, 1);
-  if (p == nullptr) {
-    std::fprintf(stderr, "Memory allocation of %zu bytes failed!", size);
-    end_program(-1);
-  }
-  return static_cast<std::uint8_t*>(p);
-}
-
-void decoder_free(void* p) { std::free(p); }
 
 void invert_plane(const std::uint8_t* source, std::uint8_t* destination, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i)
@@ -286,10 +312,6 @@ bool decode_planes(const CompressedPtmHeader& header, PlaneDecoder codec, Decode
   return true;
 }
 
-bool decode_compressed_rgb(const char* path, Ptm& ptm) {
-  return decode_compressed_map(path, ptm, false);
-}
+bool decode_compressed_rgb(const char* path, Ptm& ptm) { return read_and_decode(path, ptm, false); }
 
-bool decode_compressed_lrgb(const char* path, Ptm& ptm) {
-  return decode_compressed_map(path, ptm, true);
-}
+bool decode_compressed_lrgb(const char* path, Ptm& ptm) { return read_and_decode(path, ptm, true); }

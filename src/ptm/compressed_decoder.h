@@ -23,6 +23,13 @@
 using PlaneDecoder = int (*)(const std::uint8_t* stream, std::size_t stream_bytes,
                              std::uint8_t* destination, int width, int height);
 
+// What a plane codec makes of one stored stream before anything is
+// decoded or allocated for the plane: the most samples its bytes can code
+// when it is one 8-bit component of width x height, or 0 after printing why
+// it is not.
+using PlaneProbe = std::uint64_t (*)(const std::uint8_t* stream, std::size_t stream_bytes,
+                                     int width, int height);
+
 // The codec of `compression_type`, or null where this build has none.
 PlaneDecoder plane_decoder_for(int compression_type);
 
@@ -30,12 +37,6 @@ PlaneDecoder plane_decoder_for(int compression_type);
 // "Compressed ptm file <path> cannot be decoded: this build has no ...
 // plane decoder".
 bool has_plane_decoder(int compression_type, const char* path);
-
-// Zero-filled memory for the decoder's planes. On failure prints "Memory
-// allocation of %d bytes failed!" on standard error and ends the program
-// with status -1. Released by decoder_free (null allowed).
-std::uint8_t* decoder_alloc(std::size_t size);
-void decoder_free(void* p);
 
 // destination[i] = 255 - source[i].
 void invert_plane(const std::uint8_t* source, std::uint8_t* destination, std::size_t count);
@@ -99,6 +100,21 @@ bool decode_plane(const CompressedPtmHeader& header, int k, PlaneDecoder codec,
 // Every plane of a header as read_compressed_header leaves it, in decoding
 // order, with `codec`. False after a message when a plane cannot be decoded.
 bool decode_planes(const CompressedPtmHeader& header, PlaneDecoder codec, DecodedPlanes& planes);
+
+// Reads the compressed file at `path` (read_compressed_header) and checks,
+// before any map or plane is allocated, that it can hold the width x
+// height RGB or LRGB map the reader made of its text header: the same size
+// and kind, a plane decoder in this build, and every stream a plane of that
+// size that its bytes can code. False after printing why (and with nothing
+// left allocated); on true the caller releases the header with
+// free_compressed_header.
+bool read_compressed_map(const char* path, int width, int height, bool lrgb,
+                         CompressedPtmHeader& header);
+
+// Decodes a header that read_compressed_map accepted into `ptm`, a map of
+// its size made by create_ptm (as decode_compressed_rgb and _lrgb below).
+// False after a message when a plane cannot be decoded.
+bool decode_compressed_map(const CompressedPtmHeader& header, Ptm& ptm);
 
 // Decode the compressed file at `path` into `ptm`, a map of the file's size
 // made by create_ptm: its coefficient planes (plane 6c + k of RGB, plane k

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "common/file_handle.h"
-#include "ptm/compressed_decoder.h"
+#include "ptm/decoder_alloc.h"
 #include "ptm/header_tokens.h"
 
 namespace {
@@ -25,21 +25,16 @@ constexpr CompressedFormat compressed_formats[] = {
     {"_FORMAT_JPEGLS_LRGB", 1, compression_jpegls},
 };
 
-bool refuse(const char* path, const std::string& reason) {
-  std::printf("Compressed ptm file %s cannot be read: %s\n", path, reason.c_str());
-  return false;
-}
-
 bool read_token(std::FILE* file, HeaderToken& token, const char* path, const char* item) {
   if (read_header_token(file, token) == TokenStatus::ok) return true;
-  return refuse(path, std::string("its ") + item + " is missing or too long");
+  return refuse_compressed_file(path, std::string("its ") + item + " is missing or too long");
 }
 
 bool read_int(std::FILE* file, std::int32_t& value, const char* path, const char* item) {
   HeaderToken token;
   if (!read_token(file, token, path, item)) return false;
   if (parse_decimal_int(token.text, value)) return true;
-  return refuse(path, std::string("its ") + item + " is not an integer");
+  return refuse_compressed_file(path, std::string("its ") + item + " is not an integer");
 }
 
 // The format word names the codec and the plane count; only an exact
@@ -64,8 +59,8 @@ bool read_format(std::FILE* file, CompressedPtmHeader& header, const char* path)
       }
     }
   }
-  return refuse(path, std::string("the format word ") + format.text +
-                          " is not one of the compressed formats");
+  return refuse_compressed_file(path, std::string("the format word ") + format.text +
+                                          " is not one of the compressed formats");
 }
 
 bool read_size_scales_biases(std::FILE* file, CompressedPtmHeader& header, const char* path) {
@@ -74,17 +69,20 @@ bool read_size_scales_biases(std::FILE* file, CompressedPtmHeader& header, const
     return false;
   }
   if (header.width <= 0 || header.height <= 0 || header.width > INT32_MAX / header.height) {
-    return refuse(path, "its image size " + std::to_string(header.width) + " x " +
-                            std::to_string(header.height) + " is not a usable plane size");
+    return refuse_compressed_file(path, "its image size " + std::to_string(header.width) + " x " +
+                                            std::to_string(header.height) +
+                                            " is not a usable plane size");
   }
   HeaderToken token;
   for (float& scale : header.scale) {
     if (!read_token(file, token, path, "scale")) return false;
-    if (!parse_float(token.text, scale)) return refuse(path, "a scale is not a number");
+    if (!parse_float(token.text, scale))
+      return refuse_compressed_file(path, "a scale is not a number");
   }
   for (std::int32_t& bias : header.bias) {
     if (!read_token(file, token, path, "bias")) return false;
-    if (!parse_c_int(token.text, bias)) return refuse(path, "a bias is not an integer");
+    if (!parse_c_int(token.text, bias))
+      return refuse_compressed_file(path, "a bias is not an integer");
   }
   return true;
 }
@@ -109,7 +107,7 @@ bool read_plane_parameters(std::FILE* file, CompressedPtmHeader& header, const c
     }
   }
   const std::string error = plane_layout_error(header);
-  return error.empty() || refuse(path, error);
+  return error.empty() || refuse_compressed_file(path, error);
 }
 
 // Plane data follows the last number after any run of whitespace (a JPEG
@@ -124,26 +122,33 @@ bool read_plane_data(std::FILE* file, CompressedPtmHeader& header, const char* p
   }
   if (c != EOF) std::ungetc(c, file);
   struct stat info {};
-  if (fstat(fileno(file), &info) != 0) return refuse(path, "its size cannot be determined");
+  if (fstat(fileno(file), &info) != 0)
+    return refuse_compressed_file(path, "its size cannot be determined");
   const long position = std::ftell(file);
   long long left = position < 0 ? 0 : static_cast<long long>(info.st_size) - position;
   for (int k = 0; k < header.num_planes; ++k) {
     const long long bytes = static_cast<long long>(header.size[k]) + header.side_info[k];
     if (bytes > left) {
-      return refuse(path, "plane " + std::to_string(k) + " needs " + std::to_string(bytes) +
-                              " bytes but the file holds only " + std::to_string(left) + " more");
+      return refuse_compressed_file(
+          path, "plane " + std::to_string(k) + " needs " + std::to_string(bytes) +
+                    " bytes but the file holds only " + std::to_string(left) + " more");
     }
     left -= bytes;
     header.plane_data[k] = decoder_alloc(static_cast<std::size_t>(bytes));
     if (std::fread(header.plane_data[k], 1, static_cast<std::size_t>(bytes), file) !=
         static_cast<std::size_t>(bytes)) {
-      return refuse(path, "plane " + std::to_string(k) + " cannot be read");
+      return refuse_compressed_file(path, "plane " + std::to_string(k) + " cannot be read");
     }
   }
   return true;
 }
 
 }  // namespace
+
+bool refuse_compressed_file(const char* path, const std::string& reason) {
+  std::printf("Compressed ptm file %s cannot be read: %s\n", path, reason.c_str());
+  return false;
+}
 
 std::string plane_layout_error(const CompressedPtmHeader& header) {
   const int n = header.num_planes;

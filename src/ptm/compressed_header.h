@@ -64,6 +64,10 @@ inline bool is_intra_plane(const CompressedPtmHeader& header, int plane) {
 // allocated.
 int read_compressed_header(const char* path, CompressedPtmHeader& header);
 
+// Prints "Compressed ptm file <path> cannot be read: <reason>" and returns
+// false.
+bool refuse_compressed_file(const char* path, const std::string& reason);
+
 // Releases the plane data read by read_compressed_header.
 void free_compressed_header(CompressedPtmHeader& header);
 

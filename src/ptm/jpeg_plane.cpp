@@ -59,8 +59,13 @@ struct JpegPlaneReader {
   JpegErrorManager error;
 };
 
-JpegPlaneReader* open_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
-                                 int height) {
+namespace {
+
+// A reader with the stream's frame header read, before the library
+// allocates anything for the image; null after the message when the
+// stream is not a one-component image of width x height.
+JpegPlaneReader* read_plane_header(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                                   int height) {
   JpegPlaneReader* const reader = checked_alloc_array<JpegPlaneReader>(1);
   jpeg_decompress_struct& cinfo = reader->cinfo;
   cinfo.err = jumping_error_manager(reader->error);
@@ -72,20 +77,48 @@ JpegPlaneReader* open_jpeg_plane(const std::uint8_t* stream, std::size_t stream_
   jpeg_create_decompress(&cinfo);
   install_memory_source(&cinfo, stream, stream_bytes);
   jpeg_read_header(&cinfo, TRUE);
-  // Checked before the library allocates for the image, and again for the
-  // output it will deliver: no row can land outside the plane.
-  bool fits =
-      fits_plane(cinfo.image_width, cinfo.image_height, cinfo.num_components, width, height);
-  if (fits) {
-    jpeg_start_decompress(&cinfo);
-    fits =
-        fits_plane(cinfo.output_width, cinfo.output_height, cinfo.output_components, width, height);
-  }
-  if (!fits) {
+  if (!fits_plane(cinfo.image_width, cinfo.image_height, cinfo.num_components, width, height)) {
     close_jpeg_plane(reader);
     return nullptr;
   }
   return reader;
+}
+
+// Huffman coding spends at least one bit on every 8 x 8 block (the code of
+// its DC difference, ITU-T T.81 F.1.2.1, which the first scan of a
+// progressive image codes too); arithmetic coding has no such floor.
+constexpr std::uint64_t huffman_samples_per_byte = 8 * 64;
+
+}  // namespace
+
+JpegPlaneReader* open_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                                 int height) {
+  JpegPlaneReader* const reader = read_plane_header(stream, stream_bytes, width, height);
+  if (reader == nullptr) return nullptr;
+  jpeg_decompress_struct& cinfo = reader->cinfo;
+  if (setjmp(reader->error.jump) != 0) {
+    close_jpeg_plane(reader);
+    std::printf("JPEG plane cannot be decoded\n");
+    return nullptr;
+  }
+  // Checked again for the output the library will deliver: no row can land
+  // outside the plane.
+  jpeg_start_decompress(&cinfo);
+  if (!fits_plane(cinfo.output_width, cinfo.output_height, cinfo.output_components, width,
+                  height)) {
+    close_jpeg_plane(reader);
+    return nullptr;
+  }
+  return reader;
+}
+
+std::uint64_t probe_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                               int height) {
+  JpegPlaneReader* const reader = read_plane_header(stream, stream_bytes, width, height);
+  if (reader == nullptr) return 0;
+  const bool arithmetic = reader->cinfo.arith_code != 0;
+  close_jpeg_plane(reader);
+  return arithmetic ? UINT64_MAX : stream_bytes * huffman_samples_per_byte;
 }
 
 bool read_jpeg_plane_rows(JpegPlaneReader* reader, std::uint8_t* rows, int count) {

@@ -28,6 +28,15 @@ JpegPlaneReader* open_jpeg_plane(const std::uint8_t* stream, std::size_t stream_
 bool read_jpeg_plane_rows(JpegPlaneReader* reader, std::uint8_t* rows, int count);
 void close_jpeg_plane(JpegPlaneReader* reader);
 
+// The stream's frame header, read before anything is decoded or allocated
+// for the image: the most samples the stream's bytes can code when it is a
+// one-component image of width x height (Huffman coding spends at least
+// one bit on every 8 x 8 block; arithmetic coding has no such floor, and
+// gives UINT64_MAX), or 0 after the messages of open_jpeg_plane when it is
+// not such an image.
+std::uint64_t probe_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                               int height);
+
 // Encodes width x height bytes of `plane` at `quality` (1..100, libjpeg's
 // scale) into `stream`, replacing its content. False after libjpeg's
 // message when the library refuses.

@@ -112,32 +112,58 @@ int read_plane_line(void* user, std::uint8_t* line, int count) {
 
 }  // namespace
 
-int decode_jpegls_plane(const std::uint8_t* stream, std::size_t stream_bytes,
-                        std::uint8_t* destination, int width, int height) {
-  const FrameHeader frame = find_frame(stream, stream_bytes);
+namespace {
+
+// A codec with the stream's header read and found to be a plane of width x
+// height, or null after the codec's messages and ours.
+JlsCodec* start_plane_decode(ReadCursor& read, int width, int height) {
+  const FrameHeader frame = find_frame(read.next, static_cast<std::size_t>(read.end - read.next));
   if (frame.found && !fits_plane(frame.width, frame.height, frame.components,
                                  1 << (frame.bits & 31), width, height)) {
-    return 0;
+    return nullptr;
   }
   JlsCodec* codec = JPEGLS_Create();
   if (codec == nullptr) {
     std::fprintf(stderr, "fatal error : JPEGLS_Create failed!\n");
-    return 0;
+    return nullptr;
   }
   JPEGLS_SetMessageHandler(codec, print_message, nullptr);
-  ReadCursor read{stream, stream + stream_bytes};
-  WriteCursor write{destination, destination + static_cast<std::size_t>(width) * height};
   JlsInfo info;
   if (StartDecode(codec, read_stream, &read) == 0) {
     std::fprintf(stderr, "StartDecode failed\n");
   } else if (GetInfo(codec, &info) == 0) {
     std::fprintf(stderr, "GetInfo failed\n");
-  } else if (fits_plane(info.width, info.height, info.components, info.alphabet, width, height) &&
-             DecodeFromCB(codec, write_line, &write) == 0) {
-    std::fprintf(stderr, "Decode CB failed\n");
+  } else if (fits_plane(info.width, info.height, info.components, info.alphabet, width, height)) {
+    return codec;
   }
   JPEGLS_Destroy(codec);
+  return nullptr;
+}
+
+// The densest coding T.87 has is run mode at its longest run segment: one
+// bit for 2^15 samples (J[RUNindex] is at most 15, A.7.1.1).
+constexpr std::uint64_t run_mode_samples_per_byte = 8 * 32768;
+
+}  // namespace
+
+int decode_jpegls_plane(const std::uint8_t* stream, std::size_t stream_bytes,
+                        std::uint8_t* destination, int width, int height) {
+  ReadCursor read{stream, stream + stream_bytes};
+  JlsCodec* codec = start_plane_decode(read, width, height);
+  if (codec == nullptr) return 0;
+  WriteCursor write{destination, destination + static_cast<std::size_t>(width) * height};
+  if (DecodeFromCB(codec, write_line, &write) == 0) std::fprintf(stderr, "Decode CB failed\n");
+  JPEGLS_Destroy(codec);
   return static_cast<int>(write.next - destination);
+}
+
+std::uint64_t probe_jpegls_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                                 int height) {
+  ReadCursor read{stream, stream + stream_bytes};
+  JlsCodec* codec = start_plane_decode(read, width, height);
+  if (codec == nullptr) return 0;
+  JPEGLS_Destroy(codec);
+  return stream_bytes * run_mode_samples_per_byte;
 }
 
 bool encode_jpegls_plane(const std::uint8_t* plane, int width, int height, int near,

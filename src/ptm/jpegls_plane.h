@@ -17,6 +17,13 @@
 int decode_jpegls_plane(const std::uint8_t* stream, std::size_t stream_bytes,
                         std::uint8_t* destination, int width, int height);
 
+// The stream's header, read before the plane is decoded: the most samples
+// the stream's bytes can code when it is one 8-bit component of exactly
+// width x height (T.87's run mode codes at most 2^15 samples per bit), or
+// 0 after the messages of decode_jpegls_plane when it is not.
+std::uint64_t probe_jpegls_plane(const std::uint8_t* stream, std::size_t stream_bytes, int width,
+                                 int height);
+
 // Encodes width x height bytes of `plane` with loss bound `near` (0:
 // lossless) into `stream`, replacing its content. False after the codec's
 // message on standard error when the codec refuses.

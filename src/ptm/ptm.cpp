@@ -8,7 +8,6 @@
 
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
-#include "render/evaluate.h"
 
 namespace {
 
@@ -87,10 +86,6 @@ CoefRepresentation representation_of(const Ptm& ptm) {
 }
 
 }  // namespace
-
-CoefRepresentation preferred_representation() {
-  return mmx_available() ? CoefRepresentation::packed : CoefRepresentation::wide;
-}
 
 std::uint64_t ptm_storage_bytes(std::uint64_t width, std::uint64_t height, int format,
                                 CoefRepresentation representation) {

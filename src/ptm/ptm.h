@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/coef_representation.h"
+
 enum PtmFormat : std::int32_t {
   PTM_FORMAT_RGB = 0,
   PTM_FORMAT_LUM = 1,
@@ -22,11 +24,6 @@ enum PtmFormat : std::int32_t {
   PTM_FORMAT_JPEGLS_RGB = 7,
   PTM_FORMAT_JPEGLS_LRGB = 8,
 };
-
-// The two integer forms of the coefficients. Packed: display units
-// saturated to int16, laid out for 4-wide 16-bit multiply-add. Wide: int32,
-// a0..a4 times 16 and a5 times 16384. LUM is always wide.
-enum class CoefRepresentation { packed, wide };
 
 // One pixel of a packed LRGB map: the six luminance coefficients and the
 // colour in one 16-byte record, so one aligned load fetches a whole pixel.
@@ -68,10 +65,6 @@ inline std::size_t pixel_count(const Ptm& ptm) {
 inline bool uses_packed(const Ptm& ptm) {
   return ptm.packed_rgb != nullptr || ptm.packed_lrgb != nullptr;
 }
-
-// The representation the reader builds on this processor (packed where
-// packed 16-bit arithmetic exists).
-CoefRepresentation preferred_representation();
 
 // Allocates the record and every array of `format` (0, 1, 2, 5..8) in the
 // given representation; contents undefined, normals and mask null. Any

@@ -71,6 +71,10 @@ bool next_token(std::FILE* file, HeaderToken& token, const char* path) {
   return read_error(path);
 }
 
+bool is_magic_prefix(const char* word) {
+  return std::strncmp(word, "PTM", 3) == 0 || std::strncmp(word, "SRF", 3) == 0;
+}
+
 bool read_magic_word(std::FILE* file, PtmFileHeader& header, const char* path) {
   HeaderToken token;
   const TokenStatus status = read_header_token(file, token);
@@ -79,7 +83,7 @@ bool read_magic_word(std::FILE* file, PtmFileHeader& header, const char* path) {
     return false;
   }
   const char* word = token.text;
-  if (std::strncmp(word, "PTM", 3) != 0 && std::strncmp(word, "SRF", 3) != 0) {
+  if (!is_magic_prefix(word)) {
     std::printf("Incorrect PTM file header in file %s : %s read\n", path, word);
     return false;
   }
@@ -193,11 +197,25 @@ int memory_format_of(int format) {
   return format;
 }
 
+// The stored planes of a compressed file, read and checked before the map
+// is allocated, released with the object.
+struct CompressedPlanes {
+  CompressedPtmHeader header{};
+  bool read = false;
+  ~CompressedPlanes() {
+    if (read) free_compressed_header(header);
+  }
+};
+
 // The compressed file is read again as a whole by the plane decoder, which
-// checks that it still describes the map created from this header.
-bool read_compressed_data(Ptm& ptm, int format, const char* path) {
-  return is_lrgb_compressed(format) ? decode_compressed_lrgb(path, ptm)
-                                    : decode_compressed_rgb(path, ptm);
+// checks that it still describes the map of this header and that its
+// streams can hold the planes of that size, before anything of that size
+// is allocated.
+bool read_compressed_planes(const PtmFileHeader& header, const char* path,
+                            CompressedPlanes& planes) {
+  planes.read = read_compressed_map(path, header.width, header.height,
+                                    is_lrgb_compressed(header.format), planes.header);
+  return planes.read;
 }
 
 bool data_present(const PtmFileHeader& header, std::FILE* file, const char* path) {
@@ -242,6 +260,8 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   if (compressed && !has_plane_decoder(compression_type_of(header.format), path)) return nullptr;
   const int memory_format = memory_format_of(header.format);
   if (memory_format == PTM_FORMAT_LUM) representation = CoefRepresentation::wide;
+  CompressedPlanes planes;
+  if (compressed && !read_compressed_planes(header, path, planes)) return nullptr;
   if (!ptm_size_fits(header.width, header.height, memory_format, representation)) {
     std::printf("Image size %d x %d of ptm file %s is too large for this machine\n", header.width,
                 header.height, path);
@@ -257,7 +277,7 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   if (ptm->color_matrix != nullptr) {
     std::memcpy(ptm->color_matrix, header.color_matrix, sizeof header.color_matrix);
   }
-  const bool loaded = compressed ? read_compressed_data(*ptm, header.format, path)
+  const bool loaded = compressed ? decode_compressed_map(planes.header, *ptm)
                                  : read_uncompressed_data(*ptm, header, fileno(file.get()), path);
   if (!loaded) {
     free_ptm(ptm);
@@ -272,3 +292,12 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
 }
 
 Ptm* read_ptm_file(const char* path) { return read_ptm_file(path, preferred_representation()); }
+
+bool starts_like_ptm_file(const char* path) {
+  FileHandle file(std::fopen(path, "rb"));
+  if (!file) return false;
+  HeaderToken token;
+  // A first item too long for the header buffer still shows its start.
+  return read_header_token(file.get(), token) != TokenStatus::end_of_file &&
+         is_magic_prefix(token.text);
+}

@@ -11,3 +11,8 @@ Ptm* read_ptm_file(const char* path);
 
 // The same in a chosen coefficient representation (LUM is always wide).
 Ptm* read_ptm_file(const char* path, CoefRepresentation representation);
+
+// Whether the file at `path` opens and its first header item begins as a
+// PTM magic word does ("PTM" or "SRF"): a file meant as a PTM file, whose
+// refusal by read_ptm_file is final.
+bool starts_like_ptm_file(const char* path);

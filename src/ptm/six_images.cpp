@@ -1,5 +1,7 @@
 #include "ptm/six_images.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -40,6 +42,12 @@ void take_coefficient_image(Ptm& ptm, int i, const std::string& name) {
   checked_free(image);
 }
 
+// Anything of that name, readable or not.
+bool file_exists(const char* path) {
+  struct stat info {};
+  return stat(path, &info) == 0;
+}
+
 }  // namespace
 
 Ptm* load_ptm(const char* name) {
@@ -49,9 +57,20 @@ Ptm* load_ptm(const char* name) {
 
 Ptm* load_ptm_or_ppms(const char* name) {
   if (Ptm* ptm = read_ptm_file(name)) return ptm;
+  const std::string base(name);
+  // A PTM file that the reader refused has said why; coefficient images of
+  // that name are not what the user meant. With neither the file nor the
+  // first coefficient image there, the name is simply wrong.
+  if (starts_like_ptm_file(name)) {
+    std::printf("Unable to load file %s\n", name);
+    end_program(-1);
+  }
+  if (!file_exists(name) && !file_exists((base + "0.ppm").c_str())) {
+    std::printf("File %s does not exist\n", name);
+    end_program(-1);
+  }
   std::printf("Unable to load file directly, trying ppm files\n");
 
-  const std::string base(name);
   int width = 0;
   int height = 0;
   Input_ppm_size((base + "0.ppm").c_str(), width, height);

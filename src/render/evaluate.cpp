@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "common/cpu_features.h"
 #include "common/end_program.h"
 
 std::int16_t light_weights[6] = {0, 0, 0, 0, 0, 1023};
@@ -67,8 +66,6 @@ void set_light_weights(float u, float v) {
   light_weights[4] = static_cast<std::int16_t>(V);
   light_weights[5] = 1023;
 }
-
-bool mmx_available() { return cpu_has_mmx(); }
 
 void evaluate_rgb_packed(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
                          std::uint8_t& b) {

@@ -23,10 +23,6 @@ using EvaluatePtmFn = void (*)(const Ptm& ptm, int x, int y, std::uint8_t& r, st
 // The evaluator installed for the loaded map by select_evaluator.
 extern EvaluatePtmFn evaluate_ptm_fn;
 
-// True when the processor has packed 16-bit integer arithmetic; decides the
-// representation every map of the run is built in. Tested once.
-bool mmx_available();
-
 // Installs evaluate_ptm_fn by the map's format and representation. A format
 // other than RGB, LUM or LRGB prints "evaluate ptm error: unsupported ptm
 // format " and ends the program with status -1.

@@ -31,11 +31,11 @@ void for_each_zoomed_pixel(int width, int height, float zoom_factor, float pan_u
   const float pan_y = static_cast<float>(height) * pan_v;
   for (int y = 0; y < height; ++y) {
     const float fy = static_cast<float>(y) / zoom_factor + pan_y;
-    const bool row_inside = 0 < fy && fy < static_cast<float>(height - 2);
+    const bool row_inside = inside_zoom_margin(fy, height);
     for (int x = 0; x < width; ++x) {
       const std::size_t to = static_cast<std::size_t>(y) * width + x;
       const float fx = static_cast<float>(x) / zoom_factor + pan_x;
-      if (!row_inside || !(0 < fx && fx < static_cast<float>(width - 2))) {
+      if (!row_inside || !inside_zoom_margin(fx, width)) {
         visit(to, nullptr);
         continue;
       }

@@ -13,6 +13,13 @@
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
 
+// Whether a source coordinate f of a map `size` pixels long lies where
+// the zoom resamples: strictly inside, one pixel of margin on the far side
+// so that the +1 neighbour exists.
+inline bool inside_zoom_margin(float f, int size) {
+  return 0 < f && f < static_cast<float>(size - 2);
+}
+
 enum class ZoomResult {
   done,
   size_mismatch,       // nothing written; the view keeps its previous zoom

@@ -309,6 +309,70 @@ TEST_F(EnhancementWindowTest, DiffuseGainFollowsZoomsAndScreenshotsStayFullSize)
   EXPECT_EQ(view(back), view(gain));
 }
 
+// 'd' with Diffuse Gain on shows what 'd' did: the transform of the grey
+// map with the mean constant term. The map is L = 200 u + a5 with a5 = 60
+// in the left half and 140 in the right (orange and blue): its rewrite
+// keeps every coefficient whatever the gain (no u², v², uv terms, so a3'
+// = a3, a4' = a4 and a5' = a5 at any normal), so under light (0, 0) the
+// gain view shows 60·C / 256 and 140·C / 256; after 'd' every pixel is
+// grey 127 with a5 the mean 100: 100·127 / 256 = 49. Each within one unit
+// (the two coefficient representations round differently). 'd' unzoomed,
+// then zoomed in and after a reshape; and, in a second run, 'd' while
+// zoomed.
+TEST_F(EnhancementWindowTest, DiscardingColourWithDiffuseGainOnShowsTheGreyMap) {
+  PtmFixture f = lrgb_map({0, 0, 0, 200, 0, 0}, [](int x, int) {
+    return x < map_width / 2 ? Rgb{200, 100, 50} : Rgb{50, 100, 200};
+  });
+  for (int p = 0; p < map_width * map_height; ++p) {
+    f.coefficients[0][p * 6 + 5] = p % map_width < map_width / 2 ? 60 : 140;
+  }
+  const Rgb grey{49, 49, 49};
+  const auto all_grey = [&grey](const WindowPixels& w) {
+    return view_pixels_off(w, 0, map_width, grey, 1) == 0;
+  };
+  for (const bool zoom_first : {false, true}) {
+    SCOPED_TRACE(zoom_first ? "'d' while zoomed" : "'d' unzoomed");
+    open(f);
+    choose_menu_entry(panel_x, panel_y, 2);
+    const WindowPixels gain = wait_for([](const WindowPixels& w) {
+      return slider_shown(w, amp_slider) && halves_are(w, {46, 23, 11}, {27, 54, 109}, 1);
+    });
+    ASSERT_TRUE(halves_are(gain, {46, 23, 11}, {27, 54, 109}, 1)) << halves(gain);
+    if (zoom_first) {
+      // Zoomed by two about the centre, the view still shows both halves.
+      type("plus");
+      still();
+    }
+    type("d");
+    WindowPixels shown = wait_for(all_grey);
+    EXPECT_TRUE(all_grey(shown)) << halves(shown);
+    if (!zoom_first) {
+      type("plus");
+      pause_ms(300);
+      shown = wait_for(all_grey);
+      EXPECT_TRUE(all_grey(shown)) << "zoomed in, " << halves(shown);
+      // A reshape refits the view (unzoomed: the map fits) and makes the
+      // transform again; the view stays at the window's bottom-left.
+      resize(500, 500);
+      const auto grey_after_reshape = [&grey](const WindowPixels& w) {
+        if (w.height != 500) return false;
+        for (int y = 0; y < map_height; ++y) {
+          for (int x = 0; x < map_width; ++x) {
+            if (!near(w.at(x, 499 - y), grey, 1)) return false;
+          }
+        }
+        return true;
+      };
+      shown = wait_for(grey_after_reshape);
+      EXPECT_TRUE(grey_after_reshape(shown))
+          << "after a reshape view pixel (0, 0) shows " << to_string(shown.at(0, 499));
+    }
+    type("Escape");
+    const ProgramRun run = finish();
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+  }
+}
+
 }  // namespace
 
 #endif

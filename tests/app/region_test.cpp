@@ -6,6 +6,8 @@
 #include <span>
 
 #include "app/core/viewer_state.h"
+#include "ptm/coefficients.h"
+#include "render/diffuse_gain.h"
 
 namespace {
 
@@ -59,6 +61,44 @@ TEST_F(RegionTest, ClampForcesCornersIntoTheViewAndResetReturnsToTheWholeView) {
   expect_region(0, 10, 199, 99);
   reset_region();
   expect_region(0, 0, 199, 99);
+}
+
+// After a reshape the probe goes where its map position now shows, inside
+// the view and, zoomed, off the black margin: view pixel x shows map
+// column x / zoom + 400 pan_u, which the zoom resamples only strictly
+// between 0 and 398 (and rows between 0 and 198).
+TEST_F(RegionTest, ThePlacedProbeStaysOnTheMapInsideTheView) {
+  const struct {
+    int zoomed;
+    float zoom, pan_u, pan_v;
+    int view_width, view_height;
+    MapPoint at;
+    int x, y;
+  } cases[] = {
+      {0, 1, 0, 0, 200, 100, {150, 80}, 150, 80},
+      {0, 1, 0, 0, 100, 50, {150, 80}, 99, 49},  // the view shrank under it
+      // Zoom 1/4 with the map centred across the view: x shows 4x - 200,
+      // so columns 51 .. 149 show the map, rows 1 .. 49.
+      {1, 0.25f, -0.5f, 0, 200, 100, {100, 40}, 75, 10},
+      {1, 0.25f, -0.5f, 0, 200, 100, {0, 0}, 51, 1},
+      {1, 0.25f, -0.5f, 0, 200, 100, {399, 199}, 149, 49},
+  };
+  for (const auto& c : cases) {
+    viewer.zoomed = c.zoomed;
+    viewer.zoom_factor = c.zoom;
+    viewer.pan_u = c.pan_u;
+    viewer.pan_v = c.pan_v;
+    viewer.view_image->width = c.view_width;
+    viewer.view_image->height = c.view_height;
+    place_probe(c.at);
+    EXPECT_EQ(viewer.probe_x, c.x) << c.at.x << ", " << c.at.y;
+    EXPECT_EQ(viewer.probe_y, c.y) << c.at.x << ", " << c.at.y;
+    if (c.x == 75) {
+      // And back: the probe shows the map position asked for.
+      EXPECT_EQ(probe_map_position().x, 100.0f);
+      EXPECT_EQ(probe_map_position().y, 40.0f);
+    }
+  }
 }
 
 TEST_F(RegionTest, SelectionLineRewritesItselfInPlace) {
@@ -238,6 +278,48 @@ TEST(DiscardColor, OtherFormatsReportAndStayUnchanged) {
               "Discard color info command not implemented for this format of PTM\n");
     EXPECT_EQ(a[5], 42);
     free_ptm(ptm);
+  }
+}
+
+// After 'd' the stored bytes decode as the discarded map too, so the
+// diffuse-gain transform, which works from them, is grey with the mean
+// constant term. With no normals (taken as facing the viewer, nu = nv = 0)
+// the rewrite keeps a5 and only scales a0..a2, so the transform's a5 is the
+// mean itself: stored a5 bytes 10, 20, 31, 200 at scale 1 and bias 0 have
+// the mean 261 / 4 = 65.25, 65 in display units (packed) and 65.25 x 16384
+// = 1069056 in the wide form.
+TEST(DiscardColor, TheDiffuseGainTransformOfTheDiscardedMapIsGreyWithTheMeanConstantTerm) {
+  const std::uint8_t a5[4] = {10, 20, 31, 200};
+  for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
+    Ptm* map = create_ptm(2, 2, PTM_FORMAT_LRGB, representation);
+    for (int k = 0; k < 6; ++k) {
+      map->scale_bias[k] = 256;
+      map->scale_bias[6 + k] = 0;
+    }
+    for (int p = 0; p < 4; ++p) {
+      const std::uint8_t six[6] = {1, 2, 3, 4, 5, a5[p]};
+      store_stored_bytes(map->coef_planes[0], map->coef_planes[1], p, six);
+      const std::uint8_t rgb[3] = {200, 10, 60};
+      set_lrgb_color(*map, p, rgb);
+    }
+    convert_all_coefficients(*map);
+    ASSERT_TRUE(discard_color(*map));
+    Ptm* gained = create_derived_ptm(*map);
+    diffuse_gain_transform(*map, *gained, 2.0f);
+    for (std::size_t p = 0; p < 4; ++p) {
+      std::uint8_t rgb[3];
+      get_lrgb_color(*gained, p, rgb);
+      EXPECT_EQ((std::array{rgb[0], rgb[1], rgb[2]}), (std::array<std::uint8_t, 3>{127, 127, 127}));
+      if (representation == CoefRepresentation::packed) {
+        EXPECT_EQ(gained->packed_lrgb[p].coef[5], 65) << p;
+        EXPECT_EQ(gained->packed_lrgb[p].coef[0], 2) << p;  // 2 x 1
+      } else {
+        EXPECT_EQ(gained->lum_coef_int[p * 6 + 5], 1069056) << p;
+        EXPECT_EQ(gained->lum_coef_int[p * 6], 2 * 16) << p;
+      }
+    }
+    free_derived_ptm(gained);
+    free_ptm(map);
   }
 }
 

@@ -129,13 +129,46 @@ TEST_F(RelumoProgramTest, TheBufferingOptionMayStandBeforeOrAfterTheName) {
   }
 }
 
-TEST_F(RelumoProgramTest, ABadMapFallsBackToSixImagesAndExitsMinusOne) {
-  const std::string name = write("broken.ptm", "PTM_1.2\nPTM_FORMAT_LRGB\n0 4\n");
-  const ProgramRun run = relumo({name});
-  EXPECT_EQ(run.exit_status, 255);
-  EXPECT_EQ(run.out, banner + name + "\nLRGB Format\nInvalid image size 0 x 4 in ptm file " + name +
-                         "\nUnable to load file directly, trying ppm files\n");
-  EXPECT_EQ(run.err, "Input_ppm_size Error: Can't open ppm file: broken.ptm0.ppm\n");
+// A file that is not a map ends the program with -1 and says why: a file
+// that begins like a PTM file with the reader's reason (no six-image
+// lines follow), a name that names nothing plainly, and any other file with
+// the six-image fallback's lines, since coefficient images of that name
+// could exist.
+TEST_F(RelumoProgramTest, FilesThatAreNotMapsAreRefusedWithTheirReason) {
+  const std::string truncated = ptm_fixture_bytes(random_ptm_fixture(2, 2, 4, 3, 9));
+  const struct {
+    std::string name;
+    std::string bytes;  // none: no such file
+    std::string out;    // after the banner
+    std::string err;
+  } cases[] = {
+      {"broken.ptm", "PTM_1.2\nPTM_FORMAT_LRGB\n0 4\n",
+       "broken.ptm\nLRGB Format\nInvalid image size 0 x 4 in ptm file broken.ptm\n"
+       "Unable to load file broken.ptm\n",
+       ""},
+      // 4 x 3 pixels of 6 coefficient bytes and 3 colour bytes.
+      {"cut.ptm", truncated.substr(0, truncated.size() - 20),
+       "cut.ptm\nLRGB Format\nPtm file cut.ptm ends before its data: 108 bytes needed, 88 "
+       "present\nUnable to load file cut.ptm\n",
+       ""},
+      {"claim.ptm", oversized_compressed_claim(),
+       "claim.ptm\nJPEG-LS compressed LRGB Format\nCompressed ptm file claim.ptm cannot be read: "
+       "the format word PTM_FORMA_FORMAT_JPEGLS_LRGB0T_\xdbTM_LU~ is not one of the compressed "
+       "formats\nUnable to load file claim.ptm\n",
+       ""},
+      {"missing.ptm", "", "File missing.ptm does not exist\n", ""},
+      {"notes.txt", "hello\n",
+       "notes.txt\nIncorrect PTM file header in file notes.txt : hello read\n"
+       "Unable to load file directly, trying ppm files\n",
+       "Input_ppm_size Error: Can't open ppm file: notes.txt0.ppm\n"},
+  };
+  for (const auto& c : cases) {
+    if (!c.bytes.empty()) write(c.name, c.bytes);
+    const ProgramRun run = relumo({c.name});
+    EXPECT_EQ(run.exit_status, 255) << c.name;
+    EXPECT_EQ(run.out, banner + c.out) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+  }
 }
 
 TEST_F(RelumoProgramTest, SixCoefficientImagesLoadAsAnRgbMap) {

@@ -108,6 +108,8 @@ class ViewerWindowTest : public testing::Test {
     // Whatever happened, no button or modifier stays pressed for the next
     // test, and the program ends.
     xdotool("keyup shift");
+    xdotool("keyup ctrl");
+    xdotool("keyup alt");
     xdotool("mouseup 1");
     xdotool("mouseup 2");
     xdotool("mouseup 3");
@@ -123,6 +125,14 @@ class ViewerWindowTest : public testing::Test {
   // An interactive program reads the console from a pipe the test writes
   // to (send_input).
   void open(const PtmFixture& map, const std::string& option = "", bool interactive = false) {
+    open_sized(map, option, interactive, map_width + 300, window_height, map_width);
+  }
+
+  // The same for a map of any size: the window is expected at width x
+  // height with a view view_width pixels wide (the panel's caption sits
+  // right of it).
+  void open_sized(const PtmFixture& map, const std::string& option, bool interactive, int width,
+                  int height, int view_width) {
     write_file_bytes(directory_ + "/map.ptm", ptm_fixture_bytes(map));
     std::vector<std::string> command{RELUMO_BINARY, "map.ptm"};
     if (!option.empty()) command.push_back(option);
@@ -138,12 +148,13 @@ class ViewerWindowTest : public testing::Test {
     // changes any more.
     const WindowPixels shown = wait_for_pixels(
         window_,
-        [this](const WindowPixels& w) {
-          return w.height == window_height && has_white(caption(w)) && capture_window(window_) == w;
+        [&](const WindowPixels& w) {
+          return w.width == width && w.height == height &&
+                 has_white(w.crop(view_width + 2, 428, 36, 18)) && capture_window(window_) == w;
         },
         30000);
-    ASSERT_EQ(shown.width, map_width + 300);
-    ASSERT_EQ(shown.height, window_height);
+    ASSERT_EQ(shown.width, width);
+    ASSERT_EQ(shown.height, height);
   }
 
   // Waits for the program to end (after the key or menu entry that quits)
@@ -154,6 +165,12 @@ class ViewerWindowTest : public testing::Test {
   }
 
   WindowPixels capture() const { return capture_window(window_); }
+
+  // Gives the main window a new size, as a user dragging its border does.
+  void resize(int width, int height) {
+    ASSERT_TRUE(xdotool("windowsize " + window_ + " " + std::to_string(width) + " " +
+                        std::to_string(height)));
+  }
   WindowPixels still() const { return wait_for_still_window(window_, 150, 10000); }
   WindowPixels wait_for(const std::function<bool(const WindowPixels&)>& ready) const {
     return wait_for_pixels(window_, ready, 15000);

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "common/checked_alloc.h"
 #include "ptm/compressed_decoder.h"
 #include "ptm/jpeg_plane.h"
 #include "ptm/jpegls_plane.h"
 #include "ptm/reader.h"
 #include "support/files.h"
+#include "support/ptm_fixture.h"
 
 namespace {
 
@@ -39,6 +41,8 @@ bool is_jpegls_word(const std::string& word) { return word.find("JPEGLS") != std
 struct CompressedFile {
   std::string format_word;
   int planes;
+  int width = 8;
+  int height = 8;
   std::string scales = "2.0 2.0 2.0 2.0 2.0 2.0";
   std::string biases = "5 5 5 5 5 5";
   // transformation, motion x, motion y, order, reference; sizes and side
@@ -62,7 +66,8 @@ struct CompressedFile {
   }
 
   std::string bytes() const {
-    std::string out = "PTM_1.2\n" + format_word + "\n8\n8\n" + scales + "\n" + biases + "\n90\n";
+    std::string out = "PTM_1.2\n" + format_word + "\n" + std::to_string(width) + "\n" +
+                      std::to_string(height) + "\n" + scales + "\n" + biases + "\n90\n";
     auto row = [&out](const std::vector<int>& values) {
       for (std::size_t k = 0; k < values.size(); ++k) {
         out += std::to_string(values[k]) + (k + 1 < values.size() ? " " : "\n");
@@ -340,3 +345,99 @@ void CompressedReaderTest::expect_every_truncation_refused(const char* word) {
 }
 
 }  // namespace
+
+// Side information belongs to P-planes: on an I-plane it is read past and
+// ignored, the plane is its decoded stream unchanged. Plane 3 (a3, the
+// constant 35) carries a record for pixel 5 with 0x7F, in files of
+// I-planes only (JPEG: decoded in bands) and in files with a P-plane too
+// (decoded plane by plane).
+TEST_F(CompressedReaderTest, SideInformationOnAnIPlaneIsIgnored) {
+  for (const char* word : {"PTM_FORMAT_JPEG_LRGB", "PTM_FORMAT_JPEGLS_LRGB"}) {
+    for (const bool with_p_plane : {false, true}) {
+      SCOPED_TRACE(std::string(word) + (with_p_plane ? " with a P-plane" : ""));
+      CompressedFile file(word, 9);
+      file.side_info[3] = {0x00, 0x00, 0x00, 0x05, 0x7F};
+      if (with_p_plane) file.rows[4][4] = 1;  // plane 4 predicted from plane 1
+      std::string output;
+      Ptm* ptm = read(file.bytes(), CoefRepresentation::wide, output);
+      ASSERT_NE(ptm, nullptr) << output;
+      for (int p : {4, 5, 6}) EXPECT_EQ(ptm->coef_planes[1][3 * p], plane_value(3)) << p;
+      // The P-plane: plane 1 plus its residual minus 128, modulo 256.
+      const int predicted =
+          with_p_plane ? (plane_value(1) + plane_value(4) - 128 + 256) % 256 : plane_value(4);
+      EXPECT_EQ(ptm->coef_planes[1][3 * 5 + 1], predicted);
+      // And the colour plane after it is where it belongs.
+      std::uint8_t colour[3];
+      get_lrgb_color(*ptm, 5, colour);
+      EXPECT_EQ(colour[0], plane_value(6));
+      free_ptm(ptm);
+    }
+  }
+}
+
+namespace {
+
+// The frame header of a stream (JPEG SOFn or JPEG-LS SOF55, marker
+// `code`) rewritten to announce width x height: segment length (2 bytes),
+// sample precision (1), then the height and width (2 bytes each, big
+// endian), T.81 B.2.2 and T.87 C.2.2.
+Bytes with_frame_size(Bytes stream, std::uint8_t code, int width, int height) {
+  for (std::size_t i = 0; i + 8 < stream.size(); ++i) {
+    if (stream[i] != 0xFF || stream[i + 1] != code) continue;
+    stream[i + 5] = static_cast<std::uint8_t>(height >> 8);
+    stream[i + 6] = static_cast<std::uint8_t>(height);
+    stream[i + 7] = static_cast<std::uint8_t>(width >> 8);
+    stream[i + 8] = static_cast<std::uint8_t>(width);
+    return stream;
+  }
+  ADD_FAILURE() << "no frame header";
+  return stream;
+}
+
+}  // namespace
+
+// Files whose few bytes announce a map of about 10^9 pixels are refused,
+// with the reason, before the map is allocated: the fuzz target's input
+// (a format word that only contains a compressed keyword), and planes
+// whose frame headers announce 60000 x 16000 samples in a few dozen bytes,
+// where JPEG-LS needs a byte for at most 8 x 2^15 samples and Huffman-coded
+// JPEG for at most 8 x 64.
+TEST_F(CompressedReaderTest, FilesThatCannotHoldTheirMapAreRefusedBeforeAllocating) {
+  constexpr int width = 60000;
+  constexpr int height = 16000;
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string message;
+  };
+  std::vector<Case> cases = {
+      {"the fuzz target's input", oversized_compressed_claim(),
+       "Compressed ptm file " + path_ +
+           " cannot be read: the format word PTM_FORMA_FORMAT_JPEGLS_LRGB0T_\xdbTM_LU~ is not one "
+           "of the compressed formats\n"},
+  };
+  for (const char* word : {"PTM_FORMAT_JPEGLS_LRGB", "PTM_FORMAT_JPEG_LRGB"}) {
+    CompressedFile file(word, 9);
+    file.width = width;
+    file.height = height;
+    const std::uint8_t frame = is_jpegls_word(word) ? 0xF7 : 0xC0;
+    for (Bytes& stream : file.streams) stream = with_frame_size(stream, frame, width, height);
+    cases.push_back({word, file.bytes(),
+                     "Compressed ptm file " + path_ + " cannot be read: the " +
+                         std::to_string(file.streams[0].size()) +
+                         " bytes of plane 0 cannot hold a 60000 x 16000 plane\n"});
+  }
+  for (const Case& c : cases) {
+    for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
+      const std::uint64_t before = bytes_allocated();
+      std::string output;
+      Ptm* ptm = read(c.bytes, representation, output);
+      EXPECT_EQ(ptm, nullptr) << c.name;
+      // The map would take some 20 GB; a probe of a stream takes a
+      // decompression record.
+      EXPECT_LT(bytes_allocated() - before, 1u << 20) << c.name << ": allocated before refusing";
+      EXPECT_NE(output.find(c.message), std::string::npos) << c.name << ":\n" << output;
+      free_ptm(ptm);
+    }
+  }
+}

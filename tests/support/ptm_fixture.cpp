@@ -128,6 +128,13 @@ std::string ptm_fixture_bytes(const PtmFixture& f) {
   return out;
 }
 
+std::string oversized_compressed_claim() {
+  static const char bytes[] =
+      "PTM_1.2\nPTM_FORMA_FORMAT_JPEGLS_LRGB0T_\xdbTM_LU~\n499998\x00"
+      "9\n1993\n.0 1.0 1.0 1.0 1.0 1.0\n0 0 0 0 0 0\n5 ES\n\xf1i\x89=\x8f]\x8a@";
+  return std::string(bytes, sizeof bytes - 1);
+}
+
 void write_ptm_seed_corpus(const std::string& directory) {
   std::filesystem::create_directories(directory);
   unsigned seed = 1;
@@ -142,4 +149,5 @@ void write_ptm_seed_corpus(const std::string& directory) {
   // Two-byte table indices.
   const PtmFixture wide_table = random_ptm_fixture(3, 2, 20, 15, seed, 257);
   write_file_bytes(directory + "/two_byte_indices.ptm", ptm_fixture_bytes(wide_table));
+  write_file_bytes(directory + "/oversized_compressed_claim.ptm", oversized_compressed_claim());
 }

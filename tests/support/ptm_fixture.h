@@ -42,6 +42,13 @@ PtmFixture random_ptm_fixture(int format, int version_minor, int width, int heig
 // The whole file: header text and binary data.
 std::string ptm_fixture_bytes(const PtmFixture& fixture);
 
+// A 109-byte file that the PTM file fuzz target found: its format word
+// classifies as JPEG-LS LRGB (it contains "_FORMAT_JPEGLS_LRGB" but is not
+// exactly that word) and its header announces 499998 x 1993 pixels, about
+// 10^9, with no plane data behind. The reader once allocated the whole map
+// before it found out. Kept as a regression input.
+std::string oversized_compressed_claim();
+
 // Writes one valid small file of every uncompressed format and layout into
-// `directory` (seed corpus for the fuzzers).
+// `directory` (seed corpus for the fuzzers), and the regression inputs.
 void write_ptm_seed_corpus(const std::string& directory);

@@ -132,6 +132,20 @@ TEST_F(CompressedPtmWriterTest, PPlanesReproduceTheirTransformedReference) {
        [](const Bytes& r, int x, int y) { return at(r, x, y); }},
       {"inverted and moved (0, -2)", 3, 0, -2,
        [](const Bytes& r, int x, int y) { return 255 - at(r, x, y - 1); }},
+      // Vertical half pixels: (0, 3) is one whole row up the reference and
+      // the mean with the row after; (0, -1) no whole row and the mean with
+      // the row before; (1, -1) the horizontal mean first, truncated, then
+      // the vertical mean of those.
+      {"motion (0, 3)", 2, 0, 3,
+       [](const Bytes& r, int x, int y) { return (at(r, x, y + 1) + at(r, x, y + 2)) / 2; }},
+      {"motion (0, -1)", 2, 0, -1,
+       [](const Bytes& r, int x, int y) { return (at(r, x, y - 1) + at(r, x, y)) / 2; }},
+      {"motion (1, -1)", 2, 1, -1,
+       [](const Bytes& r, int x, int y) {
+         const int above = (at(r, x + 1, y - 1) + at(r, x, y - 1)) / 2;
+         const int here = (at(r, x + 1, y) + at(r, x, y)) / 2;
+         return (above + here) / 2;
+       }},
   };
   for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
     Ptm* map = make_lrgb_map(representation);

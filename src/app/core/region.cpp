@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/core/viewer_state.h"
+#include "render/zoom.h"
 
 namespace {
 
@@ -109,6 +110,51 @@ bool reflectance_position_to_light(int x, int y, float extent, float& u, float& 
   return true;
 }
 
+namespace {
+
+// The view pixel nearest to `wanted` along one axis of `view_size` pixels
+// whose map coordinate c / zoom + pan (`pan` in map pixels) is one the
+// zoom resamples; unzoomed every view pixel shows the map. A view with no
+// such pixel keeps the pixel clamped into the view.
+int nearest_shown_pixel(float wanted, int view_size, int map_size, float pan) {
+  const int clamped = std::clamp(static_cast<int>(std::lround(wanted)), 0, view_size - 1);
+  if (!viewer.zoomed) return clamped;
+  auto shown = [&](int c) {
+    return inside_zoom_margin(static_cast<float>(c) / viewer.zoom_factor + pan, map_size);
+  };
+  for (int step = 0; step < view_size; ++step) {
+    if (clamped - step >= 0 && shown(clamped - step)) return clamped - step;
+    if (clamped + step < view_size && shown(clamped + step)) return clamped + step;
+  }
+  return clamped;
+}
+
+}  // namespace
+
+MapPoint probe_map_position() {
+  const auto x = static_cast<float>(viewer.probe_x);
+  const auto y = static_cast<float>(viewer.probe_y);
+  if (!viewer.zoomed) return {x, y};
+  const Ptm& map = *viewer.current_ptm;
+  return {x / viewer.zoom_factor + static_cast<float>(map.width) * viewer.pan_u,
+          y / viewer.zoom_factor + static_cast<float>(map.height) * viewer.pan_v};
+}
+
+void place_probe(MapPoint at) {
+  const RgbImage& view = *viewer.view_image;
+  if (view.width <= 0 || view.height <= 0) {
+    viewer.probe_x = 0;
+    viewer.probe_y = 0;
+    return;
+  }
+  const Ptm& map = *viewer.current_ptm;
+  const float pan_x = viewer.zoomed ? static_cast<float>(map.width) * viewer.pan_u : 0.0f;
+  const float pan_y = viewer.zoomed ? static_cast<float>(map.height) * viewer.pan_v : 0.0f;
+  const float zoom = viewer.zoomed ? viewer.zoom_factor : 1.0f;
+  viewer.probe_x = nearest_shown_pixel((at.x - pan_x) * zoom, view.width, map.width, pan_x);
+  viewer.probe_y = nearest_shown_pixel((at.y - pan_y) * zoom, view.height, map.height, pan_y);
+}
+
 bool zoom_in() {
   viewer.zoomed = 1;
   if (viewer.zoom_pending) {
@@ -184,15 +230,31 @@ bool discard_color(Ptm& ptm) {
   const auto count = static_cast<std::int64_t>(pixels);
   const std::uint8_t grey[3] = {discarded_grey, discarded_grey, discarded_grey};
   std::int64_t sum = 0;
+  // The mean in the units of a stored byte's value (b - bias) * scale,
+  // display units times 256: packed a5 is in display units, wide a5 in
+  // display units times 16384.
+  std::int64_t stored_mean = 0;
   if (ptm.packed_lrgb != nullptr) {
     for (std::size_t p = 0; p < pixels; ++p) sum += ptm.packed_lrgb[p].coef[5];
     const auto mean = static_cast<std::int16_t>(sum / count);
     for (std::size_t p = 0; p < pixels; ++p) ptm.packed_lrgb[p].coef[5] = mean;
+    stored_mean = std::int64_t{mean} * 256;
   } else {
     for (std::size_t p = 0; p < pixels; ++p) sum += ptm.lum_coef_int[p * 6 + 5];
     const auto mean = static_cast<std::int32_t>(sum / count);
     for (std::size_t p = 0; p < pixels; ++p) ptm.lum_coef_int[p * 6 + 5] = mean;
+    stored_mean = mean / 64;
   }
   for (std::size_t p = 0; p < pixels; ++p) set_lrgb_color(ptm, p, grey);
+  // The stored bytes say the same, so that what is computed from them (the
+  // diffuse-gain transform, the writers) sees the grey map too: every a5
+  // byte becomes 0 and a5 gets the scale 1 / 256 (fixed point 1) and the
+  // bias -mean, which decode byte 0 as the mean (exactly in the packed
+  // representation, to 1/256 of a display unit in the wide one).
+  if (ptm.coef_planes[1] != nullptr) {
+    for (std::size_t p = 0; p < pixels; ++p) ptm.coef_planes[1][p * 3 + 2] = 0;
+    ptm.scale_bias[5] = 1;
+    ptm.scale_bias[11] = static_cast<std::int32_t>(-stored_mean);
+  }
   return true;
 }

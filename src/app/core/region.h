@@ -36,6 +36,23 @@ void compute_pending_zoom(int x0, int y0, int x1, int y1);
 // leave (u, v) unchanged.
 bool reflectance_position_to_light(int x, int y, float extent, float& u, float& v);
 
+// A position on the loaded map in fractional pixels (x to the right, y
+// upward from row 0).
+struct MapPoint {
+  float x;
+  float y;
+};
+
+// The map position the probe's view pixel shows under the current zoom and
+// pan (the pixel itself while unzoomed).
+MapPoint probe_map_position();
+
+// Moves the probe to the view pixel that shows map position `at` under the
+// current zoom and pan, kept inside the view and, while zoomed, on a pixel
+// that shows the map rather than the black margin around it (the nearest
+// such pixel). After a reshape the probe so stays on the feature it was on.
+void place_probe(MapPoint at);
+
 // '+': takes the pending region zoom (and resets the region) or doubles the
 // zoom about the view's centre; always zoomed afterwards. Returns whether
 // the zoomed map must be rebuilt (always).
@@ -56,7 +73,9 @@ bool pan_view(PanDirection direction);
 
 // 'd': turns an LRGB map grey with one light-independent term: every
 // pixel's a5 becomes the mean a5 of the map (truncated toward zero) and its
-// colour (127, 127, 127), in whichever representation the map holds.
+// colour (127, 127, 127), in whichever representation the map holds; the
+// stored a5 bytes, scale and bias are rewritten to decode as that mean, so
+// that the diffuse-gain transform of the map is grey too.
 // Other formats print "Discard color info command not implemented for this
 // format of PTM" on standard output, change nothing and return false.
 bool discard_color(Ptm& ptm);

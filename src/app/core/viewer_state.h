@@ -71,6 +71,9 @@ struct ViewerState {
   int extrapolation_on = 0;
   int source_errors_on = 0;
   int variance_on = 0;
+  // "Display Normal Visualization": the view shows the normal image and
+  // the plot the normal scatter while set; every change the user makes
+  // clears both.
   int normal_vis_request_view = 0;
   int normal_vis_request_reflectance = 0;
   int show_source_image = 0;
