@@ -224,7 +224,8 @@ void on_key(unsigned char key, int, int) {
       glutPostWindowRedisplay(viewer.main_window);
       return;
     case 'd':
-      if (discard_color(*viewer.current_ptm)) {
+      if (discard_color(*viewer.current_ptm, viewer.discarded_constant_term)) {
+        viewer.color_discarded = 1;
         // A diffuse-gain view is the transform of the map as it now is.
         regain();
         if (viewer.zoomed) rebuild_zoom();

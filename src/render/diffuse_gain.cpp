@@ -73,8 +73,8 @@ struct Rewritten {
 
 // The rewritten coefficients of set `set` of the `count` (1..8) pixels from
 // `first`; lanes beyond `count` repeat the first pixel.
-void rewrite_block(const Ptm& source, const StoredValues& values, std::size_t first, int count,
-                   int set, float gain, Rewritten& out) {
+void rewrite_block(const Ptm& source, const StoredValues& values, const float* constant_term,
+                   std::size_t first, int count, int set, float gain, Rewritten& out) {
   float a[6][block];
   float nu[block];
   float nv[block];
@@ -86,6 +86,7 @@ void rewrite_block(const Ptm& source, const StoredValues& values, std::size_t fi
       a[k][i] = values.of[k][low[k]];
       a[k + 3][i] = values.of[k + 3][high[k]];
     }
+    if (constant_term != nullptr) a[5][i] = *constant_term;
     const int nx = source.normals != nullptr ? source.normals[pixel * 3] : 0;
     const int ny = source.normals != nullptr ? source.normals[pixel * 3 + 1] : 0;
     nu[i] = static_cast<float>(nx) / 127;
@@ -169,7 +170,8 @@ void compute_scale_bias(const float min[6], const float max[6], std::int32_t sca
   }
 }
 
-void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain) {
+void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain,
+                            const float* constant_term) {
   if (source.format != PTM_FORMAT_RGB && source.format != PTM_FORMAT_LUM &&
       source.format != PTM_FORMAT_LRGB) {
     std::printf("ptm transform doesn't support this format\n");
@@ -189,7 +191,7 @@ void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain) {
   for (std::size_t first = 0; first < pixels; first += block) {
     const int count = static_cast<int>(std::min<std::size_t>(block, pixels - first));
     for (int set = 0; set < sets; ++set) {
-      rewrite_block(source, values, first, count, set, gain, rewritten);
+      rewrite_block(source, values, constant_term, first, count, set, gain, rewritten);
       for (int k = 0; k < 6; ++k) {
         for (int i = 0; i < count; ++i) {
           min[k] = std::min(min[k], rewritten.a[k][i]);
@@ -206,7 +208,7 @@ void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain) {
   for (std::size_t first = 0; first < pixels; first += block) {
     const int count = static_cast<int>(std::min<std::size_t>(block, pixels - first));
     for (int set = 0; set < sets; ++set) {
-      rewrite_block(source, values, first, count, set, gain, rewritten);
+      rewrite_block(source, values, constant_term, first, count, set, gain, rewritten);
       store_block(destination, first, count, set, rewritten);
     }
   }
@@ -216,6 +218,7 @@ void ptm_transform() {
   if (viewer.display_ptm == nullptr) {
     viewer.display_ptm = create_derived_ptm_shared(*viewer.current_ptm);
   }
-  diffuse_gain_transform(*viewer.current_ptm, *viewer.display_ptm, diffuse_gain);
+  diffuse_gain_transform(*viewer.current_ptm, *viewer.display_ptm, diffuse_gain,
+                         viewer.color_discarded ? &viewer.discarded_constant_term : nullptr);
   viewer.display_ptm_transformed = 1;
 }

@@ -36,8 +36,11 @@ void compute_scale_bias(const float min[6], const float max[6], std::int32_t sca
 // has none), and its colour. Two passes: the range of every rewritten
 // coefficient (for destination's scale_bias), then the store. RGB, LUM and
 // LRGB only: any other format prints "ptm transform doesn't support this
-// format" and ends the program with status -1.
-void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain);
+// format" and ends the program with status -1. With `constant_term`, every
+// pixel's a5 is taken as that value (display units times 256) instead of
+// its stored byte: the map after its colour was discarded.
+void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain,
+                            const float* constant_term = nullptr);
 
 // The viewer's transform: display_ptm (created sharing the loaded map's
 // colour on first use) becomes the rewrite of current_ptm with

@@ -244,7 +244,9 @@ TEST(DiscardColor, LrgbGetsTheMeanConstantTermAndMidGreyInBothRepresentations) {
   Ptm* packed = create_ptm(2, 2, PTM_FORMAT_LRGB, CoefRepresentation::packed);
   const std::int16_t small[4] = {10, 20, 31, -100};
   for (int p = 0; p < 4; ++p) packed->packed_lrgb[p] = {{1, 2, 3, 4, 5, small[p]}, 200, 10, 60, 0};
-  EXPECT_TRUE(discard_color(*packed));
+  float constant_term = 0;
+  EXPECT_TRUE(discard_color(*packed, constant_term));
+  EXPECT_EQ(constant_term, -9 * 256);
   for (const PackedLrgbTexel& t : std::span(packed->packed_lrgb, 4)) {
     EXPECT_EQ(t.coef[5], -9);  // -39 / 4 truncated toward zero
     EXPECT_EQ(t.coef[4], 5);
@@ -258,7 +260,8 @@ TEST(DiscardColor, LrgbGetsTheMeanConstantTermAndMidGreyInBothRepresentations) {
     for (int k = 0; k < 6; ++k) wide->lum_coef_int[p * 6 + k] = k == 5 ? large[p] : 7;
     for (auto* plane : wide->color_planes) plane[p] = 3;
   }
-  EXPECT_TRUE(discard_color(*wide));
+  EXPECT_TRUE(discard_color(*wide, constant_term));
+  EXPECT_EQ(constant_term, 1500000000 / 64.0f);
   for (int p = 0; p < 4; ++p) {
     EXPECT_EQ(wide->lum_coef_int[p * 6 + 5], 1500000000);
     EXPECT_EQ(wide->lum_coef_int[p * 6], 7);
@@ -273,7 +276,8 @@ TEST(DiscardColor, OtherFormatsReportAndStayUnchanged) {
     std::int32_t* a = format == PTM_FORMAT_RGB ? ptm->coef_int[0] : ptm->lum_coef_int;
     a[5] = 42;
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(discard_color(*ptm));
+    float constant_term = 0;
+    EXPECT_FALSE(discard_color(*ptm, constant_term));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Discard color info command not implemented for this format of PTM\n");
     EXPECT_EQ(a[5], 42);
@@ -281,13 +285,13 @@ TEST(DiscardColor, OtherFormatsReportAndStayUnchanged) {
   }
 }
 
-// After 'd' the stored bytes decode as the discarded map too, so the
-// diffuse-gain transform, which works from them, is grey with the mean
-// constant term. With no normals (taken as facing the viewer, nu = nv = 0)
-// the rewrite keeps a5 and only scales a0..a2, so the transform's a5 is the
-// mean itself: stored a5 bytes 10, 20, 31, 200 at scale 1 and bias 0 have
-// the mean 261 / 4 = 65.25, 65 in display units (packed) and 65.25 x 16384
-// = 1069056 in the wide form.
+// After 'd' the stored bytes stay as they were read, and the diffuse-gain
+// transform, which works from them, takes the mean constant term in place
+// of the stored a5, so it is grey with that term. With no normals (taken as
+// facing the viewer, nu = nv = 0) the rewrite keeps a5 and only scales
+// a0..a2, so the transform's a5 is the mean itself: stored a5 bytes 10, 20,
+// 31, 200 at scale 1 and bias 0 have the mean 261 / 4 = 65.25, 65 in
+// display units (packed) and 65.25 x 16384 = 1069056 in the wide form.
 TEST(DiscardColor, TheDiffuseGainTransformOfTheDiscardedMapIsGreyWithTheMeanConstantTerm) {
   const std::uint8_t a5[4] = {10, 20, 31, 200};
   for (auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
@@ -303,9 +307,15 @@ TEST(DiscardColor, TheDiffuseGainTransformOfTheDiscardedMapIsGreyWithTheMeanCons
       set_lrgb_color(*map, p, rgb);
     }
     convert_all_coefficients(*map);
-    ASSERT_TRUE(discard_color(*map));
+    float constant_term = 0;
+    ASSERT_TRUE(discard_color(*map, constant_term));
+    for (int p = 0; p < 4; ++p) {
+      EXPECT_EQ(map->coef_planes[1][p * 3 + 2], a5[p]) << "stored a5 byte of pixel " << p;
+    }
+    EXPECT_EQ(map->scale_bias[5], 256);
+    EXPECT_EQ(map->scale_bias[11], 0);
     Ptm* gained = create_derived_ptm(*map);
-    diffuse_gain_transform(*map, *gained, 2.0f);
+    diffuse_gain_transform(*map, *gained, 2.0f, &constant_term);
     for (std::size_t p = 0; p < 4; ++p) {
       std::uint8_t rgb[3];
       get_lrgb_color(*gained, p, rgb);

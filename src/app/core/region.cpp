@@ -219,7 +219,7 @@ bool pan_view(PanDirection direction) {
   return true;
 }
 
-bool discard_color(Ptm& ptm) {
+bool discard_color(Ptm& ptm, float& constant_term) {
   if (ptm.format != PTM_FORMAT_LRGB) {
     std::printf("Discard color info command not implemented for this format of PTM\n");
     return false;
@@ -230,31 +230,20 @@ bool discard_color(Ptm& ptm) {
   const auto count = static_cast<std::int64_t>(pixels);
   const std::uint8_t grey[3] = {discarded_grey, discarded_grey, discarded_grey};
   std::int64_t sum = 0;
-  // The mean in the units of a stored byte's value (b - bias) * scale,
-  // display units times 256: packed a5 is in display units, wide a5 in
-  // display units times 16384.
-  std::int64_t stored_mean = 0;
+  // The mean also in the units of a stored byte's value (b - bias) * scale,
+  // display units times 256, which the diffuse-gain transform works in:
+  // packed a5 is in display units, wide a5 in display units times 16384.
   if (ptm.packed_lrgb != nullptr) {
     for (std::size_t p = 0; p < pixels; ++p) sum += ptm.packed_lrgb[p].coef[5];
     const auto mean = static_cast<std::int16_t>(sum / count);
     for (std::size_t p = 0; p < pixels; ++p) ptm.packed_lrgb[p].coef[5] = mean;
-    stored_mean = std::int64_t{mean} * 256;
+    constant_term = static_cast<float>(mean) * 256;
   } else {
     for (std::size_t p = 0; p < pixels; ++p) sum += ptm.lum_coef_int[p * 6 + 5];
     const auto mean = static_cast<std::int32_t>(sum / count);
     for (std::size_t p = 0; p < pixels; ++p) ptm.lum_coef_int[p * 6 + 5] = mean;
-    stored_mean = mean / 64;
+    constant_term = static_cast<float>(mean / 64.0);
   }
   for (std::size_t p = 0; p < pixels; ++p) set_lrgb_color(ptm, p, grey);
-  // The stored bytes say the same, so that what is computed from them (the
-  // diffuse-gain transform, the writers) sees the grey map too: every a5
-  // byte becomes 0 and a5 gets the scale 1 / 256 (fixed point 1) and the
-  // bias -mean, which decode byte 0 as the mean (exactly in the packed
-  // representation, to 1/256 of a display unit in the wide one).
-  if (ptm.coef_planes[1] != nullptr) {
-    for (std::size_t p = 0; p < pixels; ++p) ptm.coef_planes[1][p * 3 + 2] = 0;
-    ptm.scale_bias[5] = 1;
-    ptm.scale_bias[11] = static_cast<std::int32_t>(-stored_mean);
-  }
   return true;
 }

@@ -73,9 +73,11 @@ bool pan_view(PanDirection direction);
 
 // 'd': turns an LRGB map grey with one light-independent term: every
 // pixel's a5 becomes the mean a5 of the map (truncated toward zero) and its
-// colour (127, 127, 127), in whichever representation the map holds; the
-// stored a5 bytes, scale and bias are rewritten to decode as that mean, so
-// that the diffuse-gain transform of the map is grey too.
+// colour (127, 127, 127), in whichever representation the map holds. The
+// stored coefficient bytes stay as they were read (a cropped file keeps
+// them); `constant_term` receives the mean in the units the diffuse-gain
+// transform decodes stored bytes to (display units times 256), so that the
+// transform of the discarded map can take it in place of the stored a5.
 // Other formats print "Discard color info command not implemented for this
 // format of PTM" on standard output, change nothing and return false.
-bool discard_color(Ptm& ptm);
+bool discard_color(Ptm& ptm, float& constant_term);

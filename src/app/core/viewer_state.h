@@ -20,6 +20,11 @@ struct ViewerState {
   // Whether display_ptm holds the unzoomed diffuse-gain transform of
   // current_ptm, ready to be zoomed.
   int display_ptm_transformed = 0;
+  // Set by 'd': the loaded map's colour was discarded, and its a5 is
+  // discarded_constant_term everywhere (display units times 256), which the
+  // diffuse-gain transform takes in place of the stored a5 bytes.
+  int color_discarded = 0;
+  float discarded_constant_term = 0.0f;
 
   // Windows and geometry
   int main_window = 0;
