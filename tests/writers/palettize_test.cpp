@@ -100,8 +100,9 @@ const char* isa_names[] = {"naive", "scalar", "sse2", "avx2", "avx512"};
 // Table, indices and every printed character as the rules give them, for
 // every assignment path and both coefficient representations: a map with
 // 20 distinct vectors (most entries stay empty and are re-seeded every
-// iteration), a one-pixel map (every re-seed takes pixel 0) and a map of
-// 1200 mostly distinct pixels.
+// iteration), a one-pixel map (every re-seed takes pixel 0), a map of 1200
+// mostly distinct pixels, and one whose size makes the re-seed products
+// differ between single and double precision.
 TEST(Palettize, ClusteringFollowsTheReferenceKMeansExactly) {
   const struct {
     const char* name;
@@ -110,6 +111,11 @@ TEST(Palettize, ClusteringFollowsTheReferenceKMeansExactly) {
       {"20 distinct vectors", make_map(12, 10, 20, 11)},
       {"one pixel", make_map(1, 1, 1, 23)},
       {"1200 pixels", make_map(40, 30, 1200, 37)},
+      // With n - 1 = 4681 the single-precision product trunc(fraction x
+      // (n - 1)) picks another pixel than a double product would for 481 of
+      // the 32768 results, and 8 vectors leave 248 entries to re-seed in
+      // every iteration.
+      {"4682 pixels in 8 vectors", make_map(2341, 2, 8, 51)},
   };
   for (const auto& m : maps) {
     for (int mode : {palette_mode_luminance, palette_mode_color}) {
