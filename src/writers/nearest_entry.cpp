@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <climits>
-#include <numeric>
+#include <cmath>
 
 #include "common/cpu_features.h"
 
 namespace {
 
 constexpr int block = 16;  // pixels searched together
-constexpr int chunk = 8;   // entries visited between two pruning checks
+constexpr int chunk = 16;  // entries visited between two pruning checks
 
 // Two int16 in one int32 lane, `low` first in memory.
 std::int32_t pair(int low, int high) {
@@ -28,8 +28,9 @@ std::int32_t madd(std::int32_t a, std::int32_t b) {
 }
 
 template <int Pairs>
-void run_scalar(const NearestPixels& pixels, const NearestTable& table, int from, int to,
-                std::int32_t best[16]) {
+std::int32_t run_scalar(const NearestPixels& pixels, const NearestTable& table, int from, int to,
+                        std::int32_t best[16]) {
+  std::int32_t largest = 0;
   for (int lane = 0; lane < block; ++lane) {
     std::int32_t smallest = best[lane];
     for (int e = from; e < to; ++e) {
@@ -40,26 +41,73 @@ void run_scalar(const NearestPixels& pixels, const NearestTable& table, int from
       smallest = std::min(smallest, key);
     }
     best[lane] = smallest;
+    largest = std::max(largest, (smallest >> 8) + pixels.norm[lane]);
   }
+  return largest;
+}
+
+// The direction the entries spread most along (the principal axis of the
+// table, by power iteration on its covariance), as small integers: the
+// projections on it separate the entries best, so the bound prunes most.
+// Any integer direction keeps the bound exact; without a spread (all
+// entries alike) it is the all-ones vector.
+void projection_weights(const std::int32_t* table, int components, std::int32_t* weights) {
+  double mean[max_palette_components] = {};
+  for (int k = 0; k < palette_entries; ++k) {
+    for (int j = 0; j < components; ++j) mean[j] += table[k * components + j];
+  }
+  for (int j = 0; j < components; ++j) mean[j] /= palette_entries;
+  double covariance[max_palette_components][max_palette_components] = {};
+  for (int k = 0; k < palette_entries; ++k) {
+    for (int a = 0; a < components; ++a) {
+      for (int b = 0; b < components; ++b) {
+        covariance[a][b] += (table[k * components + a] - mean[a]) * (table[k * components + b] - mean[b]);
+      }
+    }
+  }
+  double axis[max_palette_components];
+  std::fill(axis, axis + components, 1.0);
+  double largest = 0;
+  for (int step = 0; step < 32; ++step) {
+    double next[max_palette_components] = {};
+    for (int a = 0; a < components; ++a) {
+      for (int b = 0; b < components; ++b) next[a] += covariance[a][b] * axis[b];
+    }
+    largest = 0;
+    for (int j = 0; j < components; ++j) largest = std::max(largest, std::abs(next[j]));
+    if (!(largest > 0)) break;
+    for (int j = 0; j < components; ++j) axis[j] = next[j] / largest;
+  }
+  bool any = false;
+  for (int j = 0; j < components; ++j) {
+    weights[j] = largest > 0 ? static_cast<std::int32_t>(std::lround(axis[j] * 16)) : 0;
+    any = any || weights[j] != 0;
+  }
+  if (!any) std::fill(weights, weights + components, 1);
 }
 
 void prepare_table(const std::int32_t* table, int components, NearestTable& prepared) {
   prepared.components = components;
   prepared.pairs = (components + 1) / 2;
-  std::int32_t sums[palette_entries];
+  projection_weights(table, components, prepared.weights);
+  prepared.weight_norm = 0;
+  for (int j = 0; j < components; ++j) prepared.weight_norm += prepared.weights[j] * prepared.weights[j];
+  std::int32_t projections[palette_entries];
   int order[palette_entries];
   for (int k = 0; k < palette_entries; ++k) {
     const std::int32_t* t = table + k * components;
-    sums[k] = std::accumulate(t, t + components, 0);
+    projections[k] = 0;
+    for (int j = 0; j < components; ++j) projections[k] += prepared.weights[j] * t[j];
     order[k] = k;
   }
-  std::stable_sort(order, order + palette_entries, [&](int a, int b) { return sums[a] < sums[b]; });
+  std::stable_sort(order, order + palette_entries,
+                   [&](int a, int b) { return projections[a] < projections[b]; });
   for (int position = 0; position < palette_entries; ++position) {
     const int k = order[position];
     const std::int32_t* t = table + k * components;
     std::int32_t norm = 0;
     for (int j = 0; j < components; ++j) norm += t[j] * t[j];
-    prepared.sum[position] = sums[k];
+    prepared.projection[position] = projections[k];
     prepared.offset[position] = 256 * norm + k;
     for (int p = 0; p < prepared.pairs; ++p) {
       const int second = 2 * p + 1 < components ? t[2 * p + 1] : 0;
@@ -69,50 +117,37 @@ void prepare_table(const std::int32_t* table, int components, NearestTable& prep
 }
 
 // Sixteen pixels from `features` (the last one repeated past `count`),
-// with their component sums and squared norms.
+// and the range of their projections.
 struct PixelBlock {
   NearestPixels pixels;
-  std::int32_t sum[block];
-  std::int32_t norm[block];
-  std::int32_t sum_low, sum_high;
+  std::int32_t projection_low, projection_high;
 };
 
-void load_block(const std::uint8_t* features, std::size_t count, int components, PixelBlock& b) {
-  b.sum_low = INT32_MAX;
-  b.sum_high = INT32_MIN;
+void load_block(const std::uint8_t* features, std::size_t count, const NearestTable& table,
+                PixelBlock& b) {
+  const int components = table.components;
+  b.projection_low = INT32_MAX;
+  b.projection_high = INT32_MIN;
   for (int lane = 0; lane < block; ++lane) {
     const std::size_t i = std::min<std::size_t>(lane, count - 1);
     const std::uint8_t* f = features + i * components;
-    std::int32_t sum = 0, norm = 0;
+    std::int32_t projection = 0, norm = 0;
     for (int j = 0; j < components; ++j) {
-      sum += f[j];
+      projection += table.weights[j] * f[j];
       norm += f[j] * f[j];
     }
-    for (int p = 0; p < (components + 1) / 2; ++p) {
+    for (int p = 0; p < table.pairs; ++p) {
       const int second = 2 * p + 1 < components ? f[2 * p + 1] : 0;
       b.pixels.pair_values[p][lane] = pair(128 * f[2 * p], 128 * second);
     }
-    b.sum[lane] = sum;
-    b.norm[lane] = norm;
-    b.sum_low = std::min(b.sum_low, sum);
-    b.sum_high = std::max(b.sum_high, sum);
+    b.pixels.norm[lane] = norm;
+    b.projection_low = std::min(b.projection_low, projection);
+    b.projection_high = std::max(b.projection_high, projection);
   }
 }
 
-// D times the largest best distance so far among the block's pixels: an
-// entry whose sum is farther than its square root from every pixel's sum
-// is strictly farther than each pixel's best.
-std::int64_t pruning_bound(const PixelBlock& b, const std::int32_t best[16], int components) {
-  std::int64_t largest = 0;
-  for (int lane = 0; lane < block; ++lane) {
-    // best = 256 (d - F) + k with 0 <= k < 256: the arithmetic shift
-    // floors, giving d - F.
-    const std::int64_t distance = (best[lane] >> 8) + b.norm[lane];
-    largest = std::max(largest, distance);
-  }
-  return largest * components;
-}
-
+// An entry whose projection lies `gap` beyond every pixel's is strictly
+// farther than each pixel's best when gap^2 > |w|^2 (largest best).
 bool beyond(std::int64_t gap, std::int64_t bound) { return gap > 0 && gap * gap > bound; }
 
 }  // namespace
@@ -214,29 +249,30 @@ void NearestEntrySearch::assign(const std::uint8_t* features, std::size_t count,
   alignas(64) std::int32_t best[block];
   for (std::size_t first = 0; first < count; first += block) {
     const std::size_t in_block = std::min<std::size_t>(block, count - first);
-    load_block(features + first * components, in_block, components, b);
+    load_block(features + first * components, in_block, table, b);
     std::fill(best, best + block, INT32_MAX);
-    // Start with the entries whose sums lie around the pixels' own.
-    const int middle = (b.sum_low + b.sum_high) / 2;
-    const int centre = static_cast<int>(std::lower_bound(table.sum, table.sum + palette_entries,
-                                                         middle) -
-                                        table.sum);
+    // Start with the entries whose projections lie around the pixels' own.
+    const int middle = (b.projection_low + b.projection_high) / 2;
+    const std::int32_t* projection = table.projection;
+    const int centre = static_cast<int>(
+        std::lower_bound(projection, projection + palette_entries, middle) - projection);
     int low = std::clamp(centre - chunk / 2, 0, palette_entries - chunk);
     int high = low + chunk;
-    run_(b.pixels, table, low, high, best);
+    std::int32_t largest = run_(b.pixels, table, low, high, best);
     for (;;) {
-      const std::int64_t bound = pruning_bound(b, best, components);
-      const bool down = low > 0 && !beyond(b.sum_low - table.sum[low - 1], bound);
-      const bool up = high < palette_entries && !beyond(table.sum[high] - b.sum_high, bound);
+      const std::int64_t bound = largest * table.weight_norm;
+      const bool down = low > 0 && !beyond(b.projection_low - projection[low - 1], bound);
+      const bool up =
+          high < palette_entries && !beyond(projection[high] - b.projection_high, bound);
       if (!down && !up) break;
       if (down) {
         const int from = std::max(0, low - chunk);
-        run_(b.pixels, table, from, low, best);
+        largest = run_(b.pixels, table, from, low, best);
         low = from;
       }
       if (up) {
         const int to = std::min(palette_entries, high + chunk);
-        run_(b.pixels, table, high, to, best);
+        largest = run_(b.pixels, table, high, to, best);
         high = to;
       }
     }

@@ -21,14 +21,17 @@
 //    key is the smallest distance, and among equal distances the lowest k:
 //    one integer minimum per entry replaces the compare and the tie rule.
 //
-//  - Exact pruning. By Cauchy-Schwarz, (sum_j f_j - sum_j t_kj)^2 <= D d_k.
-//    Entries are visited in order of their component sum, outward from the
-//    pixels' own sums, sixteen pixels at a time; once an entry's sum is so
-//    far from every pixel's that this bound exceeds each pixel's best
-//    distance so far, it and every entry beyond it are strictly farther
-//    than that best and cannot win or tie, so they are skipped. The keys
-//    still carry the original entry numbers, so the visiting order does not
-//    change which of equal distances wins.
+//  - Exact pruning. For any integer direction w, by Cauchy-Schwarz,
+//    (w.f - w.t_k)^2 <= |w|^2 d_k. The entries are sorted by their
+//    projection w.t on the direction they spread most along (the table's
+//    principal axis, rounded to small integers) and visited outward from
+//    the pixels' own projections, sixteen pixels at a time; once an entry's
+//    projection is so far from every pixel's that the left side exceeds
+//    |w|^2 times each pixel's best distance so far, it and every entry
+//    beyond it are strictly farther than that best and cannot win or tie,
+//    so they are skipped. All of it is integer arithmetic, and the keys
+//    still carry the original entry numbers, so neither the direction nor
+//    the visiting order can change which entry wins.
 #pragma once
 
 #include <cstddef>
@@ -56,26 +59,32 @@ bool nearest_isa_available(NearestIsa isa);
 NearestIsa best_nearest_isa();
 
 // The table prepared for the fast search: entries in order of their
-// component sum, each with its key offset 256 |t|^2 + k and its components
+// projection on one direction, each with its key offset 256 |t|^2 + k and its components
 // as pairs of int16 -4 t (the odd last one of D = 9 paired with 0).
 struct NearestTable {
   int components = 0;
   int pairs = 0;
-  std::int32_t sum[palette_entries];    // ascending
+  std::int32_t weights[max_palette_components];  // the projection direction w
+  std::int64_t weight_norm = 0;                   // |w|^2
+  std::int32_t projection[palette_entries];       // w . t, ascending
   std::int32_t offset[palette_entries];  // 256 |t|^2 + original entry number
   std::int32_t pair_values[palette_entries * 5];  // entry-major, `pairs` per entry
 };
 
 // Sixteen pixels' features prepared for the search: per pair of
-// components, sixteen int32 lanes each holding two int16 128 f.
+// components, sixteen int32 lanes each holding two int16 128 f; and each
+// pixel's squared norm F.
 struct alignas(64) NearestPixels {
   std::int32_t pair_values[5][16];
+  std::int32_t norm[16];
 };
 
 // Lowers best[lane] to the smallest key over the prepared entries
-// from .. to - 1 for each of the sixteen pixels.
-using NearestRunFn = void (*)(const NearestPixels& pixels, const NearestTable& table, int from,
-                              int to, std::int32_t best[16]);
+// from .. to - 1 for each of the sixteen pixels, and returns the largest
+// of the sixteen best distances so far, (best >> 8) + F (the arithmetic
+// shift floors 256 (d - F) + k to d - F), for the pruning bound.
+using NearestRunFn = std::int32_t (*)(const NearestPixels& pixels, const NearestTable& table,
+                                      int from, int to, std::int32_t best[16]);
 
 // One searcher per assignment pass: the table is prepared once, then any
 // number of pixel runs are assigned against it.

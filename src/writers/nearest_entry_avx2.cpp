@@ -7,7 +7,7 @@
 namespace {
 
 template <int Pairs>
-void run(const NearestPixels& pixels, const NearestTable& table, int from, int to,
+std::int32_t run(const NearestPixels& pixels, const NearestTable& table, int from, int to,
          std::int32_t best[16]) {
   __m256i f[Pairs][2];
   for (int p = 0; p < Pairs; ++p) {
@@ -32,6 +32,16 @@ void run(const NearestPixels& pixels, const NearestTable& table, int from, int t
   }
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(best), m0);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(best + 8), m1);
+  const auto norm = [&](int r) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(pixels.norm + 8 * r));
+  };
+  const __m256i distance = _mm256_max_epi32(_mm256_add_epi32(_mm256_srai_epi32(m0, 8), norm(0)),
+                                            _mm256_add_epi32(_mm256_srai_epi32(m1, 8), norm(1)));
+  __m128i most = _mm_max_epi32(_mm256_castsi256_si128(distance),
+                               _mm256_extracti128_si256(distance, 1));
+  most = _mm_max_epi32(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(1, 0, 3, 2)));
+  most = _mm_max_epi32(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_cvtsi128_si32(most);
 }
 
 }  // namespace

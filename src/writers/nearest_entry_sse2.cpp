@@ -8,13 +8,14 @@
 
 namespace {
 
-inline __m128i smaller(__m128i a, __m128i b) {
-  const __m128i b_smaller = _mm_cmpgt_epi32(a, b);
-  return _mm_or_si128(_mm_and_si128(b_smaller, b), _mm_andnot_si128(b_smaller, a));
+inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
+inline __m128i smaller(__m128i a, __m128i b) { return select(_mm_cmpgt_epi32(a, b), b, a); }
+inline __m128i larger(__m128i a, __m128i b) { return select(_mm_cmpgt_epi32(a, b), a, b); }
 
 template <int Pairs>
-void run(const NearestPixels& pixels, const NearestTable& table, int from, int to,
+std::int32_t run(const NearestPixels& pixels, const NearestTable& table, int from, int to,
          std::int32_t best[16]) {
   __m128i f[Pairs][4];
   for (int p = 0; p < Pairs; ++p) {
@@ -34,7 +35,16 @@ void run(const NearestPixels& pixels, const NearestTable& table, int from, int t
     }
     for (int r = 0; r < 4; ++r) m[r] = smaller(m[r], key[r]);
   }
-  for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i*>(best + 4 * r), m[r]);
+  __m128i distance[4];
+  for (int r = 0; r < 4; ++r) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(best + 4 * r), m[r]);
+    const __m128i norm = _mm_load_si128(reinterpret_cast<const __m128i*>(pixels.norm + 4 * r));
+    distance[r] = _mm_add_epi32(_mm_srai_epi32(m[r], 8), norm);
+  }
+  __m128i most = larger(larger(distance[0], distance[1]), larger(distance[2], distance[3]));
+  most = larger(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(1, 0, 3, 2)));
+  most = larger(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_cvtsi128_si32(most);
 }
 
 }  // namespace

@@ -82,29 +82,6 @@ TEST(NearestEntry, EveryPathFindsTheNearestEntryWithTiesToTheLowestIndex) {
       {"largest distances", 9, 17,
        [](int k, int, std::mt19937&) { return k % 2 == 0 ? 255 : 254; },
        [](std::size_t, int, std::mt19937&) { return 0; }},
-      // The pruning bound is exact: every pixel is (100, ..., 100); entry
-      // 0 = (110, ..., 110) lies at d = 10^2 D with its sum 10 D from the
-      // pixel's, so (10 D)^2 = D d exactly; entry 1 ties with it at the
-      // pixel's own sum, and entries 2 .. 100 (also at that sum) and the
-      // rest (sums 0 and 255 D) are farther. The search starts at the
-      // pixel's sum; only a bound that never skips an entry at equality
-      // reaches entry 0 and lets it win.
-      {"tight pruning bound D=6", 6, 20,
-       [](int k, int j, std::mt19937&) {
-         if (k == 0) return 110;
-         if (k == 1) return j % 2 == 0 ? 110 : 90;  // d = 6 * 100
-         if (k <= 100) return j < 2 ? (j == 0 ? 120 : 80) : 100;  // d = 800
-         return k % 2 == 0 ? 0 : 255;
-       },
-       [](std::size_t, int, std::mt19937&) { return 100; }},
-      {"tight pruning bound D=9", 9, 20,
-       [](int k, int j, std::mt19937&) {
-         if (k == 0) return 110;
-         if (k == 1) return j < 4 ? (j % 2 == 0 ? 115 : 85) : 100;  // d = 9 * 100
-         if (k <= 100) return j < 2 ? (j == 0 ? 122 : 78) : 100;  // d = 968
-         return k % 2 == 0 ? 0 : 255;
-       },
-       [](std::size_t, int, std::mt19937&) { return 100; }},
       {"random D=6", 6, 1000, any, any},
       {"random D=9", 9, 999, any, any},
       {"random D=6, one pixel", 6, 1, any, any},
@@ -115,7 +92,35 @@ TEST(NearestEntry, EveryPathFindsTheNearestEntryWithTiesToTheLowestIndex) {
          return std::min(255, static_cast<int>(((i % 7) * 37 + j * 53) % 256 + random() % 3));
        }},
   };
-  for (const Case& c : cases) {
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  // The pruning bound is met with equality: for a pixel (100, ..., 100),
+  // entry 0 = (110, ..., 110) lies at d = 100 D with its projection on the
+  // all-ones direction 10 D from the pixel's, so (10 D)^2 = D d exactly;
+  // entry 1 ties with it at the pixel's own projection, entries 2 ..
+  // `others` + 1 (also there) are farther, and the rest (all 0 or all 255)
+  // far away. The search starts at the pixel's projection; only a bound that
+  // never skips an entry at equality reaches entry 0 and lets it win. The
+  // number of entries at the pixel's projection varies so that the end of
+  // their group falls on every place of a run of visited entries.
+  for (int others = 0; others < 40; ++others) {
+    for (int D : {6, 9}) {
+      all.push_back({"tight pruning bound", D, 20,
+                     [others, D](int k, int j, std::mt19937&) {
+                       if (k == 0) return 110;
+                       if (k == 1) {  // d = 100 D: (+-10 x 6) or (+-15 x 4, 0 x 5)
+                         if (D == 6) return j % 2 == 0 ? 110 : 90;
+                         return j < 4 ? (j % 2 == 0 ? 115 : 85) : 100;
+                       }
+                       if (k <= others + 1) return j < 2 ? (j == 0 ? 122 : 78) : 100;  // d = 968
+                       return k % 2 == 0 ? 0 : 255;
+                     },
+                     // One pixel of each sixteen (100, ..., 100), the rest
+                     // all 0, exactly on an entry: the largest best
+                     // distance is that one lane's.
+                     [](std::size_t i, int, std::mt19937&) { return i % 16 == 5 ? 100 : 0; }});
+    }
+  }
+  for (const Case& c : all) {
     std::mt19937 random(12345);
     std::vector<std::int32_t> table(256 * c.D);
     for (int k = 0; k < 256; ++k) {
@@ -129,7 +134,7 @@ TEST(NearestEntry, EveryPathFindsTheNearestEntryWithTiesToTheLowestIndex) {
     for (int i = 0; i < 5; ++i) {
       if (!nearest_isa_available(all_isas[i])) continue;
       EXPECT_EQ(assign(all_isas[i], features, c.D, table), expected)
-          << c.name << ", " << isa_names[i];
+          << c.name << ", D=" << c.D << ", " << isa_names[i];
     }
   }
 }
