@@ -83,15 +83,6 @@ void print_statistics(const ModeText& text, const IterationTotals& totals, std::
   }
 }
 
-// The pixel an empty entry is re-seeded from: trunc(fraction x (n - 1)).
-// The float product can exceed n - 1 when n - 1 is above 2^24 and rounds
-// up to the next float; such a draw takes the last pixel rather than one
-// past the map.
-std::size_t reseed_pixel(LcgRandom& random, std::size_t n) {
-  const float product = random.fraction() * static_cast<float>(n - 1);
-  return std::min(static_cast<std::size_t>(product), n - 1);
-}
-
 void update_table(const Ptm& ptm, const IterationTotals& totals, int components,
                   LcgRandom& random, std::vector<std::int32_t>& table) {
   const std::size_t n = pixel_count(ptm);
@@ -104,13 +95,18 @@ void update_table(const Ptm& ptm, const IterationTotals& totals, int components,
       }
     } else {
       std::uint8_t f[max_palette_components];
-      palette_features(ptm, reseed_pixel(random, n), 1, components, f);
+      palette_features(ptm, palette_reseed_pixel(random.fraction(), n), 1, components, f);
       for (int j = 0; j < components; ++j) t[j] = f[j];
     }
   }
 }
 
 }  // namespace
+
+std::size_t palette_reseed_pixel(float fraction, std::size_t n) {
+  const float product = fraction * static_cast<float>(n - 1);
+  return std::min(static_cast<std::size_t>(product), n - 1);
+}
 
 void palette_features(const Ptm& ptm, std::size_t first, std::size_t count, int components,
                       std::uint8_t* out) {

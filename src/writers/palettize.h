@@ -42,6 +42,12 @@ struct Palette {
 void palette_features(const Ptm& ptm, std::size_t first, std::size_t count, int components,
                       std::uint8_t* out);
 
+// The pixel an empty entry is re-seeded from: trunc(fraction x (n - 1)),
+// the product in single precision. When n - 1 is above 2^24 it can round
+// up to a float beyond n - 1; such a draw takes the last pixel rather than
+// one past the map.
+std::size_t palette_reseed_pixel(float fraction, std::size_t n);
+
 // Clusters `ptm` for `mode`, drawing from `random` (which goes on from
 // wherever it stands), with the assignment of instruction set `isa`
 // (NearestIsa::naive: the reference loop). Prints on standard output the

@@ -153,6 +153,19 @@ TEST(Palettize, ClusteringFollowsTheReferenceKMeansExactly) {
   }
 }
 
+// trunc(fraction x (n - 1)) in single precision, never past the last
+// pixel: n - 1 = 2^24 + 3 becomes the float 2^24 + 4.
+TEST(Palettize, ReseedPixelIsTheSinglePrecisionProductWithinTheMap) {
+  const float r = 1.0f / 32767.0f;
+  EXPECT_EQ(palette_reseed_pixel(1.0f, 1), 0u);
+  EXPECT_EQ(palette_reseed_pixel(0.5f, 101), 50u);
+  EXPECT_EQ(palette_reseed_pixel(1.0f, (1u << 24) + 4), (1u << 24) + 3);
+  EXPECT_EQ(palette_reseed_pixel(1.0f, (1u << 24) + 1), 1u << 24);
+  // Where single precision and exact arithmetic part: 525 / 32767 x 4681
+  // is exactly 75, but the float fraction times 4681.0f is just below it.
+  EXPECT_EQ(palette_reseed_pixel(525 * r, 4682), 74u);
+}
+
 // One generator for the whole program: the first run after start-up is
 // always the same; a second run goes on with the sequence and clusters
 // differently.
