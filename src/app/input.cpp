@@ -11,6 +11,7 @@
 #include "app/core/viewer_state.h"
 #include "app/glat/glat.h"
 #include "app/menu.h"
+#include "app/ptm_output_commands.h"
 #include "app/reflectance_display.h"
 #include "app/screenshot.h"
 #include "app/sliders.h"
@@ -246,6 +247,14 @@ void on_key(unsigned char key, int, int) {
       glutPostWindowRedisplay(viewer.main_window);
       return;
     }
+    case 'p':
+    case 'P':
+      run_console_command(palettize_ptm);
+      return;
+    case 'c':
+    case 'C':
+      run_console_command(palettize_ptm_color);
+      return;
     case 't':
       show_wait_cursor();
       take_screenshot();
@@ -253,8 +262,6 @@ void on_key(unsigned char key, int, int) {
       return;
     default:
       if (key >= '1' && key <= '9') select_light(key - '1');
-      // The palettizers and the entropy sweep are wired in
-      // with the code that carries them out.
       return;
   }
 }

@@ -10,6 +10,7 @@
 #include "app/core/extrapolation.h"
 #include "app/core/viewer_state.h"
 #include "app/depth_commands.h"
+#include "app/ptm_output_commands.h"
 #include "app/sliders.h"
 #include "app/source_image_commands.h"
 #include "app/view_display.h"
@@ -174,6 +175,9 @@ void on_menu(int id) {
       return;
     case menu_extrapolation:
       toggle_extrapolation();
+      return;
+    case menu_cropped_ptm:
+      run_console_command(write_cropped_ptm);
       return;
     case menu_help:
       run_console_command(show_help);

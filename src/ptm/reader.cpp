@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -169,8 +170,11 @@ bool read_entry_count(std::FILE* file, PtmFileHeader& header, const char* path) 
   if (!next_token(file, count, path)) return false;
   if (!parse_decimal_int(count.text, header.lut_entries)) return read_error(path);
   std::printf("%d LUT entries.\n", header.lut_entries);
+  // More entries than pixels cannot all be used, but a palettizer writes
+  // its full table of 256 whatever the map's size, so that many are always
+  // accepted.
   const std::int64_t pixels = std::int64_t{header.width} * header.height;
-  if (header.lut_entries <= 0 || header.lut_entries > pixels) {
+  if (header.lut_entries <= 0 || header.lut_entries > std::max<std::int64_t>(pixels, 256)) {
     std::printf("Invalid LUT entry count %d for a %d x %d image in ptm file %s\n",
                 header.lut_entries, header.width, header.height, path);
     return false;

@@ -1,8 +1,10 @@
 #include "writers/ptm_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/output_file.h"
 #include "ptm/coefficients.h"
 
 namespace {
@@ -114,19 +116,33 @@ bool write_ptm_text_header(std::FILE* file, const Ptm& ptm, const char* format_w
   return ok;
 }
 
+bool write_ptm_output(const char* path, const std::function<bool(std::FILE*)>& write_body) {
+  OutputFile output;
+  if (!output.open(path)) {
+    std::printf("Can't open PTM file %s for writing\n", path);
+    return false;
+  }
+  std::printf("Writing PTM File %s\n", path);
+  errno = 0;
+  if (!write_body(output.get())) {
+    // The temporary file goes away with `output`.
+    report_write_failure("PTM file", path, errno != 0 ? errno : EIO);
+    return false;
+  }
+  if (!output.commit()) {
+    report_write_failure("PTM file", path, output.error());
+    return false;
+  }
+  return true;
+}
+
 bool write_ptm_region(const Ptm& ptm, const char* path, int xs, int ys, int w, int h) {
   if (format_word(ptm.format) == nullptr) return false;
   if (w <= 0 || h <= 0 || xs < 0 || ys < 0 || xs > ptm.width - w || ys > ptm.height - h) {
     return false;
   }
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) {
-    std::printf("Can't open PTM file %s for writing\n", path);
-    return false;
-  }
-  const bool written = write_ptm_text_header(file, ptm, format_word(ptm.format), w, h) &&
-                       write_data(file, ptm, {xs, ys, w, h});
-  const bool flushed = std::ferror(file) == 0;
-  const bool closed = std::fclose(file) == 0;
-  return written && flushed && closed;
+  return write_ptm_output(path, [&](std::FILE* file) {
+    return write_ptm_text_header(file, ptm, format_word(ptm.format), w, h) &&
+           write_data(file, ptm, {xs, ys, w, h});
+  });
 }

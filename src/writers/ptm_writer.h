@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "ptm/ptm.h"
@@ -22,9 +23,17 @@
 //         (from the packed record or the colour planes).
 // Returns false without touching the file system when the format is not
 // RGB, LUM or LRGB or the rectangle is empty or leaves the map (the caller
-// reports that); prints "Can't open PTM file %s for writing" and returns
-// false when the file cannot be opened; returns false when a write fails.
+// reports that); otherwise writes through write_ptm_output.
 bool write_ptm_region(const Ptm& ptm, const char* path, int xs, int ys, int w, int h);
+
+// The frame of every uncompressed PTM file the program writes: the file is
+// made through OutputFile, so a write that fails part way leaves no file.
+// Prints "Can't open PTM file %s for writing\n" and returns false when it
+// cannot be made; prints "Writing PTM File %s\n" once it is open, then
+// `write_body` writes the content and says whether every write succeeded.
+// A failed body, flush or close is reported on standard error
+// (report_write_failure) and returns false.
+bool write_ptm_output(const char* path, const std::function<bool(std::FILE*)>& write_body);
 
 // The text header of every PTM file the program writes: "PTM_1.2",
 // `format_word`, w, h, the six scales and six biases of `ptm`, each group on

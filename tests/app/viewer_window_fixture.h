@@ -124,6 +124,8 @@ class ViewerWindowTest : public testing::Test {
   // window shows the map.
   // An interactive program reads the console from a pipe the test writes
   // to (send_input).
+  // The map is written as `map_name_` in the test's directory, the
+  // program's working directory.
   void open(const PtmFixture& map, const std::string& option = "", bool interactive = false) {
     open_sized(map, option, interactive, map_width + 300, window_height, map_width);
   }
@@ -133,8 +135,10 @@ class ViewerWindowTest : public testing::Test {
   // right of it).
   void open_sized(const PtmFixture& map, const std::string& option, bool interactive, int width,
                   int height, int view_width) {
-    write_file_bytes(directory_ + "/map.ptm", ptm_fixture_bytes(map));
-    std::vector<std::string> command{RELUMO_BINARY, "map.ptm"};
+    const std::filesystem::path file = std::filesystem::path(directory_) / map_name_;
+    std::filesystem::create_directories(file.parent_path());
+    write_file_bytes(file.string(), ptm_fixture_bytes(map));
+    std::vector<std::string> command{RELUMO_BINARY, map_name_};
     if (!option.empty()) command.push_back(option);
     program_ = interactive ? start_interactive_program(command, directory_)
                            : start_program(command, "", directory_);
@@ -283,6 +287,7 @@ class ViewerWindowTest : public testing::Test {
   }
 
   std::string directory_;
+  std::string map_name_ = "map.ptm";
   RunningProgram program_{};
   bool running_ = false;
   std::string window_;

@@ -434,9 +434,10 @@ TEST_F(PtmReaderTest, TableCountsAndIndicesOutOfRangeAreRefused) {
   std::string zero = bytes;
   zero.replace(count_at, 1, "0");
   expect_refused(zero, "Invalid LUT entry count 0 for a 2 x 2 image");
+  // More entries than pixels and than a one-byte index can reach.
   std::string too_many = bytes;
-  too_many.replace(count_at, 1, "5");
-  expect_refused(too_many, "Invalid LUT entry count 5 for a 2 x 2 image");
+  too_many.replace(count_at, 1, "257");
+  expect_refused(too_many, "Invalid LUT entry count 257 for a 2 x 2 image");
 
   f.indices[3] = 2;  // one past the last entry
   expect_refused(ptm_fixture_bytes(f),

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/source_images.h"
+#include "common/lcg_random.h"
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
 
@@ -96,6 +97,11 @@ struct ViewerState {
   int kd_slider_window = 0;
   int ks_slider_window = 0;
   int exp_slider_window = 0;
+
+  // The palettizers' random sequence: state 1 at start-up and never
+  // re-seeded, so the first palettized file of a run is always the same
+  // and a second command goes on with the sequence.
+  LcgRandom palette_random;
 };
 
 extern ViewerState viewer;
