@@ -9,6 +9,7 @@
 #include "app/console_commands.h"
 #include "app/core/region.h"
 #include "app/core/viewer_state.h"
+#include "app/entropy_command.h"
 #include "app/glat/glat.h"
 #include "app/menu.h"
 #include "app/reflectance_display.h"
@@ -221,6 +222,10 @@ void on_key(unsigned char key, int, int) {
         redisplay_both();
       }
       return;
+    case 'e':
+    case 'E':
+      run_entropy_sweep();
+      return;
     case '+': {
       const bool rebuild = zoom_in();
       regain();
@@ -242,8 +247,8 @@ void on_key(unsigned char key, int, int) {
       return;
     default:
       if (key >= '1' && key <= '9') select_light(key - '1');
-      // The palettizers and the entropy sweep are wired in
-      // with the code that carries them out.
+      // The palettizers are wired in with the code that carries them
+      // out.
       return;
   }
 }

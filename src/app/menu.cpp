@@ -10,6 +10,7 @@
 #include "app/core/extrapolation.h"
 #include "app/core/viewer_state.h"
 #include "app/sliders.h"
+#include "app/variance_display.h"
 #include "app/view_display.h"
 #include "common/end_program.h"
 #include "render/diffuse_gain.h"
@@ -189,6 +190,9 @@ void on_menu(int id) {
       set_toggle_label(menu_normal_crosshair, "Display Normal Crosshair",
                        mark(viewer.normal_crosshair_on));
       glutPostWindowRedisplay(viewer.reflectance_window);
+      return;
+    case menu_variance:
+      toggle_variance_view();
       return;
     case menu_quit:
       end_program(0);

@@ -5,6 +5,7 @@
 #include "analysis/normals.h"
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
+#include "app/variance_display.h"
 #include "render/light_state.h"
 #include "render/reflectance_plot.h"
 
@@ -87,6 +88,8 @@ void display_reflectance_window() {
     viewer.normal_vis_request_reflectance = 0;
     draw_normal_scatter();
   }
+  // The variance picture covers the plot and its overlays.
+  if (viewer.variance_on) draw_variance_picture();
   glFlush();
   glutSetWindow(viewer.reflectance_window);
   glutSwapBuffers();
