@@ -24,11 +24,21 @@ LuminanceMoments luminance_moments(const Ptm& ptm, MomentsIsa isa) {
     const std::uint8_t* const planes[6] = {ptm.coef_planes[0], ptm.coef_planes[1],
                                            ptm.coef_planes[2], ptm.coef_planes[3],
                                            ptm.coef_planes[4], ptm.coef_planes[5]};
-    // The RGB products need 64-bit sums; AVX-512 adds nothing to AVX2 here.
-    if (isa == MomentsIsa::portable) {
-      add_rgb_moments_portable(planes, pixels, m);
-    } else {
-      add_rgb_moments_avx2(planes, pixels, m);
+    switch (isa) {
+      case MomentsIsa::portable:
+        add_rgb_moments_portable(planes, pixels, m);
+        break;
+      case MomentsIsa::avx2:
+        add_rgb_moments_avx2(planes, pixels, m);
+        break;
+      case MomentsIsa::avx512: {
+        const std::size_t done = add_rgb_moments_avx512(planes, pixels, m);
+        const std::uint8_t* const rest[6] = {planes[0] + done * 3, planes[1] + done * 3,
+                                             planes[2] + done * 3, planes[3] + done * 3,
+                                             planes[4] + done * 3, planes[5] + done * 3};
+        add_rgb_moments_avx2(rest, pixels - done, m);
+        break;
+      }
     }
     return m;
   }

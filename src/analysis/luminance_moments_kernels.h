@@ -20,6 +20,8 @@ void add_byte_moments_avx2(const std::uint8_t* low, const std::uint8_t* high, st
 void add_rgb_moments_avx2(const std::uint8_t* const planes[6], std::size_t count,
                           LuminanceMoments& m);
 
-// Whole groups of 64 pixels only; returns how many pixels it summed.
+// Whole groups of 64 pixels only; return how many pixels they summed.
 std::size_t add_byte_moments_avx512(const std::uint8_t* low, const std::uint8_t* high,
                                     std::size_t count, LuminanceMoments& m);
+std::size_t add_rgb_moments_avx512(const std::uint8_t* const planes[6], std::size_t count,
+                                   LuminanceMoments& m);
