@@ -39,8 +39,15 @@ double image_entropy(const RgbImage& image) {
   std::size_t histogram[256] = {};
   for (std::size_t i = 0; i < bytes; i += 3) {
     const std::uint8_t* p = image.pixels + i;
-    const int grey =
-        static_cast<int>(red_weight * p[0] + green_weight * p[1] + blue_weight * p[2]);
+    // 100 times the sum before truncation, exactly. Its hundredth, cut, is
+    // the double sum cut, except where the exact value is a whole number
+    // that the double sum may miss by a rounding below: there the double
+    // sum itself decides.
+    const int hundredfold = 30 * p[0] + 59 * p[1] + 11 * p[2];
+    int grey = hundredfold / 100;
+    if (hundredfold % 100 == 0) {
+      grey = static_cast<int>(red_weight * p[0] + green_weight * p[1] + blue_weight * p[2]);
+    }
     ++histogram[grey < 255 ? grey : 255];
   }
   const double pixels = static_cast<double>(bytes / 3);

@@ -83,6 +83,29 @@ TEST(ImageEntropy, IsMinusTheSumOfPLog10POverTheGreyLevels) {
   EXPECT_EQ(image_entropy(RgbImage{0, 0, nullptr}), 0.0);
 }
 
+TEST(ImageEntropy, EveryColourFallsOnTheGreyLevelOfTheDoubleSum) {
+  // One pixel of every colour: the histogram of trunc(0.3 R + 0.59 G +
+  // 0.11 B) summed in double precision, and its entropy.
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(std::size_t{3} << 24);
+  std::vector<double> counts(256);
+  for (int r = 0; r < 256; ++r) {
+    for (int g = 0; g < 256; ++g) {
+      for (int b = 0; b < 256; ++b) {
+        bytes.insert(bytes.end(), {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                                   static_cast<std::uint8_t>(b)});
+        ++counts[static_cast<int>(0.3 * r + 0.59 * g + 0.11 * b)];
+      }
+    }
+  }
+  std::vector<double> shares;
+  for (const double count : counts) {
+    if (count > 0) shares.push_back(count / (1 << 24));
+  }
+  const RgbImage image{4096, 4096, bytes.data()};
+  EXPECT_DOUBLE_EQ(image_entropy(image), entropy_of_shares(shares));
+}
+
 class EntropySweepTest : public testing::Test {
  protected:
   // A 6 x 4 picture per light: the first k pixels white and the rest
