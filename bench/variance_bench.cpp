@@ -46,11 +46,11 @@ const Ptm& map_for(int index) {
 
 void report_bytes(benchmark::State& state, const MapCase& c) {
   const double bytes = static_cast<double>(side) * side * c.coefficient_bytes_per_pixel;
-  state.counters["GB/s"] = benchmark::Counter(bytes * state.iterations() / 1e9,
-                                              benchmark::Counter::kIsRate);
+  state.counters["GB/s"] =
+      benchmark::Counter(bytes * state.iterations() / 1e9, benchmark::Counter::kIsRate);
   // The share of the measured bandwidth this pace is.
-  state.counters["of_bandwidth"] = benchmark::Counter(
-      bytes * state.iterations() / read_bandwidth, benchmark::Counter::kIsRate);
+  state.counters["of_bandwidth"] =
+      benchmark::Counter(bytes * state.iterations() / read_bandwidth, benchmark::Counter::kIsRate);
 }
 
 // build_variance_model as the viewer calls it: the fastest moment kernel.

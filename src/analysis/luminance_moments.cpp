@@ -62,7 +62,7 @@ LuminanceMoments luminance_moments(const Ptm& ptm, MomentsIsa isa) {
 
 LuminanceMoments luminance_moments(const Ptm& ptm) {
   const MomentsIsa fastest = moments_isa_available(MomentsIsa::avx512) ? MomentsIsa::avx512
-                             : moments_isa_available(MomentsIsa::avx2)  ? MomentsIsa::avx2
-                                                                        : MomentsIsa::portable;
+                             : moments_isa_available(MomentsIsa::avx2) ? MomentsIsa::avx2
+                                                                       : MomentsIsa::portable;
   return luminance_moments(ptm, fastest);
 }

@@ -140,8 +140,8 @@ std::size_t add_byte_moments_avx512(const std::uint8_t* low, const std::uint8_t*
     for (int i = 0; i < 6; ++i) {
       for (int j = i; j < 6; ++j) {
         const int pair = moment_pair(i, j);
-        m.product[pair] += static_cast<std::uint64_t>(int32_lane_total(products[pair])) +
-                           128 * block_sums[i];
+        m.product[pair] +=
+            static_cast<std::uint64_t>(int32_lane_total(products[pair])) + 128 * block_sums[i];
       }
     }
   }
@@ -182,8 +182,9 @@ std::size_t add_rgb_moments_avx512(const std::uint8_t* const planes[6], std::siz
         const __m512i blue[2] = {_mm512_unpacklo_epi8(channel[2], zero),
                                  _mm512_unpackhi_epi8(channel[2], zero)};
         for (int half = 0; half < 2; ++half) {
-          const __m512i luma = _mm512_add_epi16(_mm512_maddubs_epi16(red_green[half], red_green_weights),
-                                                _mm512_mullo_epi16(blue[half], blue_weight));
+          const __m512i luma =
+              _mm512_add_epi16(_mm512_maddubs_epi16(red_green[half], red_green_weights),
+                               _mm512_mullo_epi16(blue[half], blue_weight));
           y[k][half] = _mm512_sub_epi16(luma, centre);
           sums[k] = _mm512_dpwssd_epi32(sums[k], y[k][half], ones);
         }
@@ -191,12 +192,14 @@ std::size_t add_rgb_moments_avx512(const std::uint8_t* const planes[6], std::siz
       for (int j = 0; j < 6; ++j) {
         for (int i = 0; i <= j; ++i) {
           __m512i& lanes = products[moment_pair(i, j)];
-          lanes = _mm512_dpwssd_epi32(_mm512_dpwssd_epi32(lanes, y[i][0], y[j][0]), y[i][1], y[j][1]);
+          lanes =
+              _mm512_dpwssd_epi32(_mm512_dpwssd_epi32(lanes, y[i][0], y[j][0]), y[i][1], y[j][1]);
         }
       }
     }
     for (int q = 0; q < moment_pair_count; ++q) totals[q] = add_widened(totals[q], products[q]);
-    for (int k = 0; k < 6; ++k) totals[moment_pair_count + k] = add_widened(totals[moment_pair_count + k], sums[k]);
+    for (int k = 0; k < 6; ++k)
+      totals[moment_pair_count + k] = add_widened(totals[moment_pair_count + k], sums[k]);
   }
   const std::int64_t n = static_cast<std::int64_t>(whole);
   const std::int64_t c = rgb_centre;
@@ -208,9 +211,8 @@ std::size_t add_rgb_moments_avx512(const std::uint8_t* const planes[6], std::siz
   for (int i = 0; i < 6; ++i) {
     for (int j = i; j < 6; ++j) {
       const int pair = moment_pair(i, j);
-      m.product[pair] += static_cast<std::uint64_t>(int64_lane_total(totals[pair]) +
-                                                    c * centred_sums[i] + c * centred_sums[j] +
-                                                    n * c * c);
+      m.product[pair] += static_cast<std::uint64_t>(
+          int64_lane_total(totals[pair]) + c * centred_sums[i] + c * centred_sums[j] + n * c * c);
     }
   }
   return whole;

@@ -10,8 +10,8 @@
 
 #include "analysis/luminance_moments.h"
 
-void add_byte_moments_portable(const std::uint8_t* low, const std::uint8_t* high,
-                               std::size_t count, LuminanceMoments& m);
+void add_byte_moments_portable(const std::uint8_t* low, const std::uint8_t* high, std::size_t count,
+                               LuminanceMoments& m);
 void add_rgb_moments_portable(const std::uint8_t* const planes[6], std::size_t count,
                               LuminanceMoments& m);
 

@@ -2,8 +2,8 @@
 #include "analysis/luminance_moments_blocks.h"
 #include "analysis/luminance_moments_kernels.h"
 
-void add_byte_moments_portable(const std::uint8_t* low, const std::uint8_t* high,
-                               std::size_t count, LuminanceMoments& m) {
+void add_byte_moments_portable(const std::uint8_t* low, const std::uint8_t* high, std::size_t count,
+                               LuminanceMoments& m) {
   add_byte_moments_blocks(low, high, count, m);
 }
 

@@ -41,21 +41,21 @@ bool check_format(const Ptm& ptm) {
 void collect_quadratic_sums(const double a[moment_pair_count], VarianceModel& model) {
   auto A = [a](int i, int j) { return a[moment_pair(i, j)]; };
   double* q = model.quadratic;
-  q[0] = A(5, 5);                          // 1
-  q[1] = 2 * A(3, 5);                      // u
-  q[2] = A(3, 3) + 2 * A(0, 5);            // u^2
-  q[3] = 2 * A(0, 3);                      // u^3
-  q[4] = A(0, 0);                          // u^4
-  q[5] = 2 * A(4, 5);                      // v
-  q[6] = 2 * (A(3, 4) + A(2, 5));          // u v
-  q[7] = 2 * (A(2, 3) + A(0, 4));          // u^2 v
-  q[8] = 2 * A(0, 2);                      // u^3 v
-  q[9] = A(4, 4) + 2 * A(1, 5);            // v^2
-  q[10] = 2 * (A(2, 4) + A(1, 3));         // u v^2
-  q[11] = A(2, 2) + 2 * A(0, 1);           // u^2 v^2
-  q[12] = 2 * A(1, 4);                     // v^3
-  q[13] = 2 * A(1, 2);                     // u v^3
-  q[14] = A(1, 1);                         // v^4
+  q[0] = A(5, 5);                   // 1
+  q[1] = 2 * A(3, 5);               // u
+  q[2] = A(3, 3) + 2 * A(0, 5);     // u^2
+  q[3] = 2 * A(0, 3);               // u^3
+  q[4] = A(0, 0);                   // u^4
+  q[5] = 2 * A(4, 5);               // v
+  q[6] = 2 * (A(3, 4) + A(2, 5));   // u v
+  q[7] = 2 * (A(2, 3) + A(0, 4));   // u^2 v
+  q[8] = 2 * A(0, 2);               // u^3 v
+  q[9] = A(4, 4) + 2 * A(1, 5);     // v^2
+  q[10] = 2 * (A(2, 4) + A(1, 3));  // u v^2
+  q[11] = A(2, 2) + 2 * A(0, 1);    // u^2 v^2
+  q[12] = 2 * A(1, 4);              // v^3
+  q[13] = 2 * A(1, 2);              // u v^3
+  q[14] = A(1, 1);                  // v^4
 }
 
 // Whether (b - bias) * scale stays inside 32 bits for every byte b: then
@@ -95,8 +95,8 @@ void model_from_moments(const Ptm& ptm, VarianceModel& model) {
                                offset[j] * static_cast<__int128>(m.sum[i]) -
                                offset[i] * static_cast<__int128>(m.sum[j]) +
                                n * offset[i] * offset[j];
-      const double scales = static_cast<double>(static_cast<std::int64_t>(ptm.scale_bias[i]) *
-                                                ptm.scale_bias[j]);
+      const double scales =
+          static_cast<double>(static_cast<std::int64_t>(ptm.scale_bias[i]) * ptm.scale_bias[j]);
       a[moment_pair(i, j)] = static_cast<double>(centred) * scales / (divisor * divisor);
     }
   }

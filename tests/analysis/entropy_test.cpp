@@ -26,7 +26,8 @@ std::vector<std::uint8_t> picture_of(const std::vector<Colour>& colours,
                                      const std::vector<int>& counts) {
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 0; i < colours.size(); ++i) {
-    for (int n = 0; n < counts[i]; ++n) bytes.insert(bytes.end(), {colours[i].r, colours[i].g, colours[i].b});
+    for (int n = 0; n < counts[i]; ++n)
+      bytes.insert(bytes.end(), {colours[i].r, colours[i].g, colours[i].b});
   }
   return bytes;
 }
@@ -167,7 +168,8 @@ TEST_F(EntropySweepTest, WritesEveryGridPictureAndATableOfTheirEntropies) {
   std::vector<std::pair<float, float>> inside;
   for (int r = 0; r <= 20; ++r) {
     for (int c = 0; c <= 20; ++c) {
-      if ((c - 10) * (c - 10) + (r - 10) * (r - 10) <= 100) inside.push_back({0.1f * c - 1, 0.1f * r - 1});
+      if ((c - 10) * (c - 10) + (r - 10) * (r - 10) <= 100)
+        inside.push_back({0.1f * c - 1, 0.1f * r - 1});
     }
   }
   ASSERT_EQ(lights.size(), inside.size());

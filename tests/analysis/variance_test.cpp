@@ -29,7 +29,8 @@ Ptm* make_map(int format, int width, int height, const std::array<std::int32_t, 
   }
   const int planes = format == PTM_FORMAT_RGB ? 6 : 2;
   for (int plane = 0; plane < planes; ++plane) {
-    for (std::size_t i = 0; i < pixel_count(*ptm) * 3; ++i) ptm->coef_planes[plane][i] = byte_at(plane, i);
+    for (std::size_t i = 0; i < pixel_count(*ptm) * 3; ++i)
+      ptm->coef_planes[plane][i] = byte_at(plane, i);
   }
   return ptm;
 }
@@ -47,9 +48,9 @@ Ptm* random_map(int format, int width, int height, unsigned seed,
 std::array<long double, 6> pixel_model(const Ptm& ptm, std::size_t p) {
   auto decoded = [&ptm, p](int channel, int k) {
     const std::uint8_t b = ptm.coef_planes[2 * channel + k / 3][p * 3 + k % 3];
-    const std::uint32_t wrapped = (static_cast<std::uint32_t>(b) -
-                                   static_cast<std::uint32_t>(ptm.scale_bias[6 + k])) *
-                                  static_cast<std::uint32_t>(ptm.scale_bias[k]);
+    const std::uint32_t wrapped =
+        (static_cast<std::uint32_t>(b) - static_cast<std::uint32_t>(ptm.scale_bias[6 + k])) *
+        static_cast<std::uint32_t>(ptm.scale_bias[k]);
     return static_cast<long double>(static_cast<std::int32_t>(wrapped)) / 256;
   };
   std::array<long double, 6> a{};
@@ -130,18 +131,48 @@ TEST(VarianceModel, MatchesTheVarianceOfTheRelitLuminanceComputedPixelByPixel) {
     std::array<std::int32_t, 6> scale;
     std::array<std::int32_t, 6> bias;
   } cases[] = {
-      {"LRGB", PTM_FORMAT_LRGB, 37, 29, {300, 512, 97, 1000, 777, 256}, {128, 100, 140, 127, 90, 0}},
-      {"LUM", PTM_FORMAT_LUM, 40, 30, {256, 640, 333, 256, 512, 300}, {128, 128, 128, 128, 128, 20}},
+      {"LRGB",
+       PTM_FORMAT_LRGB,
+       37,
+       29,
+       {300, 512, 97, 1000, 777, 256},
+       {128, 100, 140, 127, 90, 0}},
+      {"LUM",
+       PTM_FORMAT_LUM,
+       40,
+       30,
+       {256, 640, 333, 256, 512, 300},
+       {128, 128, 128, 128, 128, 20}},
       {"RGB", PTM_FORMAT_RGB, 31, 23, {401, 256, 713, 256, 999, 256}, {120, 128, 130, 128, 128, 5}},
       // 300000 pixels: more than one flush of the 64-pixel kernel, and 32
       // pixels left over for the others.
-      {"large LRGB", PTM_FORMAT_LRGB, 600, 500, {256, 256, 256, 512, 512, 256}, {128, 128, 128, 128, 128, 0}},
-      {"large RGB", PTM_FORMAT_RGB, 301, 199, {256, 300, 256, 512, 512, 256}, {128, 128, 128, 128, 128, 0}},
+      {"large LRGB",
+       PTM_FORMAT_LRGB,
+       600,
+       500,
+       {256, 256, 256, 512, 512, 256},
+       {128, 128, 128, 128, 128, 0}},
+      {"large RGB",
+       PTM_FORMAT_RGB,
+       301,
+       199,
+       {256, 300, 256, 512, 512, 256},
+       {128, 128, 128, 128, 128, 0}},
       // Biases far outside the bytes' range, but no wrapping.
-      {"far bias", PTM_FORMAT_LRGB, 20, 20, {3, 5, 2, 7, 1, 4}, {-1000000, 2000000, 5, 300000, -7, 99}},
+      {"far bias",
+       PTM_FORMAT_LRGB,
+       20,
+       20,
+       {3, 5, 2, 7, 1, 4},
+       {-1000000, 2000000, 5, 300000, -7, 99}},
       // (255 - 0) * 2^30 wraps in 32 bits: the coefficients are what the
       // wrapping decoding makes of them, summed pixel by pixel.
-      {"wrapping scale", PTM_FORMAT_LRGB, 16, 9, {1 << 30, 256, 256, 256, 256, 256}, {0, 128, 128, 128, 128, 0}},
+      {"wrapping scale",
+       PTM_FORMAT_LRGB,
+       16,
+       9,
+       {1 << 30, 256, 256, 256, 256, 256},
+       {0, 128, 128, 128, 128, 0}},
   };
   const float lights[] = {-2.5f, -1.0f, -0.37f, 0.0f, 0.5f, 0.992f, 1.7f};
   for (const auto& c : cases) {
@@ -164,11 +195,13 @@ TEST(VarianceModel, MatchesTheVarianceOfTheRelitLuminanceComputedPixelByPixel) {
     VarianceModel per_pixel{};
     ASSERT_TRUE(build_variance_model_per_pixel(*ptm, per_pixel));
     for (int m = 0; m < variance_monomial_count; ++m) {
-      EXPECT_NEAR(model.quadratic[m], per_pixel.quadratic[m], 1e-12 * std::fabs(per_pixel.quadratic[m]))
+      EXPECT_NEAR(model.quadratic[m], per_pixel.quadratic[m],
+                  1e-12 * std::fabs(per_pixel.quadratic[m]))
           << "monomial " << m;
     }
     for (int k = 0; k < 6; ++k) {
-      EXPECT_NEAR(model.linear[k], per_pixel.linear[k], 1e-12 * std::fabs(per_pixel.linear[k]) + 1e-9)
+      EXPECT_NEAR(model.linear[k], per_pixel.linear[k],
+                  1e-12 * std::fabs(per_pixel.linear[k]) + 1e-9)
           << "coefficient " << k;
     }
     free_ptm(ptm);

@@ -98,8 +98,9 @@ TEST_F(VarianceWindowTest, MenuEntryTwelveShowsTheVarianceOverLightDirectionsInT
   // the label loses its mark while the other entries keep theirs.
   choose_menu_entry(panel_x, panel_y, 12);
   const WindowPixels menu_off = menu_picture();
-  const WindowPixels back =
-      wait_for([](const WindowPixels& w) { return near(plot_at(w, 125, 125), {99, 99, 99}, 1); });
+  const WindowPixels back = wait_for([](const WindowPixels& w) {
+    return near(plot_at(w, 125, 125), {99, 99, 99}, 1);
+  });
   EXPECT_TRUE(near(plot_at(back, 125, 125), {99, 99, 99}, 1)) << to_string(plot_at(back, 125, 125));
   ASSERT_EQ(menu_on.height, menu_off.height);
   EXPECT_NE(menu_row(menu_on, 12), menu_row(menu_off, 12)) << "entry 12 kept its mark";
@@ -117,7 +118,8 @@ TEST_F(VarianceWindowTest, KeyEWritesAPictureForEachOf441LightsAndTheEntropyTabl
   ASSERT_TRUE(wait_for_output(program_, "writing ppm file map.20.20.ppm\n", 120))
       << output_so_far(program_);
   for (int tries = 0; tries < 100 && !std::filesystem::exists(table_path); ++tries) pause_ms(100);
-  EXPECT_TRUE(output_so_far(program_).find("Writing Entropy file to map.ent\n") != std::string::npos);
+  EXPECT_TRUE(output_so_far(program_).find("Writing Entropy file to map.ent\n") !=
+              std::string::npos);
 
   // 22 lines: "21 21", then 21 rows of 21 "%f " values.
   std::vector<std::string> table;
@@ -161,8 +163,9 @@ TEST_F(VarianceWindowTest, KeyEWritesAPictureForEachOf441LightsAndTheEntropyTabl
   EXPECT_EQ(pictures, 441);
 
   // The light stays at the last grid point, (1, 1): lit from the right.
-  const WindowPixels after = wait_for(
-      [](const WindowPixels& w) { return halves_are(w, {234, 117, 58}, {58, 117, 234}, 1); });
+  const WindowPixels after = wait_for([](const WindowPixels& w) {
+    return halves_are(w, {234, 117, 58}, {58, 117, 234}, 1);
+  });
   EXPECT_TRUE(halves_are(after, {234, 117, 58}, {58, 117, 234}, 1)) << halves(after);
 }
 
