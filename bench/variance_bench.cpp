@@ -154,6 +154,22 @@ void BM_EntropySweepWithoutFiles(benchmark::State& state) {
   }
 }
 
+// The entropy of one relit 1024 x 768 view.
+void BM_ImageEntropy(benchmark::State& state) {
+  SweepView& view = sweep_view();
+  render_into(0.3f, -0.2f, *view.view);
+  for (auto _ : state) benchmark::DoNotOptimize(image_entropy(*view.view));
+}
+
+// Rendering one 1024 x 768 view, as the sweep's callback does.
+void BM_RenderView(benchmark::State& state) {
+  SweepView& view = sweep_view();
+  for (auto _ : state) {
+    render_into(0.3f, -0.2f, *view.view);
+    benchmark::ClobberMemory();
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_BuildVarianceModel)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -166,6 +182,8 @@ BENCHMARK(BM_BuildVarianceModelPerPixel)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_ScanVarianceRange)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImageEntropy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderView)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EntropySweep)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_EntropySweepWithoutFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
 
