@@ -9,6 +9,7 @@
 #include "app/console_commands.h"
 #include "app/core/region.h"
 #include "app/core/viewer_state.h"
+#include "app/entropy_command.h"
 #include "app/glat/glat.h"
 #include "app/menu.h"
 #include "app/ptm_output_commands.h"
@@ -232,6 +233,10 @@ void on_key(unsigned char key, int, int) {
         if (viewer.zoomed) rebuild_zoom();
         redisplay_both();
       }
+      return;
+    case 'e':
+    case 'E':
+      run_entropy_sweep();
       return;
     case '+': {
       const bool rebuild = zoom_in();

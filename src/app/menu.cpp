@@ -13,6 +13,7 @@
 #include "app/ptm_output_commands.h"
 #include "app/sliders.h"
 #include "app/source_image_commands.h"
+#include "app/variance_display.h"
 #include "app/view_display.h"
 #include "common/end_program.h"
 #include "render/diffuse_gain.h"
@@ -209,11 +210,12 @@ void on_menu(int id) {
     case menu_source_volume:
       output_source_volume();
       return;
+    case menu_variance:
+      toggle_variance_view();
+      return;
     case menu_quit:
       end_program(0);
     default:
-      // The writers and the analysis commands are wired in with the code
-      // that carries them out.
       return;
   }
 }

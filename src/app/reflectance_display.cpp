@@ -6,6 +6,7 @@
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
 #include "app/source_image_display.h"
+#include "app/variance_display.h"
 #include "render/light_state.h"
 #include "render/reflectance_plot.h"
 
@@ -85,6 +86,8 @@ void display_reflectance_window() {
   if (viewer.autopilot_on) draw_light_marker();
   // Shown until the user changes something (end_normal_pictures).
   if (viewer.normal_vis_request_reflectance) draw_normal_scatter();
+  // The variance picture covers the plot and its overlays.
+  if (viewer.variance_on) draw_variance_picture();
   glFlush();
   glutSetWindow(viewer.reflectance_window);
   glutSwapBuffers();

@@ -33,3 +33,13 @@ bool cpu_has_avx512bw() {
   return false;
 #endif
 }
+
+bool cpu_has_avx512_vbmi_vnni() {
+#if RELUMO_X86
+  static const bool available = cpu_has_avx512bw() && __builtin_cpu_supports("avx512vbmi") &&
+                                __builtin_cpu_supports("avx512vnni");
+  return available;
+#else
+  return false;
+#endif
+}

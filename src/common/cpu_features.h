@@ -5,3 +5,6 @@
 bool cpu_has_mmx();
 bool cpu_has_avx2();
 bool cpu_has_avx512bw();
+// AVX-512 with byte permutes across the register (VBMI) and the byte and
+// word dot-product accumulations (VNNI).
+bool cpu_has_avx512_vbmi_vnni();
