@@ -10,6 +10,7 @@
 #include "analysis/luminance_moments.h"
 #include "analysis/normals.h"
 #include "common/end_program.h"
+#include "render/reflectance_plot.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ VarianceRange scan_variance_range(const VarianceModel& model, int width, int hei
   for (int i = 0; i < height; ++i) {
     const float v = static_cast<float>(i - half_height) * extent / static_cast<float>(half_height);
     for (int j = 0; j < width; ++j) {
-      const float u = extent * static_cast<float>(j - half_width) / static_cast<float>(half_width);
+      const float u = plot_light(j, half_width, extent);
       if (!(extent_squared > u * u + v * v)) continue;
       const double variance = variance_at(model, u, v);
       range.max = std::max(range.max, variance);
@@ -218,10 +219,10 @@ void render_variance_picture(RgbImage& image, const VarianceModel& model,
   const int half_height = height / 2;
   const float extent_squared = extent * extent;
   for (int i = 0; i < height; ++i) {
-    const float v = extent * static_cast<float>(i - half_height) / static_cast<float>(half_height);
+    const float v = plot_light(i, half_height, extent);
     std::uint8_t* pixel = image.pixels + static_cast<std::size_t>(i) * width * 3;
     for (int j = 0; j < width; ++j, pixel += 3) {
-      const float u = extent * static_cast<float>(j - half_width) / static_cast<float>(half_width);
+      const float u = plot_light(j, half_width, extent);
       if (!(extent_squared >= u * u + v * v)) {
         pixel[0] = pixel[1] = pixel[2] = mid_grey;
         continue;

@@ -38,10 +38,10 @@ void render_reflectance_function(RgbImage& image, const Ptm& ptm, int probe_x, i
   const float extent = light_extent;
   const float extent_squared = extent * extent;
   for (int i = 0; i < height; ++i) {
-    const float v = extent * static_cast<float>(i - half_height) / static_cast<float>(half_height);
+    const float v = plot_light(i, half_height, extent);
     std::uint8_t* pixel = image.pixels + static_cast<std::size_t>(i) * width * 3;
     for (int j = 0; j < width; ++j, pixel += 3) {
-      const float u = extent * static_cast<float>(j - half_width) / static_cast<float>(half_width);
+      const float u = plot_light(j, half_width, extent);
       const float m = u * u + v * v;
       const bool in_disc = extent_squared >= m;
       std::uint8_t r = mid_grey;

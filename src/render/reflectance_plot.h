@@ -13,6 +13,13 @@
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
 
+// The light coordinate of plot column (or row) `index`, for the integer
+// half `half` of the plot's width (or height): E (index - half) / half in
+// single precision.
+inline float plot_light(int index, int half, float extent) {
+  return extent * static_cast<float>(index - half) / static_cast<float>(half);
+}
+
 // Fills every pixel of `image`: outside the disc mid grey (128, 128, 128);
 // while extrapolating (E > 1) the unit circle, 0.97 < u^2 + v^2 < 1.03, dark
 // red (128, 0, 0); elsewhere the probe evaluated for (u, v). With specular
