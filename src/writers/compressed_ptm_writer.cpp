@@ -150,27 +150,22 @@ bool write_row(std::FILE* file, const std::int32_t* values, int count) {
 
 bool write_file(const Ptm& ptm, const char* path, const CompressedPtmHeader& header,
                 const std::vector<Plane>& streams) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) {
-    std::printf("Can't open PTM file %s for writing\n", path);
-    return false;
-  }
   const int n = header.num_planes;
   const char* word = header.compression_type == compression_jpegls
                          ? (header.is_lrgb ? "PTM_FORMAT_JPEGLS_LRGB" : "PTM_FORMAT_JPEGLS_RGB")
                          : (header.is_lrgb ? "PTM_FORMAT_JPEG_LRGB" : "PTM_FORMAT_JPEG_RGB");
-  bool ok = write_ptm_text_header(file, ptm, word, ptm.width, ptm.height) &&
-            std::fprintf(file, "%d\n", header.compression_param) >= 0;
-  for (const std::int32_t* row : {header.transformation, header.mv_x, header.mv_y, header.order,
-                                  header.reference, header.size, header.side_info}) {
-    ok = ok && write_row(file, row, n);
-  }
-  for (const Plane& stream : streams) {
-    ok = ok && std::fwrite(stream.data(), 1, stream.size(), file) == stream.size();
-  }
-  const bool flushed = std::ferror(file) == 0;
-  const bool closed = std::fclose(file) == 0;
-  return ok && flushed && closed;
+  return write_ptm_output(path, [&](std::FILE* file) {
+    bool ok = write_ptm_text_header(file, ptm, word, ptm.width, ptm.height) &&
+              std::fprintf(file, "%d\n", header.compression_param) >= 0;
+    for (const std::int32_t* row : {header.transformation, header.mv_x, header.mv_y, header.order,
+                                    header.reference, header.size, header.side_info}) {
+      ok = ok && write_row(file, row, n);
+    }
+    for (const Plane& stream : streams) {
+      ok = ok && std::fwrite(stream.data(), 1, stream.size(), file) == stream.size();
+    }
+    return ok;
+  });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "render/render_image.h"
 #include "support/files.h"
 #include "support/ptm_fixture.h"
+#include "support/write_failures.h"
 
 namespace {
 
@@ -327,6 +329,27 @@ TEST_F(CompressedPtmWriterTest, OptionsThatCannotBeDecodedAreRefused) {
     const std::string output = testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find(c.message), std::string::npos) << c.name << ": " << output;
   }
+  free_ptm(map);
+}
+
+// A file that cannot be finished (a full disk) is reported and leaves
+// neither a partial file nor the temporary one beside it.
+TEST_F(CompressedPtmWriterTest, AWriteThatFailsPartWayLeavesNoFile) {
+  Ptm* map = make_lrgb_map(CoefRepresentation::packed);
+  CompressedPtmOptions options;
+  options.compression_type = compression_jpegls;
+  bool written = true;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  {
+    FileSizeLimit limit(200);
+    written = write_compressed_ptm(*map, path().c_str(), options);
+  }
+  testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(written);
+  EXPECT_NE(err.find("Error writing PTM file " + path()), std::string::npos) << err;
+  EXPECT_TRUE(std::filesystem::is_empty(scratch_.path));
   free_ptm(map);
 }
 
