@@ -12,7 +12,7 @@
 #include <cstring>
 #include <memory>
 
-#include "common/file_handle.h"
+#include "common/output_file.h"
 #include "imageio/image_files.h"
 
 namespace {
@@ -31,8 +31,10 @@ void put_le16(std::uint8_t* at, int value) {
 }  // namespace
 
 int write_tga(std::uint8_t* pixels, const char* path, int width, int height, const char* id_text) {
-  FileHandle file(std::fopen(path, "wb"));
-  if (!file) {
+  // Written under a temporary name, so that a screenshot cut short by a
+  // full disk leaves no file behind.
+  OutputFile file;
+  if (!file.open(path)) {
     std::fprintf(stderr, "write_tga: Unable to write to FILE *\n");
     return -1;
   }
@@ -63,7 +65,7 @@ int write_tga(std::uint8_t* pixels, const char* path, int width, int height, con
     }
   }
   // Rows are buffered, so a full disk may only show when the file is closed.
-  if (std::fclose(file.release()) != 0) {
+  if (!file.commit()) {
     std::fprintf(stderr, "Error writing tga file\n");
     return -1;
   }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "imageio/image_files.h"
 #include "support/ppm_fixture.h"
+#include "support/write_failures.h"
 
 using namespace std::string_literals;
 
@@ -60,6 +62,16 @@ TEST_F(TgaWriter, FailuresReturnMinusOne) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(write_tga(pixel, "/dev/full", 1, 1, "x"), -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error writing tga file\n");
+
+  // A regular file cut short leaves nothing behind.
+  std::vector<std::uint8_t> pixels(3 * 256 * 256, 9);
+  testing::internal::CaptureStderr();
+  {
+    FileSizeLimit limit(1000);
+    EXPECT_EQ(write_tga(pixels.data(), path.c_str(), 256, 256, "x"), -1);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error writing tga file\n");
+  EXPECT_TRUE(std::filesystem::is_empty(scratch.path));
 }
 
 }  // namespace
