@@ -31,31 +31,48 @@ constexpr int steps_per_flush = 4096;
 constexpr int rgb_centre = 12750;
 constexpr int rgb_steps_per_flush = 3;
 
-// Gathers byte 3p + k (p = 0..63) of the 192 bytes in r0, r1, r2: the
-// bytes below 128 from (r0, r1), the others from (r1, r2).
+// Gathering byte 3p + k (p = 0..63) of the 192 bytes r0, r1, r2 takes two
+// permutes: vpermt2b picks the bytes below 128 from the pair (r0, r1), then
+// a merge-masked vpermb writes the others (128 .. 191, all of them in r2)
+// over the rest. The bytes 3p + k below 128 are those of p < 43 - (k == 2).
+struct GatherTable {
+  std::uint8_t from_pair[3][pixels_per_step];
+  std::uint8_t from_third[3][pixels_per_step];
+  std::uint64_t third[3];
+};
+
+constexpr GatherTable make_gather_table() {
+  GatherTable t{};
+  for (int k = 0; k < 3; ++k) {
+    for (int p = 0; p < pixels_per_step; ++p) {
+      const int byte = 3 * p + k;
+      if (byte < 128) {
+        t.from_pair[k][p] = static_cast<std::uint8_t>(byte);
+      } else {
+        t.from_third[k][p] = static_cast<std::uint8_t>(byte - 128);
+        t.third[k] |= std::uint64_t{1} << p;
+      }
+    }
+  }
+  return t;
+}
+
+alignas(64) constexpr GatherTable gather_table = make_gather_table();
+
 struct Gather {
-  __m512i from_first;
-  __m512i from_second;
-  __mmask64 second;
+  __m512i from_pair;
+  __m512i from_third;
+  __mmask64 third;
 };
 
 Gather make_gather(int k) {
-  alignas(64) std::uint8_t first[64];
-  alignas(64) std::uint8_t second[64];
-  std::uint64_t mask = 0;
-  for (int p = 0; p < 64; ++p) {
-    const int byte = 3 * p + k;
-    first[p] = static_cast<std::uint8_t>(byte < 128 ? byte : 0);
-    second[p] = static_cast<std::uint8_t>(byte < 128 ? 0 : byte - 64);
-    if (byte >= 128) mask |= std::uint64_t{1} << p;
-  }
-  return {_mm512_load_si512(first), _mm512_load_si512(second), mask};
+  return {_mm512_load_si512(gather_table.from_pair[k]),
+          _mm512_load_si512(gather_table.from_third[k]), gather_table.third[k]};
 }
 
 inline __m512i gather(const Gather& g, __m512i r0, __m512i r1, __m512i r2) {
-  const __m512i low = _mm512_permutex2var_epi8(r0, g.from_first, r1);
-  const __m512i high = _mm512_permutex2var_epi8(r1, g.from_second, r2);
-  return _mm512_mask_blend_epi8(g.second, low, high);
+  const __m512i below = _mm512_permutex2var_epi8(r0, g.from_pair, r1);
+  return _mm512_mask_permutexvar_epi8(below, g.third, g.from_third, r2);
 }
 
 // The totals of a register's lanes, taken once per flush. (Stored and
@@ -112,34 +129,6 @@ std::int64_t int64_lane_total(__m512i lanes) {
 constexpr int chunk_steps = 16;
 static_assert(steps_per_flush % chunk_steps == 0);
 
-// Gathering byte 3p + k (p = 0..63) of the 192 bytes r0, r1, r2 takes two
-// permutes: vpermt2b picks the bytes below 128 from the pair (r0, r1), then
-// a merge-masked vpermb writes the others (128 .. 191, all of them in r2)
-// over the rest. The bytes 3p + k below 128 are those of p < 43 - (k == 2).
-struct ByteGatherTable {
-  std::uint8_t from_pair[3][pixels_per_step];
-  std::uint8_t from_third[3][pixels_per_step];
-  std::uint64_t third[3];
-};
-
-constexpr ByteGatherTable make_byte_gather_table() {
-  ByteGatherTable t{};
-  for (int k = 0; k < 3; ++k) {
-    for (int p = 0; p < pixels_per_step; ++p) {
-      const int byte = 3 * p + k;
-      if (byte < 128) {
-        t.from_pair[k][p] = static_cast<std::uint8_t>(byte);
-      } else {
-        t.from_third[k][p] = static_cast<std::uint8_t>(byte - 128);
-        t.third[k] |= std::uint64_t{1} << p;
-      }
-    }
-  }
-  return t;
-}
-
-alignas(64) constexpr ByteGatherTable byte_gather_table = make_byte_gather_table();
-
 using GatheredChunk = std::uint8_t[chunk_steps][6][pixels_per_step];
 
 // The 64-bit byte sums (vpsadbw against zero adds eight bytes into each
@@ -153,15 +142,7 @@ struct ByteBlockTotals {
 // and its sum.
 [[gnu::noinline]] void gather_byte_chunk(const std::uint8_t* low, const std::uint8_t* high,
                                          int steps, GatheredChunk& gathered, __m512i sums[6]) {
-  __m512i from_pair[3];
-  __m512i from_third[3];
-  __mmask64 third[3];
-#pragma GCC unroll 3
-  for (int k = 0; k < 3; ++k) {
-    from_pair[k] = _mm512_load_si512(byte_gather_table.from_pair[k]);
-    from_third[k] = _mm512_load_si512(byte_gather_table.from_third[k]);
-    third[k] = byte_gather_table.third[k];
-  }
+  const Gather gathers[3] = {make_gather(0), make_gather(1), make_gather(2)};
   const __m512i zero = _mm512_setzero_si512();
   __m512i total[6];
 #pragma GCC unroll 6
@@ -175,8 +156,7 @@ struct ByteBlockTotals {
       const __m512i r2 = _mm512_loadu_si512(bytes + 128);
 #pragma GCC unroll 3
       for (int k = 0; k < 3; ++k) {
-        const __m512i below = _mm512_permutex2var_epi8(r0, from_pair[k], r1);
-        const __m512i y = _mm512_mask_permutexvar_epi8(below, third[k], from_third[k], r2);
+        const __m512i y = gather(gathers[k], r0, r1, r2);
         _mm512_store_si512(gathered[step][3 * plane + k], y);
         total[3 * plane + k] = _mm512_add_epi64(total[3 * plane + k], _mm512_sad_epu8(y, zero));
       }
