@@ -24,20 +24,8 @@ class DepthWindowTest : public ViewerWindowTest {
   // Starts relumo on maps/map.ptm with its console on a pipe, and waits
   // until the window shows the map.
   void open_in_folder(const PtmFixture& map) {
-    std::filesystem::create_directories(directory_ + "/maps");
-    write_file_bytes(directory_ + "/maps/map.ptm", ptm_fixture_bytes(map));
-    program_ = start_interactive_program({RELUMO_BINARY, "maps/map.ptm"}, directory_);
-    running_ = true;
-    ASSERT_TRUE(wait_for_output(program_, normals_line, 60)) << output_so_far(program_);
-    window_ = find_window("Relumo", 30);
-    ASSERT_FALSE(window_.empty()) << "no window appeared";
-    const WindowPixels shown = wait_for_pixels(
-        window_,
-        [this](const WindowPixels& w) {
-          return w.height == window_height && has_white(caption(w)) && capture_window(window_) == w;
-        },
-        30000);
-    ASSERT_EQ(shown.height, window_height);
+    map_name_ = "maps/map.ptm";
+    open(map, "", true);
   }
 
   std::string errors_so_far() const { return read_file_bytes(program_.scratch + "/stderr"); }

@@ -45,28 +45,6 @@ class EnhancementWindowTest : public ViewerWindowTest {
     move_to(slider.x + to_x, slider.y + 10);
     ASSERT_TRUE(xdotool("mouseup 1"));
   }
-
-  // Entry `entry` of a captured menu, `width` pixels of it from the left
-  // (a longer label may widen the menu).
-  // Opens the menu at (x, y) and captures it, then closes it by choosing
-  // entry 5, the normal crosshair, which only marks the plot (an even
-  // number of captures leaves it off).
-  WindowPixels menu_picture(int x, int y) {
-    move_to(x, y);
-    EXPECT_TRUE(xdotool("mousedown 3"));
-    const std::string menu = find_window("freeglut menu", 10);
-    EXPECT_FALSE(menu.empty()) << "the menu did not open";
-    const WindowPixels picture = wait_for_still_window(menu, 100, 5000);
-    const int entry_y = static_cast<int>(window_geometry(menu).height * 4.5 / 15);
-    EXPECT_TRUE(xdotool("mousemove --window " + menu + " 20 " + std::to_string(entry_y)));
-    EXPECT_TRUE(xdotool("mouseup 3"));
-    return picture;
-  }
-
-  static WindowPixels menu_row(const WindowPixels& menu, int entry, int width) {
-    const int top = menu.height * (entry - 1) / 15 + 2;
-    return menu.crop(0, top, width, menu.height / 15 - 4);
-  }
 };
 
 TEST_F(EnhancementWindowTest, TheLightSliderAtTheFarLeftSwitchesTheLightOffAndFurtherRightDims) {

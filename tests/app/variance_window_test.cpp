@@ -32,23 +32,6 @@ PtmFixture tilted_halves_map() {
 
 class VarianceWindowTest : public ViewerWindowTest {
  protected:
-  // Opens the menu at the panel, captures it and closes it by choosing
-  // entry 5, the normal crosshair, which only marks the plot (two captures
-  // leave it off).
-  WindowPixels menu_picture() {
-    move_to(panel_x, panel_y);
-    EXPECT_TRUE(xdotool("mousedown 3"));
-    const std::string menu = find_window("freeglut menu", 10);
-    EXPECT_FALSE(menu.empty()) << "the menu did not open";
-    const WindowPixels picture = wait_for_still_window(menu, 100, 5000);
-    const int entry_y = static_cast<int>(window_geometry(menu).height * 4.5 / 15);
-    EXPECT_TRUE(xdotool("mousemove --window " + menu + " 20 " + std::to_string(entry_y)));
-    EXPECT_TRUE(xdotool("mouseup 3"));
-    return picture;
-  }
-  static WindowPixels menu_row(const WindowPixels& menu, int entry) {
-    return menu.crop(0, menu.height * (entry - 1) / 15 + 2, menu.width, menu.height / 15 - 4);
-  }
   // Plot pixel of column j and row i from the bottom.
   static Rgb plot_at(const WindowPixels& w, int j, int i) {
     return w.at(plot_left + j, plot_top + plot_size - 1 - i);
@@ -91,20 +74,20 @@ TEST_F(VarianceWindowTest, MenuEntryTwelveShowsTheVarianceOverLightDirectionsInT
   EXPECT_EQ(off, 0) << first_off;
   // Menu pictures are taken after the menu's first showing (whose first
   // frame freeglut draws before it has sized the window).
-  const WindowPixels menu_on = menu_picture();
+  const WindowPixels menu_on = menu_picture(panel_x, panel_y);
 
   // Off again: the probe's reflectance comes back (pixel (0, 0), lit as
   // 100 + 100 u: white times 100 / 256 at u = 0), nothing is computed, and
   // the label loses its mark while the other entries keep theirs.
   choose_menu_entry(panel_x, panel_y, 12);
-  const WindowPixels menu_off = menu_picture();
+  const WindowPixels menu_off = menu_picture(panel_x, panel_y);
   const WindowPixels back = wait_for([](const WindowPixels& w) {
     return near(plot_at(w, 125, 125), {99, 99, 99}, 1);
   });
   EXPECT_TRUE(near(plot_at(back, 125, 125), {99, 99, 99}, 1)) << to_string(plot_at(back, 125, 125));
   ASSERT_EQ(menu_on.height, menu_off.height);
-  EXPECT_NE(menu_row(menu_on, 12), menu_row(menu_off, 12)) << "entry 12 kept its mark";
-  EXPECT_EQ(menu_row(menu_on, 4), menu_row(menu_off, 4));
+  EXPECT_NE(menu_row(menu_on, 12, menu_on.width), menu_row(menu_off, 12, menu_off.width)) << "entry 12 kept its mark";
+  EXPECT_EQ(menu_row(menu_on, 4, menu_on.width), menu_row(menu_off, 4, menu_off.width));
   pause_ms(200);
   const std::string out = output_after_normals();
   EXPECT_EQ(out.find("computing variance constants"), out.rfind("computing variance constants"))
