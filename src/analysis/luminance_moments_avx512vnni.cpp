@@ -2,11 +2,11 @@
 //
 // A plane pair stores three bytes per pixel, so 64 pixels are 192 bytes of
 // each plane, three registers. Byte permutes (vpermt2b and vpermb, VBMI)
-// gather coefficient k of all 64 pixels into one register. VNNI's vpdpbusd then multiplies unsigned bytes by signed
-// bytes and adds each group of four products to a 32-bit lane: with the
-// second factor taken as y_j - 128 (its top bit flipped), one instruction
-// adds 64 products y_i (y_j - 128), and sum y_i y_j = sum y_i (y_j - 128) +
-// 128 sum y_i. The byte sums come from vpsadbw against zero.
+// gather coefficient k of all 64 pixels into one register. VNNI's vpdpbusd then multiplies unsigned
+// bytes by signed bytes and adds each group of four products to a 32-bit lane: with the second
+// factor taken as y_j - 128 (its top bit flipped), one instruction adds 64 products y_i (y_j -
+// 128), and sum y_i y_j = sum y_i (y_j - 128) + 128 sum y_i. The byte sums come from vpsadbw
+// against zero.
 //
 // A lane gains at most 4 * 255 * 128 = 130560 a step, so lanes are moved
 // into 64-bit totals every 4096 steps, well before 2^31.
@@ -75,22 +75,15 @@ inline __m512i gather(const Gather& g, __m512i r0, __m512i r1, __m512i r2) {
   return _mm512_mask_permutexvar_epi8(below, g.third, g.from_third, r2);
 }
 
-// The totals of a register's lanes, taken once per flush. (Stored and
-// added in scalars: GCC 12's reduction intrinsics warn about their own
-// undefined temporaries.)
-std::int64_t int32_lane_total(__m512i lanes) {
-  alignas(64) std::int32_t values[16];
+// The total of a register's lanes of type Lane, widened to Total, taken
+// once per flush. (Stored and added in scalars: GCC 12's reduction
+// intrinsics warn about their own undefined temporaries.)
+template <typename Lane, typename Total>
+Total lane_total(__m512i lanes) {
+  alignas(64) Lane values[64 / sizeof(Lane)];
   _mm512_store_si512(values, lanes);
-  std::int64_t total = 0;
-  for (const std::int32_t value : values) total += value;
-  return total;
-}
-
-std::uint64_t uint64_lane_total(__m512i lanes) {
-  alignas(64) std::uint64_t values[8];
-  _mm512_store_si512(values, lanes);
-  std::uint64_t total = 0;
-  for (const std::uint64_t value : values) total += value;
+  Total total = 0;
+  for (const Lane value : values) total += value;
   return total;
 }
 
@@ -105,14 +98,6 @@ inline __m512i add_widened(__m512i total, __m512i lanes) {
   const Int64Lanes low = (pairs << 32) >> 32;
   const Int64Lanes high = pairs >> 32;
   return reinterpret_cast<__m512i>(reinterpret_cast<Int64Lanes>(total) + low + high);
-}
-
-std::int64_t int64_lane_total(__m512i lanes) {
-  alignas(64) std::int64_t values[8];
-  _mm512_store_si512(values, lanes);
-  std::int64_t total = 0;
-  for (const std::int64_t value : values) total += value;
-  return total;
 }
 
 // The byte kernel works through a map in chunks of chunk_steps steps: a
@@ -212,8 +197,8 @@ std::size_t add_byte_moments_avx512(const std::uint8_t* low, const std::uint8_t*
     ByteBlockTotals block{};
     for (int step = 0; step < steps_per_flush && p < whole;) {
       const std::size_t left = (whole - p) / pixels_per_step;
-      const int steps = left < static_cast<std::size_t>(chunk_steps) ? static_cast<int>(left)
-                                                                     : chunk_steps;
+      const int steps =
+          left < static_cast<std::size_t>(chunk_steps) ? static_cast<int>(left) : chunk_steps;
       gather_byte_chunk(low + p * 3, high + p * 3, steps, gathered, block.sums);
       add_byte_chunk_products(gathered, steps, block.products);
       step += steps;
@@ -221,14 +206,15 @@ std::size_t add_byte_moments_avx512(const std::uint8_t* low, const std::uint8_t*
     }
     std::uint64_t block_sums[6];
     for (int k = 0; k < 6; ++k) {
-      block_sums[k] = uint64_lane_total(block.sums[k]);
+      block_sums[k] = lane_total<std::uint64_t, std::uint64_t>(block.sums[k]);
       m.sum[k] += block_sums[k];
     }
     for (int i = 0; i < 6; ++i) {
       for (int j = i; j < 6; ++j) {
         const int pair = moment_pair(i, j);
-        m.product[pair] +=
-            static_cast<std::uint64_t>(int32_lane_total(block.products[pair])) + 128 * block_sums[i];
+        m.product[pair] += static_cast<std::uint64_t>(
+                               lane_total<std::int32_t, std::int64_t>(block.products[pair])) +
+                           128 * block_sums[i];
       }
     }
   }
@@ -292,14 +278,15 @@ std::size_t add_rgb_moments_avx512(const std::uint8_t* const planes[6], std::siz
   const std::int64_t c = rgb_centre;
   std::int64_t centred_sums[6];
   for (int k = 0; k < 6; ++k) {
-    centred_sums[k] = int64_lane_total(totals[moment_pair_count + k]);
+    centred_sums[k] = lane_total<std::int64_t, std::int64_t>(totals[moment_pair_count + k]);
     m.sum[k] += static_cast<std::uint64_t>(centred_sums[k] + n * c);
   }
   for (int i = 0; i < 6; ++i) {
     for (int j = i; j < 6; ++j) {
       const int pair = moment_pair(i, j);
-      m.product[pair] += static_cast<std::uint64_t>(
-          int64_lane_total(totals[pair]) + c * centred_sums[i] + c * centred_sums[j] + n * c * c);
+      m.product[pair] +=
+          static_cast<std::uint64_t>(lane_total<std::int64_t, std::int64_t>(totals[pair]) +
+                                     c * centred_sums[i] + c * centred_sums[j] + n * c * c);
     }
   }
   return whole;
