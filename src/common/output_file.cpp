@@ -7,9 +7,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace {
+
+// The temporary names of the outputs open now, so that a fatal exit can
+// remove them.
+std::set<std::string>& partial_outputs() {
+  static std::set<std::string> names;
+  return names;
+}
 
 // Permissions a plain fopen would have given the file (0666 less the
 // umask); mkstemp makes it 0600.
@@ -42,12 +51,14 @@ bool OutputFile::open(const char* path) {
     return false;
   }
   temporary_ = buffer.data();
+  partial_outputs().insert(temporary_);
   fchmod(fd, default_file_mode());
   file_ = fdopen(fd, "wb");
   if (file_ == nullptr) {
     error_ = errno;
     close(fd);
     unlink(temporary_.c_str());
+    partial_outputs().erase(temporary_);
     temporary_.clear();
     return false;
   }
@@ -73,6 +84,7 @@ bool OutputFile::commit() {
       ok = false;
     }
     if (!ok) unlink(temporary_.c_str());
+    partial_outputs().erase(temporary_);
     temporary_.clear();
   }
   return ok;
@@ -85,8 +97,14 @@ void OutputFile::discard() {
   }
   if (!temporary_.empty()) {
     unlink(temporary_.c_str());
+    partial_outputs().erase(temporary_);
     temporary_.clear();
   }
+}
+
+void discard_partial_outputs() {
+  for (const std::string& name : partial_outputs()) unlink(name.c_str());
+  partial_outputs().clear();
 }
 
 void report_write_failure(const char* what, const char* path, int error) {

@@ -44,6 +44,11 @@ class OutputFile {
   int error_ = 0;
 };
 
+// Removes the temporary file of every output still open, for a program
+// that is about to end without unwinding (a fatal error deep in a reader).
+// The targets are left as they were.
+void discard_partial_outputs();
+
 // "Error writing <what> <path>: <reason>; no file was written\n" on
 // standard error, for a commit that failed.
 void report_write_failure(const char* what, const char* path, int error);

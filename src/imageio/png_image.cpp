@@ -1,0 +1,205 @@
+// PNG (ISO/IEC 15948) through libpng's classic interface. libpng reports
+// errors by longjmp back to the setjmp of the function that drives it, so
+// the functions that call setjmp hold only plain pointers and values: no
+// object with a destructor may be skipped by the jump.
+#include "imageio/png_image.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/output_file.h"
+#include "common/whole_file.h"
+
+namespace {
+
+// A PNG file larger than this cannot hold a picture the reader accepts at
+// any sane compression; reading stops there.
+constexpr std::size_t max_png_file_bytes = std::size_t{1} << 31;
+
+struct PngErrors {
+  char message[256];
+};
+
+[[noreturn]] void on_png_error(png_structp png, png_const_charp message) {
+  auto* errors = static_cast<PngErrors*>(png_get_error_ptr(png));
+  std::snprintf(errors->message, sizeof errors->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
+// ---- writing ----
+
+// Rows of a bottom-up picture: file row r (top first) is picture row
+// height - 1 - r.
+struct PictureRows {
+  const std::uint8_t* bottom_row;
+  std::size_t row_bytes;
+  int width;
+  int height;
+  int bit_depth;
+  int color_type;
+};
+
+bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
+  if (png == nullptr) {
+    std::snprintf(errors.message, sizeof errors.message, "libpng could not start");
+    return false;
+  }
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width),
+               static_cast<png_uint_32>(rows.height), rows.bit_depth, rows.color_type,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  // PNG's 16-bit samples are big-endian; memory here is little-endian.
+  if (rows.bit_depth == 16) png_set_swap(png);
+  for (int r = 0; r < rows.height; ++r) {
+    const std::uint8_t* row =
+        rows.bottom_row + static_cast<std::size_t>(rows.height - 1 - r) * rows.row_bytes;
+    png_write_row(png, const_cast<png_bytep>(row));
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+bool write_png_picture(const PictureRows& rows, const char* path) {
+  if (rows.width <= 0 || rows.height <= 0) {
+    std::fprintf(stderr, "Can't write PNG file %s: the picture is empty\n", path);
+    return false;
+  }
+  OutputFile file;
+  if (!file.open(path)) {
+    std::fprintf(stderr, "Can't open PNG file %s for writing: %s\n", path,
+                 std::strerror(file.error()));
+    return false;
+  }
+  PngErrors errors{};
+  if (!encode_png(file.get(), rows, errors)) {
+    std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path,
+                 errors.message);
+    return false;
+  }
+  if (!file.commit()) {
+    report_write_failure("PNG file", path, file.error());
+    return false;
+  }
+  return true;
+}
+
+// ---- reading ----
+
+struct PngSource {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t offset;
+};
+
+void read_png_bytes(png_structp png, png_bytep out, std::size_t count) {
+  auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+  if (count > source->size - source->offset) png_error(png, "the file ends early");
+  std::memcpy(out, source->data + source->offset, count);
+  source->offset += count;
+}
+
+// Decodes into *image (allocated here once the size is known and checked).
+bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
+  if (png == nullptr) {
+    std::snprintf(errors.message, sizeof errors.message, "libpng could not start");
+    return false;
+  }
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (*image != nullptr) free_rgb_image(*image);
+    *image = nullptr;
+    return false;
+  }
+  png_set_read_fn(png, &source, read_png_bytes);
+  png_read_info(png, info);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  if (static_cast<std::uint64_t>(width) * height > max_png_pixels) {
+    png_error(png, "the picture is larger than 16384 x 16384 pixels");
+  }
+  const int color_type = png_get_color_type(png, info);
+  const int bit_depth = png_get_bit_depth(png, info);
+  if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if ((color_type & PNG_COLOR_MASK_COLOR) == 0 && bit_depth < 8) {
+    png_set_expand_gray_1_2_4_to_8(png);
+  }
+  if (bit_depth == 16) png_set_strip_16(png);
+  if ((color_type & PNG_COLOR_MASK_ALPHA) != 0) png_set_strip_alpha(png);
+  if ((color_type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
+    png_error(png, "unexpected row layout");
+  }
+  *image = new_rgb_image(static_cast<int>(width), static_cast<int>(height));
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (png_uint_32 r = 0; r < height; ++r) {
+      png_read_row(png, (*image)->pixels + (height - 1 - r) * row_bytes, nullptr);
+    }
+  }
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool write_png_rgb(const RgbImage& image, const char* path) {
+  const PictureRows rows{image.pixels, static_cast<std::size_t>(image.width) * 3, image.width,
+                         image.height, 8, PNG_COLOR_TYPE_RGB};
+  return write_png_picture(rows, path);
+}
+
+bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path) {
+  const PictureRows rows{reinterpret_cast<const std::uint8_t*>(samples),
+                         static_cast<std::size_t>(width > 0 ? width : 0) * 2, width, height,
+                         16, PNG_COLOR_TYPE_GRAY};
+  return write_png_picture(rows, path);
+}
+
+bool has_png_signature(const std::uint8_t* data, std::size_t size) {
+  return size >= 8 && png_sig_cmp(data, 0, 8) == 0;
+}
+
+RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name) {
+  if (!has_png_signature(data, size)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
+    return nullptr;
+  }
+  PngSource source{data, size, 0};
+  PngErrors errors{};
+  RgbImage* image = nullptr;
+  if (!decode_png(source, &image, errors)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
+    return nullptr;
+  }
+  return image;
+}
+
+RgbImage* read_png_rgb(const char* path) {
+  std::string bytes;
+  if (read_whole_file(path, max_png_file_bytes, bytes) != WholeFile::read) {
+    std::fprintf(stderr, "Unable to load png file %s\n", path);
+    return nullptr;
+  }
+  return decode_png_rgb(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path);
+}

@@ -1,0 +1,71 @@
+// relumo-tool: the products of the viewer for scripts, one map per process.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "tool/commands.h"
+#include "tool/tool_io.h"
+
+namespace {
+
+const ToolCommand commands[] = {
+    {"info", "describe maps: format, size, scales and biases, planes", info_usage, run_info},
+    {"render", "relight a map into a PNG, PPM or TGA picture", render_usage, run_render},
+    {"convert", "write a map in another storage format, or a part of it", convert_usage,
+     run_convert},
+    {"fit", "fit a map to photographs and their light positions", fit_usage, run_fit},
+    {"normals", "write the normal field of a map", normals_usage, run_normals},
+    {"depth", "integrate a map's normals into a depth map", depth_usage, run_depth},
+    {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
+};
+
+void print_command_list(std::FILE* out) {
+  std::fprintf(out, "Usage: relumo-tool COMMAND [ARGUMENTS]\n\nCommands:\n");
+  for (const ToolCommand& command : commands) {
+    std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
+  }
+  std::fprintf(out, "\nRun 'relumo-tool COMMAND --help' for a command's options.\n");
+}
+
+const ToolCommand* find_command(const char* name) {
+  for (const ToolCommand& command : commands) {
+    if (std::strcmp(command.name, name) == 0) return &command;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  route_messages_to_stderr();
+  install_fatal_exit();
+  if (argc < 2) {
+    print_command_list(stderr);
+    return 2;
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+      std::strcmp(argv[1], "help") == 0) {
+    print_command_list(result_output());
+    return 0;
+  }
+  const ToolCommand* command = find_command(argv[1]);
+  if (command == nullptr) {
+    std::fprintf(stderr, "relumo-tool: unknown command \"%s\"\n\n", argv[1]);
+    print_command_list(stderr);
+    return 2;
+  }
+  ArgumentList arguments(argc, argv, 2);
+  try {
+    const int status = command->run(arguments);
+    std::fflush(stdout);
+    return std::fflush(result_output()) == 0 ? status : 1;
+  } catch (const HelpRequested&) {
+    std::fputs(command->usage, result_output());
+    return 0;
+  } catch (const UsageError& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "relumo-tool %s: %s\nRun 'relumo-tool %s --help' for its options.\n",
+                 command->name, error.what(), command->name);
+    return 2;
+  }
+}

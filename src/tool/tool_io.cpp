@@ -1,0 +1,77 @@
+#include "tool/tool_io.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/end_program.h"
+#include "common/output_file.h"
+#include "ptm/reader.h"
+#include "tool/arguments.h"
+
+namespace {
+
+std::FILE* results = stdout;
+
+[[noreturn]] void end_tool_after_fatal_error(int) {
+  discard_partial_outputs();
+  std::fflush(stdout);
+  std::fflush(results);
+  std::_Exit(1);
+}
+
+}  // namespace
+
+void route_messages_to_stderr() {
+  const int kept = dup(STDOUT_FILENO);
+  if (kept >= 0) {
+    std::FILE* stream = fdopen(kept, "w");
+    if (stream != nullptr) results = stream;
+  }
+  std::fflush(stdout);
+  dup2(STDERR_FILENO, STDOUT_FILENO);
+  // Standard output and standard error now share one file; line buffering
+  // keeps their lines in the order they were printed.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+}
+
+std::FILE* result_output() { return results; }
+
+void install_fatal_exit() { set_end_program_hook(end_tool_after_fatal_error); }
+
+bool is_same_file(const char* a, const char* b) {
+  struct stat sa{};
+  struct stat sb{};
+  if (stat(a, &sa) == 0 && stat(b, &sb) == 0) {
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+  return std::strcmp(a, b) == 0;
+}
+
+void check_output_is_not_input(const char* input, const char* output) {
+  if (is_same_file(input, output)) {
+    throw UsageError(std::string("the output ") + output + " is the input file");
+  }
+}
+
+Ptm* read_map(const char* path, CoefRepresentation representation) {
+  std::FILE* probe = std::fopen(path, "rb");
+  if (probe == nullptr) {
+    report_file_error(path, std::strerror(errno));
+    return nullptr;
+  }
+  std::fclose(probe);
+  Ptm* ptm = read_ptm_file(path, representation);
+  if (ptm == nullptr) report_file_error(path, "not a readable PTM file");
+  return ptm;
+}
+
+Ptm* read_map(const char* path) { return read_map(path, preferred_representation()); }
+
+void report_file_error(const char* path, const char* message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "relumo-tool: %s: %s\n", path, message);
+}
