@@ -88,7 +88,7 @@ void write_light_position_seeds(const std::string& directory) {
 void write_argument_seeds(const std::string& directory) {
   std::filesystem::create_directories(directory);
   int n = 0;
-  for (const std::string seed :
+  for (const std::string& seed :
        {std::string("-o\0out.png\0--light\0-0.5,0.25,2\0--mode\0specular\0map.ptm", 50),
         std::string("--size\0""640x480\0--crop\0""0,0,10,10\0--\0-map.ptm\0--quiet", 45),
         std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39)}) {
