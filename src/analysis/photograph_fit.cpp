@@ -5,7 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "analysis/photograph_fit_solve.h"
 #include "common/checked_alloc.h"
+#include "common/cpu_features.h"
 #include "render/evaluate.h"
 #include "render/evaluate_rows.h"
 
@@ -31,12 +33,13 @@ inline void solve_one(const float m[6][6], float* v) {
 
 // Vectors of six side by side in memory do not line up with vector
 // registers; a block of eight is turned into six rows of eight lanes (one
-// per term), multiplied lane-parallel, and turned back. The transposes stay
-// in registers and the level-1 cache, so the loop runs at the speed its
-// 48 bytes read and written per vector are streamed.
+// per term), multiplied lane-parallel, and turned back, which the compiler
+// vectorises for any x86-64.
 constexpr int block_lanes = 8;
 
-void solve_vectors(float* values, std::size_t vectors, const float m[6][6]) {
+}  // namespace
+
+void solve_vectors_portable(float* values, std::size_t vectors, const float m[6][6]) {
   std::size_t v = 0;
   for (; v + block_lanes <= vectors; v += block_lanes) {
     float* block = values + 6 * v;
@@ -57,6 +60,8 @@ void solve_vectors(float* values, std::size_t vectors, const float m[6][6]) {
   }
   for (; v < vectors; ++v) solve_one(m, values + 6 * v);
 }
+
+namespace {
 
 bool masked_out(const std::uint8_t* object_mask, std::size_t p) {
   return object_mask != nullptr && object_mask[p] == 0;
@@ -118,7 +123,12 @@ void solve_photograph_fit(PhotographFit& fit) {
   for (int r = 0; r < 6; ++r) {
     for (int c = 0; c < 6; ++c) m[r][c] = static_cast<float>(fit.inverse[r][c]);
   }
-  solve_vectors(fit.values, pixel_count(fit) * (values_per_pixel(fit.layout) / 6), m);
+  const std::size_t vectors = pixel_count(fit) * (values_per_pixel(fit.layout) / 6);
+  if (cpu_has_avx2()) {
+    solve_vectors_avx2(fit.values, vectors, m);
+  } else {
+    solve_vectors_portable(fit.values, vectors, m);
+  }
 }
 
 Ptm* make_fitted_ptm(PhotographFit& fit, const std::uint8_t* object_mask,

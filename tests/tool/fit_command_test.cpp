@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -30,13 +29,19 @@ struct Light {
   double v;
 };
 
-// The printed figure after `label` on the line of `channel`
-// ("  red   RMS 12.345, 99th percentile 40").
+// The figures printed on the line of `channel`
+// ("  red   RMS 12.345, 99th percentile 40"): the RMS, or the percentile
+// when `label` is "p99"; -1 when there is no such line.
 double reported(const std::string& err, const std::string& channel, const std::string& label) {
-  const std::regex line("  " + channel + " +RMS ([0-9.]+)(, 99th percentile ([0-9]+))?");
-  std::smatch match;
-  if (!std::regex_search(err, match, line)) return -1;
-  return std::stod(label == "rms" ? match[1].str() : match[3].str());
+  const std::size_t at = err.find("  " + channel + " ");
+  if (at == std::string::npos) return -1;
+  double rms = -1;
+  int percentile = -1;
+  if (std::sscanf(err.c_str() + at + 2 + channel.size(), " RMS %lf, 99th percentile %d", &rms,
+                  &percentile) != 2) {
+    return -1;
+  }
+  return label == "rms" ? rms : percentile;
 }
 
 std::vector<std::string> directory_names(const std::string& path) {
