@@ -9,18 +9,6 @@
 
 namespace {
 
-// Row of the design matrix for one light: the polynomial's six terms.
-void design_row(const LightDirection& light, double row[6]) {
-  const double u = light.u;
-  const double v = light.v;
-  row[0] = u * u;
-  row[1] = v * v;
-  row[2] = u * v;
-  row[3] = u;
-  row[4] = v;
-  row[5] = 1.0;
-}
-
 // A pivot of the Cholesky factorisation is the part of a column of A that
 // the previous columns do not explain (squared). Below this fraction of the
 // column's own squared length the column is, to working accuracy, a
@@ -72,12 +60,6 @@ bool same_size(const RgbImage* const* photographs, int count) {
   return true;
 }
 
-std::uint8_t color_byte(double sum_channel, double sum_luminance) {
-  if (sum_luminance <= 0.0) return 0;
-  const double c = std::round(255.0 * sum_channel / sum_luminance);
-  return static_cast<std::uint8_t>(std::clamp(c, 0.0, 255.0));
-}
-
 // The decoding rule of the reader and the converter.
 int decoded(int byte, std::int32_t scale, std::int32_t bias) {
   return packed_coefficient(byte, scale, bias);
@@ -107,12 +89,11 @@ void choose_one(long low, long high, std::int32_t& scale, std::int32_t& bias) {
   }
 }
 
-}  // namespace
-
-bool make_fit_matrix(const LightDirection* lights, int count, FitMatrix& matrix) {
-  matrix = FitMatrix{0, nullptr};
+// The Cholesky factor of the normal matrix A^T A of the light set; false
+// when it is not safely positive definite or there are fewer than six
+// lights.
+bool factor_normal_matrix(const LightDirection* lights, int count, double factor[6][6]) {
   if (count < 6) return false;
-  // Normal equations: (A^T A) x = A^T y.
   double normal[6][6] = {};
   for (int i = 0; i < count; ++i) {
     double row[6];
@@ -121,8 +102,46 @@ bool make_fit_matrix(const LightDirection* lights, int count, FitMatrix& matrix)
       for (int c = 0; c < 6; ++c) normal[r][c] += row[r] * row[c];
     }
   }
+  return cholesky(normal, factor);
+}
+
+}  // namespace
+
+void design_row(const LightDirection& light, double row[6]) {
+  const double u = light.u;
+  const double v = light.v;
+  row[0] = u * u;
+  row[1] = v * v;
+  row[2] = u * v;
+  row[3] = u;
+  row[4] = v;
+  row[5] = 1.0;
+}
+
+bool invert_normal_matrix(const LightDirection* lights, int count, double inverse[6][6]) {
   double factor[6][6] = {};
-  if (!cholesky(normal, factor)) return false;
+  if (!factor_normal_matrix(lights, count, factor)) return false;
+  // Column j of the inverse solves (A^T A) x = e_j; the inverse is
+  // symmetric, so it is stored as row j.
+  for (int j = 0; j < 6; ++j) {
+    double unit[6] = {};
+    unit[j] = 1.0;
+    cholesky_solve(factor, unit, inverse[j]);
+  }
+  return true;
+}
+
+std::uint8_t lrgb_color_byte(double sum_channel, double sum_luminance) {
+  if (sum_luminance <= 0.0) return 0;
+  const double c = std::round(255.0 * sum_channel / sum_luminance);
+  return static_cast<std::uint8_t>(std::clamp(c, 0.0, 255.0));
+}
+
+bool make_fit_matrix(const LightDirection* lights, int count, FitMatrix& matrix) {
+  matrix = FitMatrix{0, nullptr};
+  // Normal equations: (A^T A) x = A^T y.
+  double factor[6][6] = {};
+  if (!factor_normal_matrix(lights, count, factor)) return false;
   // Column i of the pseudo-inverse is (A^T A)^-1 times row i of A.
   matrix.light_count = count;
   matrix.rows = checked_alloc_array<double>(static_cast<std::size_t>(6) * count);
@@ -180,7 +199,7 @@ bool fit_lrgb(const RgbImage* const* photographs, const LightDirection* lights, 
     double coefficients[6];
     fit_coefficients(matrix, samples, coefficients);
     for (int k = 0; k < 6; ++k) fit.coefficients[6 * p + k] = static_cast<float>(coefficients[k]);
-    for (int c = 0; c < 3; ++c) fit.color[3 * p + c] = color_byte(sum_channel[c], sum_luminance);
+    for (int c = 0; c < 3; ++c) fit.color[3 * p + c] = lrgb_color_byte(sum_channel[c], sum_luminance);
   }
 
   checked_free(samples);
@@ -243,6 +262,28 @@ Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation) {
       ptm->coef_planes[1][3 * p + k] = quantize_coefficient(a[3 + k], sb[3 + k], sb[9 + k]);
     }
     set_lrgb_color(*ptm, p, fit.color + 3 * p);
+  }
+  convert_all_coefficients(*ptm);
+  select_evaluator(*ptm);
+  return ptm;
+}
+
+Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation) {
+  Ptm* ptm = create_ptm(fit.width, fit.height, PTM_FORMAT_RGB, representation);
+  const std::size_t pixels = pixel_count(*ptm);
+  // The three channels' coefficient groups have the layout of three pixels
+  // of an LRGB fit, so one range covers every channel.
+  choose_scale_bias(fit.coefficients, pixels * 3, ptm->scale_bias);
+  const std::int32_t* sb = ptm->scale_bias;
+  for (std::size_t p = 0; p < pixels; ++p) {
+    for (int c = 0; c < 3; ++c) {
+      const float* a = fit.coefficients + 18 * p + 6 * c;
+      for (int k = 0; k < 3; ++k) {
+        ptm->coef_planes[2 * c][3 * p + k] = quantize_coefficient(a[k], sb[k], sb[6 + k]);
+        ptm->coef_planes[2 * c + 1][3 * p + k] =
+            quantize_coefficient(a[3 + k], sb[3 + k], sb[9 + k]);
+      }
+    }
   }
   convert_all_coefficients(*ptm);
   select_evaluator(*ptm);

@@ -180,6 +180,23 @@ bool has_png_signature(const std::uint8_t* data, std::size_t size) {
   return size >= 8 && png_sig_cmp(data, 0, 8) == 0;
 }
 
+bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, int& height) {
+  constexpr std::size_t header_end = 24;  // signature 8, chunk length 4, type 4, width, height
+  if (size < header_end || !has_png_signature(data, size) || std::memcmp(data + 12, "IHDR", 4) != 0) {
+    return false;
+  }
+  auto big_endian = [&](std::size_t at) {
+    return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+           std::uint32_t{data[at + 2]} << 8 | std::uint32_t{data[at + 3]};
+  };
+  const std::uint32_t w = big_endian(16);
+  const std::uint32_t h = big_endian(20);
+  if (w == 0 || h == 0 || w > INT32_MAX || h > INT32_MAX) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
+}
+
 RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name) {
   if (!has_png_signature(data, size)) {
     std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
