@@ -6,6 +6,7 @@
 #include "analysis/light_positions.h"
 #include "analysis/source_images.h"
 #include "common/checked_alloc.h"
+#include "common/file_names.h"
 #include "imageio/photograph_file.h"
 #include "ptm/compressed_header.h"
 #include "writers/compressed_ptm_writer.h"
@@ -131,6 +132,14 @@ bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOpti
                 "line)\n",
                 lp_path, count);
     return false;
+  }
+  // The map is written only after the second pass over the photographs:
+  // an output naming one of them would replace it at the end.
+  for (const CapturePhotograph& photograph : photographs) {
+    if (is_same_file(photograph.path.c_str(), out_path)) {
+      std::printf("Output %s is one of the photographs of %s\n", out_path, lp_path);
+      return false;
+    }
   }
   int width = 0;
   int height = 0;

@@ -366,6 +366,7 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       {"an unknown format", 2, "lum"},
       {"two captures", 2, "other.lp"},
       {"an output that is the capture", 2, "known.lp"},
+      {"an output that is a photograph", 1, "shot4.ppm"},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.what);
@@ -405,13 +406,17 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       arguments.push_back(scratch.file("other.lp"));
     } else if (what == "an output that is the capture") {
       arguments[4] = lp;
+    } else if (what == "an output that is a photograph") {
+      arguments[4] = scratch.file("shot4.ppm");
     }
     const std::string before = read_file_bytes(lp);
+    const std::string photograph_before = read_file_bytes(scratch.file("shot4.ppm"));
     const ProgramRun run = run_program(arguments);
     EXPECT_EQ(run.exit_status, t.status) << run.err;
     EXPECT_NE(run.err.find(t.culprit), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(read_file_bytes(lp), before);
+    EXPECT_EQ(read_file_bytes(scratch.file("shot4.ppm")), photograph_before);
     for (const std::string& name : directory_names(scratch.path)) {
       EXPECT_NE(name, "out.ptm");
       EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
