@@ -52,7 +52,7 @@ void save_screenshot(const Ptm& ptm, const std::string& base_dir) {
                  "directory\n");
   } else {
     std::printf("Creating Screenshot %s\n", path.c_str());
-    write_tga(image->pixels, path.c_str(), image->width, image->height, "Korvex PTM");
+    write_tga(image->pixels, path.c_str(), image->width, image->height, screenshot_id_text);
   }
   free_rgb_image(image);
 }
