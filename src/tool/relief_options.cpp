@@ -1,0 +1,135 @@
+#include "tool/relief_options.h"
+
+#include <cstring>
+#include <vector>
+
+#include "tool/tool_io.h"
+
+namespace {
+
+// The operands and the options every relief command shares; `own_option`
+// takes the others and says whether it did.
+template <typename OwnOption>
+void parse_relief_arguments(ArgumentList& arguments, std::string& map, std::string& output,
+                            OwnOption own_option) {
+  std::vector<std::string> operands;
+  bool has_output = false;
+  while (!arguments.done()) {
+    const char* argument = arguments.next();
+    if (!arguments.is_option()) {
+      operands.emplace_back(argument);
+      continue;
+    }
+    if (arguments.common_option(argument)) continue;
+    if (std::strcmp(argument, "-o") == 0) {
+      output = arguments.value();
+      has_output = true;
+    } else if (!own_option(argument)) {
+      arguments.unknown_option();
+    }
+  }
+  if (operands.size() != 1) {
+    throw UsageError(operands.empty() ? "no map given" : "more than one map given");
+  }
+  if (!has_output || output.empty()) throw UsageError("no output given (-o OUT)");
+  map = operands[0];
+  check_output_is_not_input(map.c_str(), output.c_str());
+}
+
+// The output's format from its extension, one of `extensions`.
+int output_format(const std::string& output, const std::vector<const char*>& extensions) {
+  const std::string extension = file_extension(output.c_str());
+  for (std::size_t i = 0; i < extensions.size(); ++i) {
+    if (extension == extensions[i]) return static_cast<int>(i);
+  }
+  std::string list;
+  for (std::size_t i = 0; i < extensions.size(); ++i) {
+    list += (i == 0 ? "." : ", .") + std::string(extensions[i]);
+  }
+  throw UsageError("the output " + output + " does not end in " + list);
+}
+
+DepthMethod parse_method(const char* word) {
+  return parse_choice(word, {"rings", "poisson"}, "--method") == 0 ? DepthMethod::rings
+                                                                   : DepthMethod::poisson;
+}
+
+}  // namespace
+
+NormalsOptions parse_normals_arguments(ArgumentList& arguments) {
+  NormalsOptions options;
+  parse_relief_arguments(arguments, options.map, options.output, [](const char*) { return false; });
+  options.format = static_cast<NormalFileFormat>(output_format(options.output, {"png", "ppm", "pfm"}));
+  return options;
+}
+
+DepthOptions parse_depth_arguments(ArgumentList& arguments) {
+  DepthOptions options;
+  parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
+    if (std::strcmp(option, "--method") == 0) {
+      options.method = parse_method(arguments.value());
+    } else if (std::strcmp(option, "--camera") == 0) {
+      options.camera = arguments.value();
+      if (options.camera.empty()) throw UsageError("--camera needs a file name");
+    } else {
+      return false;
+    }
+    return true;
+  });
+  options.format = output_format(options.output, {"png", "pfm"}) == 0 ? DepthFileFormat::png
+                                                                      : DepthFileFormat::pfm;
+  return options;
+}
+
+MeshOptions parse_mesh_arguments(ArgumentList& arguments) {
+  MeshOptions options;
+  bool step_given = false;
+  bool method_given = false;
+  parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
+    if (std::strcmp(option, "--method") == 0) {
+      options.method = parse_method(arguments.value());
+      method_given = true;
+    } else if (std::strcmp(option, "--step") == 0) {
+      options.step = static_cast<int>(parse_integer(arguments.value(), 1, largest_mesh_step, "--step"));
+      step_given = true;
+    } else if (std::strcmp(option, "--camera") == 0) {
+      options.camera = arguments.value();
+      if (options.camera.empty()) throw UsageError("--camera needs a file name");
+    } else {
+      return false;
+    }
+    return true;
+  });
+  options.format = static_cast<MeshFormat>(output_format(options.output, {"ply", "obj", "cob"}));
+  if (options.format == MeshFormat::cob) {
+    if (step_given) throw UsageError("--step does not apply to a .cob mesh (every fourth pixel)");
+    if (method_given && options.method != DepthMethod::rings) {
+      throw UsageError("a .cob mesh is made from the rings depth only");
+    }
+    options.method = DepthMethod::rings;
+  }
+  if (options.format == MeshFormat::obj) {
+    const ObjFileNames names = obj_file_names(options.output);
+    check_output_is_not_input(options.map.c_str(), names.material.c_str());
+    check_output_is_not_input(options.map.c_str(), names.texture.c_str());
+  }
+  return options;
+}
+
+bool read_rings_camera(const std::string& map, const std::string& camera_option,
+                       CameraParameters& camera) {
+  std::string name = camera_option;
+  if (name.empty() && !camera_file_name(map, name)) {
+    report_file_error(map.c_str(),
+                      "the name is too short to name a camera file beside it; give one with "
+                      "--camera");
+    return false;
+  }
+  if (read_camera_file(name.c_str(), camera)) return true;
+  report_file_error(name.c_str(),
+                    camera_option.empty()
+                        ? "no usable camera file for the rings depth (the one beside the map; "
+                          "name another with --camera)"
+                        : "no usable camera file for the rings depth");
+  return false;
+}
