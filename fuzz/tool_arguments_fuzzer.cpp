@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool/arguments.h"
+#include "tool/relief_options.h"
 
 namespace {
 
@@ -47,6 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parse_quietly([&] { parse_choice(t, {"plain", "specular"}, "--mode"); });
     file_extension(t);
   }
+  // Each command's parser over the whole list, as its arguments.
+  parse_quietly([&] {
+    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+    parse_normals_arguments(arguments);
+  });
+  parse_quietly([&] {
+    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+    parse_depth_arguments(arguments);
+  });
+  parse_quietly([&] {
+    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+    parse_mesh_arguments(arguments);
+  });
   parse_quietly([&] {
     ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
     while (!arguments.done()) {
