@@ -95,8 +95,7 @@ void BM_PoissonDepth(benchmark::State& state) {
 void BM_CosineTransform(benchmark::State& state, unsigned planner) {
   double* work = checked_alloc_array<double>(pixels);
   const auto start = std::chrono::steady_clock::now();
-  fftw_plan plan =
-      fftw_plan_r2r_2d(side, side, work, work, FFTW_REDFT10, FFTW_REDFT10, planner);
+  fftw_plan plan = fftw_plan_r2r_2d(side, side, work, work, FFTW_REDFT10, FFTW_REDFT10, planner);
   const double planning =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   for (std::size_t i = 0; i < pixels; ++i) work[i] = std::sin(0.001 * static_cast<double>(i));

@@ -99,13 +99,12 @@ float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& c
                             camera.initial_distance / camera.focal_length;
   const double pixels_per_depth = camera.estimated_depth / pixel_size;
   if (!std::isfinite(pixels_per_depth) || pixels_per_depth == 0) {
-    std::fprintf(stderr,
-                 "The camera (image width %g, initial distance %g, focal length %g, estimated "
-                 "depth %g) gives the scene's pixels no size: no heights in pixels\n",
-                 static_cast<double>(camera.image_width),
-                 static_cast<double>(camera.initial_distance),
-                 static_cast<double>(camera.focal_length),
-                 static_cast<double>(camera.estimated_depth));
+    std::fprintf(
+        stderr,
+        "The camera (image width %g, initial distance %g, focal length %g, estimated "
+        "depth %g) gives the scene's pixels no size: no heights in pixels\n",
+        static_cast<double>(camera.image_width), static_cast<double>(camera.initial_distance),
+        static_cast<double>(camera.focal_length), static_cast<double>(camera.estimated_depth));
     return nullptr;
   }
   return rings_values(ptm, camera, -pixels_per_depth);

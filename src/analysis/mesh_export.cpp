@@ -76,7 +76,8 @@ MeshGrid make_grid(const float* heights, int width, int height, int step) {
   grid.vertex_count = next;
   std::uint32_t corners[4];
   for (int r = 0; r + 1 < grid.rows; ++r) {
-    for (int c = 0; c + 1 < grid.columns; ++c) grid.triangle_count += grid.cell(c, r, corners) ? 2 : 0;
+    for (int c = 0; c + 1 < grid.columns; ++c)
+      grid.triangle_count += grid.cell(c, r, corners) ? 2 : 0;
   }
   return grid;
 }
@@ -161,8 +162,8 @@ void write_obj_text(std::FILE* file, const float* heights, const MeshGrid& grid,
   for_each_vertex(grid, [&](int x, int y, std::size_t pixel) {
     char* out = text.room(2 + 3 * (six_decimals_max_length + 1));
     *out++ = 'v';
-    for (double value : {static_cast<double>(x), static_cast<double>(y),
-                         static_cast<double>(heights[pixel])}) {
+    for (double value :
+         {static_cast<double>(x), static_cast<double>(y), static_cast<double>(heights[pixel])}) {
       *out++ = ' ';
       out = append_six_decimals(out, value);
     }

@@ -4,7 +4,8 @@
 
 #include "common/checked_alloc.h"
 
-WriteBuffer::WriteBuffer(std::FILE* file) : file_(file), data_(checked_alloc_array<char>(capacity)) {}
+WriteBuffer::WriteBuffer(std::FILE* file)
+    : file_(file), data_(checked_alloc_array<char>(capacity)) {}
 
 WriteBuffer::~WriteBuffer() {
   flush();

@@ -34,7 +34,8 @@ bool write_pfm(const float* samples, int channels, int width, int height, const 
   // A negative scale declares little-endian samples; its size carries no
   // meaning here (1: the values are the data themselves).
   std::fprintf(file.get(), "%s\n%d %d\n-1.0\n", channels == 3 ? "PF" : "Pf", width, height);
-  const std::size_t row_values = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+  const std::size_t row_values =
+      static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
   std::vector<std::uint8_t> row(row_values * 4);
   for (int y = 0; y < height; ++y) {
     little_endian_row(samples + static_cast<std::size_t>(y) * row_values, row_values, row.data());

@@ -26,14 +26,11 @@ const char depth_usage[] =
 
 int run_depth(ArgumentList& arguments) {
   const DepthOptions options = parse_depth_arguments(arguments);
-  Ptm* ptm = read_map(options.map.c_str());
-  if (ptm == nullptr) return 1;
   CameraParameters camera{};
-  bool written = false;
-  if (options.method == DepthMethod::poisson ||
-      read_rings_camera(options.map, options.camera, camera)) {
-    written = write_depth_file(*ptm, options.method, camera, options.format, options.output.c_str());
-  }
+  Ptm* ptm = read_relief_input(options.map, options.method, options.camera, camera);
+  if (ptm == nullptr) return 1;
+  const bool written =
+      write_depth_file(*ptm, options.method, camera, options.format, options.output.c_str());
   free_ptm(ptm);
   return written ? 0 : 1;
 }

@@ -22,15 +22,11 @@ const char mesh_usage[] =
 
 int run_mesh(ArgumentList& arguments) {
   const MeshOptions options = parse_mesh_arguments(arguments);
-  Ptm* ptm = read_map(options.map.c_str());
-  if (ptm == nullptr) return 1;
   CameraParameters camera{};
-  bool written = false;
-  if (options.method == DepthMethod::poisson ||
-      read_rings_camera(options.map, options.camera, camera)) {
-    written = write_map_mesh(*ptm, options.format, options.method, camera, options.step,
-                             options.output.c_str());
-  }
+  Ptm* ptm = read_relief_input(options.map, options.method, options.camera, camera);
+  if (ptm == nullptr) return 1;
+  const bool written = write_map_mesh(*ptm, options.format, options.method, camera, options.step,
+                                      options.output.c_str());
   free_ptm(ptm);
   return written ? 0 : 1;
 }

@@ -49,9 +49,23 @@ int output_format(const std::string& output, const std::vector<const char*>& ext
   throw UsageError("the output " + output + " does not end in " + list);
 }
 
-DepthMethod parse_method(const char* word) {
-  return parse_choice(word, {"rings", "poisson"}, "--method") == 0 ? DepthMethod::rings
-                                                                   : DepthMethod::poisson;
+// --method and --camera, which depth and mesh share; false for any other
+// option.
+bool depth_option(ArgumentList& arguments, const char* option, DepthMethod& method,
+                  bool& method_given, std::string& camera) {
+  if (std::strcmp(option, "--method") == 0) {
+    method = parse_choice(arguments.value(), {"rings", "poisson"}, "--method") == 0
+                 ? DepthMethod::rings
+                 : DepthMethod::poisson;
+    method_given = true;
+    return true;
+  }
+  if (std::strcmp(option, "--camera") == 0) {
+    camera = arguments.value();
+    if (camera.empty()) throw UsageError("--camera needs a file name");
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -59,22 +73,16 @@ DepthMethod parse_method(const char* word) {
 NormalsOptions parse_normals_arguments(ArgumentList& arguments) {
   NormalsOptions options;
   parse_relief_arguments(arguments, options.map, options.output, [](const char*) { return false; });
-  options.format = static_cast<NormalFileFormat>(output_format(options.output, {"png", "ppm", "pfm"}));
+  options.format =
+      static_cast<NormalFileFormat>(output_format(options.output, {"png", "ppm", "pfm"}));
   return options;
 }
 
 DepthOptions parse_depth_arguments(ArgumentList& arguments) {
   DepthOptions options;
+  bool method_given = false;
   parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
-    if (std::strcmp(option, "--method") == 0) {
-      options.method = parse_method(arguments.value());
-    } else if (std::strcmp(option, "--camera") == 0) {
-      options.camera = arguments.value();
-      if (options.camera.empty()) throw UsageError("--camera needs a file name");
-    } else {
-      return false;
-    }
-    return true;
+    return depth_option(arguments, option, options.method, method_given, options.camera);
   });
   options.format = output_format(options.output, {"png", "pfm"}) == 0 ? DepthFileFormat::png
                                                                       : DepthFileFormat::pfm;
@@ -86,18 +94,11 @@ MeshOptions parse_mesh_arguments(ArgumentList& arguments) {
   bool step_given = false;
   bool method_given = false;
   parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
-    if (std::strcmp(option, "--method") == 0) {
-      options.method = parse_method(arguments.value());
-      method_given = true;
-    } else if (std::strcmp(option, "--step") == 0) {
-      options.step = static_cast<int>(parse_integer(arguments.value(), 1, largest_mesh_step, "--step"));
-      step_given = true;
-    } else if (std::strcmp(option, "--camera") == 0) {
-      options.camera = arguments.value();
-      if (options.camera.empty()) throw UsageError("--camera needs a file name");
-    } else {
-      return false;
-    }
+    if (depth_option(arguments, option, options.method, method_given, options.camera)) return true;
+    if (std::strcmp(option, "--step") != 0) return false;
+    options.step =
+        static_cast<int>(parse_integer(arguments.value(), 1, largest_mesh_step, "--step"));
+    step_given = true;
     return true;
   });
   options.format = static_cast<MeshFormat>(output_format(options.output, {"ply", "obj", "cob"}));
@@ -116,6 +117,8 @@ MeshOptions parse_mesh_arguments(ArgumentList& arguments) {
   return options;
 }
 
+namespace {
+
 bool read_rings_camera(const std::string& map, const std::string& camera_option,
                        CameraParameters& camera) {
   std::string name = camera_option;
@@ -132,4 +135,17 @@ bool read_rings_camera(const std::string& map, const std::string& camera_option,
                           "name another with --camera)"
                         : "no usable camera file for the rings depth");
   return false;
+}
+
+}  // namespace
+
+Ptm* read_relief_input(const std::string& map, DepthMethod method, const std::string& camera_option,
+                       CameraParameters& camera) {
+  Ptm* ptm = read_map(map.c_str());
+  if (ptm == nullptr) return nullptr;
+  if (method == DepthMethod::rings && !read_rings_camera(map, camera_option, camera)) {
+    free_ptm(ptm);
+    return nullptr;
+  }
+  return ptm;
 }

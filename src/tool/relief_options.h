@@ -9,6 +9,7 @@
 #include "analysis/depth_export.h"
 #include "analysis/mesh_export.h"
 #include "analysis/normal_export.h"
+#include "ptm/ptm.h"
 #include "tool/arguments.h"
 
 struct NormalsOptions {
@@ -43,8 +44,9 @@ DepthOptions parse_depth_arguments(ArgumentList& arguments);
 // --method poisson with it is a usage error rather than silently ignored.
 MeshOptions parse_mesh_arguments(ArgumentList& arguments);
 
-// The camera of the rings method: the file named by --camera, else the one
-// the viewer reads beside the map (camera_file_name). False after a
-// message naming the file when there is none or it cannot be used.
-bool read_rings_camera(const std::string& map, const std::string& camera_option,
+// The map at `map`, and for the rings method its camera: the file named by
+// --camera, else the one the viewer reads beside the map
+// (camera_file_name). Null after a message naming the file when the map
+// cannot be read or the camera file is missing or unusable.
+Ptm* read_relief_input(const std::string& map, DepthMethod method, const std::string& camera_option,
                        CameraParameters& camera);

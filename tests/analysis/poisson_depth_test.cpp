@@ -48,14 +48,19 @@ std::vector<AnalyticSurface> surfaces() {
   const double cy = 37.6;
   return {
       {"tilted plane", 97, 64, [](double x, double y) { return 0.35 * x - 0.8 * y; },
-       [](double, double) { return Slope{0.35, -0.8}; }, 1e-4, 1e-5},
+       [](double, double) {
+         return Slope{0.35, -0.8};
+       },
+       1e-4, 1e-5},
       // Quadratic surfaces are integrated exactly by the trapezoid steps.
       {"paraboloid", 101, 77,
        [=](double x, double y) {
          return 30.0 - ((x - cx) * (x - cx) / 120.0 + (y - cy) * (y - cy) / 90.0);
        },
-       [=](double x, double y) { return Slope{-(x - cx) / 60.0, -(y - cy) / 45.0}; }, 1e-4,
-       1e-5},
+       [=](double x, double y) {
+         return Slope{-(x - cx) / 60.0, -(y - cy) / 45.0};
+       },
+       1e-4, 1e-5},
       {"sphere cap", 100, 80,
        [=](double x, double y) { return cap_height((x - cx) * (x - cx) + (y - cy) * (y - cy)); },
        [=](double x, double y) {
@@ -79,8 +84,8 @@ TEST(PoissonDepth, RecoversAnalyticSurfacesUpToAConstant) {
     double expected_mean = 0.0;
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
-        const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
-                              static_cast<std::size_t>(x);
+        const std::size_t i =
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x);
         const Slope s = surface.slope(x, y);
         // (-dh/dx, -dh/dy, 1), normalised.
         const double length = std::sqrt(s.dx * s.dx + s.dy * s.dy + 1.0);

@@ -51,7 +51,8 @@ std::string bump_map_bytes(int width, int height) {
       for (double a : {-k * nz / 2, -k * nz / 2, 0.0, k * nx, k * ny, k * nz}) {
         f.coefficients[0].push_back(static_cast<std::uint8_t>(std::lround(a) + 128));
       }
-      for (int c = 0; c < 3; ++c) f.colour.push_back(static_cast<std::uint8_t>(40 + 20 * x + 9 * y + 50 * c));
+      for (int c = 0; c < 3; ++c)
+        f.colour.push_back(static_cast<std::uint8_t>(40 + 20 * x + 9 * y + 50 * c));
     }
   }
   return ptm_fixture_bytes(f);
@@ -69,7 +70,8 @@ struct MapFiles {
   void write_mask(int width, int height, bool (*inside)(int x, int y)) const {
     std::string ppm = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
     for (int row = 0; row < height; ++row) {
-      for (int x = 0; x < width; ++x) ppm += std::string(3, inside(x, height - 1 - row) ? '\xff' : '\0');
+      for (int x = 0; x < width; ++x)
+        ppm += std::string(3, inside(x, height - 1 - row) ? '\xff' : '\0');
     }
     write_file_bytes(scratch.file("bumpmask.ppm"), ppm);
   }
@@ -82,7 +84,8 @@ ProgramRun tool(std::vector<std::string> arguments) {
 
 float little_endian_float(const std::string& bytes, std::size_t at) {
   std::uint32_t bits = 0;
-  for (int b = 0; b < 4; ++b) bits |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + b])) << (8 * b);
+  for (int b = 0; b < 4; ++b)
+    bits |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + b])) << (8 * b);
   float value = 0;
   std::memcpy(&value, &bits, sizeof value);
   return value;
@@ -90,7 +93,8 @@ float little_endian_float(const std::string& bytes, std::size_t at) {
 
 std::int32_t little_endian_int(const std::string& bytes, std::size_t at) {
   std::uint32_t bits = 0;
-  for (int b = 0; b < 4; ++b) bits |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + b])) << (8 * b);
+  for (int b = 0; b < 4; ++b)
+    bits |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + b])) << (8 * b);
   return static_cast<std::int32_t>(bits);
 }
 
@@ -131,8 +135,9 @@ TEST(NormalsCommand, PfmHoldsTheUnitNormalsTheStoredBytesTruncateBottomRowFirst)
     EXPECT_EQ(static_cast<int>(std::trunc(127.0 * values[i])), bytes[i]);
   }
   for (std::size_t p = 0; p < values.size(); p += 3) {
-    EXPECT_NEAR(values[p] * values[p] + values[p + 1] * values[p + 1] + values[p + 2] * values[p + 2],
-                1.0, 1e-6);
+    EXPECT_NEAR(
+        values[p] * values[p] + values[p + 1] * values[p + 1] + values[p + 2] * values[p + 2], 1.0,
+        1e-6);
   }
   EXPECT_NE(bytes[0], bytes[3 * 9 * 6]) << "rows 0 and 6 must differ for the order to be seen";
   free_ptm(ptm);
@@ -160,7 +165,8 @@ TEST(NormalsCommand, PngAndPpmHoldTheStoredBytesPlus128TopRowFirst) {
         const auto expected = static_cast<std::uint8_t>(bytes[i] + 128);
         EXPECT_EQ(picture->pixels[i], expected);
         const std::size_t in_file =
-            header.size() + static_cast<std::size_t>(((map_height - 1 - y) * map_width + x) * 3 + c);
+            header.size() +
+            static_cast<std::size_t>(((map_height - 1 - y) * map_width + x) * 3 + c);
         EXPECT_EQ(static_cast<std::uint8_t>(file[in_file]), expected);
       }
     }
@@ -200,7 +206,8 @@ TEST(DepthCommand, RingsAreTheViewersReconstructionWithTheMaskedPixelsNaN) {
     std::vector<std::string> camera_option;
     CameraParameters camera;
   };
-  const Case cases[] = {{{}, {50, 36, 36, 2, 600}}, {{"--camera", other_camera}, {20, 10, 10, 0.5f, 90}}};
+  const Case cases[] = {{{}, {50, 36, 36, 2, 600}},
+                        {{"--camera", other_camera}, {20, 10, 10, 0.5f, 90}}};
   std::vector<float> results[2];
   for (int k = 0; k < 2; ++k) {
     const std::string out = files.scratch.file("d" + std::to_string(k) + ".pfm");
@@ -252,19 +259,26 @@ Mesh parse_ply(const std::string& file) {
   while (std::getline(header, line)) {
     if (line.rfind("element vertex ", 0) == 0) vertex_count = std::stoul(line.substr(15));
     if (line.rfind("element face ", 0) == 0) face_count = std::stoul(line.substr(13));
-    if (line.rfind("property ", 0) == 0 || line.rfind("format ", 0) == 0) properties.push_back(line);
+    if (line.rfind("property ", 0) == 0 || line.rfind("format ", 0) == 0)
+      properties.push_back(line);
   }
-  const std::vector<std::string> expected_properties = {
-      "format binary_little_endian 1.0", "property float x",  "property float y",
-      "property float z",                "property uchar red", "property uchar green",
-      "property uchar blue",             "property list uchar int vertex_indices"};
+  const std::vector<std::string> expected_properties = {"format binary_little_endian 1.0",
+                                                        "property float x",
+                                                        "property float y",
+                                                        "property float z",
+                                                        "property uchar red",
+                                                        "property uchar green",
+                                                        "property uchar blue",
+                                                        "property list uchar int vertex_indices"};
   EXPECT_EQ(properties, expected_properties);
   std::size_t at = end + 11;
   EXPECT_EQ(file.size(), at + vertex_count * 15 + face_count * 13);
   if (file.size() != at + vertex_count * 15 + face_count * 13) return mesh;
   for (std::size_t v = 0; v < vertex_count; ++v, at += 15) {
-    Vertex vertex{little_endian_float(file, at), little_endian_float(file, at + 4),
-                  little_endian_float(file, at + 8), {}};
+    Vertex vertex{little_endian_float(file, at),
+                  little_endian_float(file, at + 4),
+                  little_endian_float(file, at + 8),
+                  {}};
     std::memcpy(vertex.rgb, file.data() + at + 12, 3);
     mesh.vertices.push_back(vertex);
   }
@@ -368,7 +382,8 @@ TEST(MeshCommand, PlyAndObjHoldTheHeightsOnTheGridWithColoursAndTextureCoordinat
     }
   }
   EXPECT_EQ(from_obj.material, "m.mtl");
-  EXPECT_NE(read_file_bytes(files.scratch.file("m.mtl")).find("\nmap_Kd m.png\n"), std::string::npos);
+  EXPECT_NE(read_file_bytes(files.scratch.file("m.mtl")).find("\nmap_Kd m.png\n"),
+            std::string::npos);
   free_rgb_image(texture);
   free_ptm(ptm);
 }
@@ -417,36 +432,79 @@ TEST(ReliefCommands, BadInputIsRefusedWithAMessageAndNoFile) {
     std::string message;
   };
   const std::string good_camera =
-      "focal length 50\nimage width 36\nimage height 27\nestimated depth 10\ninitial distance 600\n";
+      "focal length 50\nimage width 36\nimage height 27\nestimated depth 10\ninitial distance "
+      "600\n";
   const std::vector<Case> cases = {
-      {"camera value not a number", {"depth", "MAP", "-o", "OUT/d.png", "--method", "rings"},
+      {"camera value not a number",
+       {"depth", "MAP", "-o", "OUT/d.png", "--method", "rings"},
        "focal length fifty\nimage width 36\nimage height 27\nestimated depth 10\n"
-       "initial distance 600\n", 1, "bump.cam"},
-      {"estimated depth 0", {"mesh", "MAP", "-o", "OUT/m.cob"},
-       "focal length 50\nimage width 36\nimage height 27\nestimated depth 0\ninitial distance 600\n",
-       1, "bump.cam"},
-      {"no camera for rings", {"depth", "MAP", "-o", "OUT/d.pfm", "--method", "rings"}, nullptr, 1,
+       "initial distance 600\n",
+       1,
        "bump.cam"},
-      {"named camera missing", {"mesh", "MAP", "-o", "OUT/m.ply", "--method", "rings", "--camera", "DIR/none.cam"},
-       good_camera.c_str(), 1, "none.cam"},
+      {"estimated depth 0",
+       {"mesh", "MAP", "-o", "OUT/m.cob"},
+       "focal length 50\nimage width 36\nimage height 27\nestimated depth 0\ninitial distance "
+       "600\n",
+       1,
+       "bump.cam"},
+      {"no camera for rings",
+       {"depth", "MAP", "-o", "OUT/d.pfm", "--method", "rings"},
+       nullptr,
+       1,
+       "bump.cam"},
+      {"named camera missing",
+       {"mesh", "MAP", "-o", "OUT/m.ply", "--method", "rings", "--camera", "DIR/none.cam"},
+       good_camera.c_str(),
+       1,
+       "none.cam"},
       {"step 0", {"mesh", "MAP", "-o", "OUT/m.ply", "--step", "0"}, nullptr, 2, "--step"},
       {"step not whole", {"mesh", "MAP", "-o", "OUT/m.obj", "--step", "2.5"}, nullptr, 2, "--step"},
-      {"step with cob", {"mesh", "MAP", "-o", "OUT/m.cob", "--step", "4"}, good_camera.c_str(), 2,
+      {"step with cob",
+       {"mesh", "MAP", "-o", "OUT/m.cob", "--step", "4"},
+       good_camera.c_str(),
+       2,
        "--step"},
-      {"poisson cob", {"mesh", "MAP", "-o", "OUT/m.cob", "--method", "poisson"}, good_camera.c_str(),
-       2, "rings"},
-      {"unknown method", {"depth", "MAP", "-o", "OUT/d.png", "--method", "sfs"}, nullptr, 2, "--method"},
+      {"poisson cob",
+       {"mesh", "MAP", "-o", "OUT/m.cob", "--method", "poisson"},
+       good_camera.c_str(),
+       2,
+       "rings"},
+      {"unknown method",
+       {"depth", "MAP", "-o", "OUT/d.png", "--method", "sfs"},
+       nullptr,
+       2,
+       "--method"},
       {"unknown extension", {"normals", "MAP", "-o", "OUT/n.jpg"}, nullptr, 2, ".png"},
       {"no output", {"depth", "MAP"}, nullptr, 2, "-o"},
       {"missing map", {"normals", "DIR/none.ptm", "-o", "OUT/n.png"}, nullptr, 1, "none.ptm"},
       {"missing map for mesh", {"mesh", "DIR/none.ptm", "-o", "OUT/m.obj"}, nullptr, 1, "none.ptm"},
-      {"normals into a missing directory", {"normals", "MAP", "-o", "DIR/no/n.pfm"}, nullptr, 1, "no/n.pfm"},
-      {"depth into a missing directory", {"depth", "MAP", "-o", "DIR/no/d.png"}, nullptr, 1, "no/d.png"},
-      {"ply into a missing directory", {"mesh", "MAP", "-o", "DIR/no/m.ply"}, nullptr, 1, "no/m.ply"},
-      {"obj into a missing directory", {"mesh", "MAP", "-o", "DIR/no/m.obj"}, nullptr, 1, "no/m.obj"},
+      {"normals into a missing directory",
+       {"normals", "MAP", "-o", "DIR/no/n.pfm"},
+       nullptr,
+       1,
+       "no/n.pfm"},
+      {"depth into a missing directory",
+       {"depth", "MAP", "-o", "DIR/no/d.png"},
+       nullptr,
+       1,
+       "no/d.png"},
+      {"ply into a missing directory",
+       {"mesh", "MAP", "-o", "DIR/no/m.ply"},
+       nullptr,
+       1,
+       "no/m.ply"},
+      {"obj into a missing directory",
+       {"mesh", "MAP", "-o", "DIR/no/m.obj"},
+       nullptr,
+       1,
+       "no/m.obj"},
       // The texture picture cannot take the place of a directory of its
       // name: neither the mesh nor its material may stay behind.
-      {"obj whose texture cannot be written", {"mesh", "MAP", "-o", "OUT/m.obj"}, nullptr, 1, "m.png"},
+      {"obj whose texture cannot be written",
+       {"mesh", "MAP", "-o", "OUT/m.obj"},
+       nullptr,
+       1,
+       "m.png"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
