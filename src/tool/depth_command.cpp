@@ -10,7 +10,7 @@ const char depth_usage[] =
     "\n"
     "Integrates the map's surface normals into depth.\n"
     "  --method poisson  (default) the whole slope field, orthographic, pixel pitch\n"
-    "                    1, by a least-squares (Poisson) solve with free borders;\n"
+    "                    1, by a least-squares (Poisson) solve, Neumann borders;\n"
     "                    heights in pixels, mean 0, nearer is higher. Normals\n"
     "                    nearly edge-on (nz below 0.1) count as nz = 0.1: slopes\n"
     "                    of at most about 10 pixels per pixel\n"

@@ -231,6 +231,44 @@ TEST(DepthCommand, RingsAreTheViewersReconstructionWithTheMaskedPixelsNaN) {
   free_ptm(ptm);
 }
 
+bool right_half(int x, int) { return x >= 4; }
+
+// The PNG spans the object's heights from 0 (farthest) to 65535
+// (nearest); read back through the 8-bit reader, each sample shows as its
+// high byte. Outside the mask it is 0, and NaN in the PFM.
+TEST(DepthCommand, PngSpansTheObjectsHeightsWithTheMaskedPixelsBlack) {
+  MapFiles files;
+  files.write_mask(9, 7, right_half);
+  const std::string pfm = files.scratch.file("d.pfm");
+  const std::string png = files.scratch.file("d.png");
+  ASSERT_EQ(tool({"depth", files.map, "-o", pfm}).exit_status, 0);
+  ASSERT_EQ(tool({"depth", files.map, "-o", png, "--method", "poisson"}).exit_status, 0);
+  const std::vector<float> heights = pfm_values(read_file_bytes(pfm), "Pf\n9 7\n-1.0\n");
+  ASSERT_EQ(heights.size(), 63u);
+  RgbImage* picture = read_png_rgb(png.c_str());
+  ASSERT_NE(picture, nullptr);
+  float lowest = 1e30f;
+  float highest = -1e30f;
+  for (std::size_t i = 0; i < heights.size(); ++i) {
+    if (i % 9 < 4) continue;
+    lowest = std::fmin(lowest, heights[i]);
+    highest = std::fmax(highest, heights[i]);
+  }
+  ASSERT_LT(lowest, highest);
+  for (std::size_t i = 0; i < heights.size(); ++i) {
+    SCOPED_TRACE("pixel " + std::to_string(i));
+    const std::uint8_t grey = picture->pixels[3 * i];
+    if (i % 9 < 4) {
+      EXPECT_TRUE(std::isnan(heights[i]));
+      EXPECT_EQ(grey, 0);
+      continue;
+    }
+    const double level = std::round((heights[i] - lowest) / (highest - lowest) * 65535.0);
+    EXPECT_EQ(grey, static_cast<int>(level) / 256);
+  }
+  free_rgb_image(picture);
+}
+
 // The vertices of a PLY or OBJ file.
 struct Vertex {
   float x, y, z;
@@ -389,7 +427,6 @@ TEST(MeshCommand, PlyAndObjHoldTheHeightsOnTheGridWithColoursAndTextureCoordinat
 }
 
 bool nowhere(int, int) { return false; }
-bool right_half(int x, int) { return x >= 4; }
 
 TEST(MeshCommand, CellsWithAMaskedCornerAreLeftOut) {
   struct Case {
