@@ -515,40 +515,20 @@ TEST(ReliefCommands, BadInputIsRefusedWithAMessageAndNoFile) {
       {"no output", {"depth", "MAP"}, nullptr, 2, "-o"},
       {"missing map", {"normals", "DIR/none.ptm", "-o", "OUT/n.png"}, nullptr, 1, "none.ptm"},
       {"missing map for mesh", {"mesh", "DIR/none.ptm", "-o", "OUT/m.obj"}, nullptr, 1, "none.ptm"},
-      {"normals into a missing directory",
-       {"normals", "MAP", "-o", "DIR/no/n.pfm"},
-       nullptr,
-       1,
-       "no/n.pfm"},
-      {"depth into a missing directory",
-       {"depth", "MAP", "-o", "DIR/no/d.png"},
-       nullptr,
-       1,
-       "no/d.png"},
-      {"ply into a missing directory",
-       {"mesh", "MAP", "-o", "DIR/no/m.ply"},
-       nullptr,
-       1,
-       "no/m.ply"},
-      {"obj into a missing directory",
-       {"mesh", "MAP", "-o", "DIR/no/m.obj"},
-       nullptr,
-       1,
-       "no/m.obj"},
+      {"normals, no dir", {"normals", "MAP", "-o", "DIR/no/n.pfm"}, nullptr, 1, "no/n.pfm"},
+      {"depth, no dir", {"depth", "MAP", "-o", "DIR/no/d.png"}, nullptr, 1, "no/d.png"},
+      {"ply, no dir", {"mesh", "MAP", "-o", "DIR/no/m.ply"}, nullptr, 1, "no/m.ply"},
+      {"obj, no dir", {"mesh", "MAP", "-o", "DIR/no/m.obj"}, nullptr, 1, "no/m.obj"},
       // The texture picture cannot take the place of a directory of its
       // name: neither the mesh nor its material may stay behind.
-      {"obj whose texture cannot be written",
-       {"mesh", "MAP", "-o", "OUT/m.obj"},
-       nullptr,
-       1,
-       "m.png"},
+      {"obj, bad texture", {"mesh", "MAP", "-o", "OUT/m.obj"}, nullptr, 1, "m.png"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     MapFiles files;
     ScratchDirectory out("relief-output");
     if (c.camera_text != nullptr) write_file_bytes(files.camera, c.camera_text);
-    if (c.label == "obj whose texture cannot be written") {
+    if (c.label == "obj, bad texture") {
       std::filesystem::create_directory(out.file("m.png"));
     }
     std::vector<std::string> arguments;
