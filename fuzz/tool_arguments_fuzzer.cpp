@@ -9,6 +9,7 @@
 #include "tool/arguments.h"
 #include "tool/fit_options.h"
 #include "tool/info_options.h"
+#include "tool/relief_options.h"
 #include "tool/render_options.h"
 
 namespace {
@@ -50,25 +51,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parse_quietly([&] { parse_choice(t, {"plain", "specular"}, "--mode"); });
     file_extension(t);
   }
-  // The commands' own parsers over the whole list.
-  parse_quietly([&] {
-    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
-    parse_info_arguments(arguments);
-  });
-  parse_quietly([&] {
-    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
-    parse_render_arguments(arguments);
-  });
-  parse_quietly([&] {
-    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
-    while (!arguments.done()) {
-      const char* argument = arguments.next();
-      if (arguments.is_option() && !arguments.common_option(argument)) arguments.value();
+  // Each command's parser over the whole list, as its arguments.
+  const auto as_command = [&](auto parse) {
+    parse_quietly([&] {
+      ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+      parse(arguments);
+    });
+  };
+  as_command([](ArgumentList& a) { parse_info_arguments(a); });
+  as_command([](ArgumentList& a) { parse_render_arguments(a); });
+  as_command([](ArgumentList& a) { parse_fit_options(a); });
+  as_command([](ArgumentList& a) { parse_normals_arguments(a); });
+  as_command([](ArgumentList& a) { parse_depth_arguments(a); });
+  as_command([](ArgumentList& a) { parse_mesh_arguments(a); });
+  as_command([](ArgumentList& a) {
+    while (!a.done()) {
+      const char* argument = a.next();
+      if (a.is_option() && !a.common_option(argument)) a.value();
     }
-  });
-  parse_quietly([&] {
-    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
-    parse_fit_options(arguments);
   });
   return 0;
 }

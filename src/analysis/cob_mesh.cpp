@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "common/checked_alloc.h"
 #include "common/decimal_text.h"
 #include "common/output_file.h"
+#include "common/write_buffer.h"
 
 namespace {
 
@@ -60,51 +60,6 @@ constexpr const char* shader_parameters =
     "Shader name: \"none\" (none)\n"
     "Number of parameters: 0\n"
     "END  V1.00 Id 0 Parent 0 Size        0";
-
-// Text gathered in a large buffer and handed to the stream in big writes.
-class TextBuffer {
- public:
-  explicit TextBuffer(std::FILE* file) : file_(file), text_(checked_alloc_array<char>(capacity)) {}
-  ~TextBuffer() {
-    flush();
-    checked_free(text_);
-  }
-  TextBuffer(const TextBuffer&) = delete;
-  TextBuffer& operator=(const TextBuffer&) = delete;
-
-  // Room for `bytes` more characters (at most `reserve`), to be filled
-  // and then passed to advance.
-  char* room(std::size_t bytes) {
-    if (capacity - used_ < bytes) flush();
-    return text_ + used_;
-  }
-  void advance(char* end) { used_ = static_cast<std::size_t>(end - text_); }
-
-  void append(std::string_view text) {
-    if (text.size() > reserve) {
-      flush();
-      std::fwrite(text.data(), 1, text.size(), file_);
-      return;
-    }
-    char* out = room(text.size());
-    std::memcpy(out, text.data(), text.size());
-    advance(out + text.size());
-  }
-
-  // The largest piece `room` hands out.
-  static constexpr std::size_t reserve = 4096;
-
- private:
-  void flush() {
-    std::fwrite(text_, 1, used_, file_);
-    used_ = 0;
-  }
-
-  static constexpr std::size_t capacity = std::size_t{1} << 20;
-  std::FILE* file_;
-  char* text_;
-  std::size_t used_ = 0;
-};
 
 // "<i,i>", one index for the position and the texture coordinate alike.
 char* append_vertex_reference(char* out, std::uint32_t index) {
@@ -186,7 +141,7 @@ bool write_cob_mesh(const float* depth, const std::uint8_t* mask, int width, int
     for (int x = 0; x < width - 4; x += 4) cells += cell_kept(mask, x, y, width, height) ? 1 : 0;
   }
   {
-    TextBuffer text(file.get());
+    WriteBuffer text(file.get());
     auto append_count = [&](std::string_view label, std::uint32_t count) {
       text.append(label);
       char* out = text.room(16);

@@ -4,7 +4,7 @@
 
 #include "analysis/camera_file.h"
 #include "analysis/cob_mesh.h"
-#include "analysis/depth.h"
+#include "analysis/depth_export.h"
 #include "analysis/depth_image.h"
 #include "analysis/normal_image.h"
 #include "common/checked_alloc.h"
@@ -22,9 +22,8 @@ bool write_depth_outputs(const Ptm& ptm, const std::string& map_name,
   }
   CameraParameters camera{};
   if (!read_camera_file(camera_name.c_str(), camera)) return false;
-  float* depth = reconstruct_depth(ptm.normals, ptm.mask, ptm.width, ptm.height, camera);
+  float* depth = rings_depth(ptm, camera);
   if (depth == nullptr) return false;
-  smooth_depth(depth, ptm.width, ptm.height);
   const bool depth_image_written =
       write_depth_image(depth, ptm.width, ptm.height, names.depth_image);
   const bool mesh_written =

@@ -52,6 +52,13 @@ bool supported_format(int format) {
   return format == PTM_FORMAT_RGB || format == PTM_FORMAT_LUM || format == PTM_FORMAT_LRGB;
 }
 
+void require_supported_format(const Ptm& ptm) {
+  if (!supported_format(ptm.format)) {
+    std::printf("Unsupported ptm format for specular effects\n");
+    end_program(-1);
+  }
+}
+
 double model_value(const double a[6], double u, double v) {
   return a[0] * (u * u) + a[1] * (v * v) + a[2] * u * v + a[3] * u + a[4] * v + a[5];
 }
@@ -195,7 +202,7 @@ int maximize_on_unit_circle(const double a[6], double& u, double& v) {
   return 1;
 }
 
-void normal_from_coefficients(const double a[6], std::int8_t normal[3]) {
+void unit_normal_from_coefficients(const double a[6], double normal[3]) {
   const double a0 = a[0];
   const double a1 = a[1];
   const double a2 = a[2];
@@ -221,9 +228,9 @@ void normal_from_coefficients(const double a[6], std::int8_t normal[3]) {
   if (std::fabs(a0) < zero_coefficient && std::fabs(a1) < zero_coefficient &&
       std::fabs(a2) < zero_coefficient && std::fabs(a3) < zero_coefficient &&
       std::fabs(a4) < zero_coefficient) {
-    normal[0] = 0;
-    normal[1] = 0;
-    normal[2] = 127;
+    normal[0] = 0.0;
+    normal[1] = 0.0;
+    normal[2] = 1.0;
     return;
   }
 
@@ -241,23 +248,40 @@ void normal_from_coefficients(const double a[6], std::int8_t normal[3]) {
   }
 
   const double z_squared = 1.0 - u * u - v * v;
-  const double z = z_squared >= 0.0 ? std::sqrt(z_squared) : 0.0;
-  normal[0] = stored_component(u);
-  normal[1] = stored_component(v);
-  normal[2] = stored_component(z);
+  normal[0] = u;
+  normal[1] = v;
+  normal[2] = z_squared >= 0.0 ? std::sqrt(z_squared) : 0.0;
+}
+
+void normal_from_coefficients(const double a[6], std::int8_t normal[3]) {
+  double unit[3];
+  unit_normal_from_coefficients(a, unit);
+  normal[0] = stored_component(unit[0]);
+  normal[1] = stored_component(unit[1]);
+  normal[2] = stored_component(unit[2]);
 }
 
 void compute_normal_field(const Ptm& ptm, std::int8_t* normals) {
   const std::size_t pixels = pixel_count(ptm);
   if (pixels == 0) return;
-  if (!supported_format(ptm.format)) {
-    std::printf("Unsupported ptm format for specular effects\n");
-    end_program(-1);
-  }
+  require_supported_format(ptm);
   double a[6];
   for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
     luminance_coefficients(ptm, pixel, a);
     normal_from_coefficients(a, normals + pixel * 3);
+  }
+}
+
+void compute_unit_normal_field(const Ptm& ptm, float* normals) {
+  const std::size_t pixels = pixel_count(ptm);
+  if (pixels == 0) return;
+  require_supported_format(ptm);
+  double a[6];
+  double unit[3];
+  for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
+    luminance_coefficients(ptm, pixel, a);
+    unit_normal_from_coefficients(a, unit);
+    for (int c = 0; c < 3; ++c) normals[pixel * 3 + c] = static_cast<float>(unit[c]);
   }
 }
 

@@ -28,6 +28,12 @@ void compute_normals();
 // status -1 (before the first pixel).
 void compute_normal_field(const Ptm& ptm, std::int8_t* normals);
 
+// The unit normals of `ptm` before they are truncated to bytes: x, y, z
+// per pixel as floats, in the order of compute_normal_field, which stores
+// trunc(127 * component) of these same values (rounded to float here).
+// Unsupported formats end the program as there.
+void compute_unit_normal_field(const Ptm& ptm, float* normals);
+
 // The luminance model a0..a5 of one pixel, in display units: each stored
 // byte decoded as (b - bias) * scale in 32-bit arithmetic (scale x 256,
 // hence the final / 256); RGB maps mix 0.3 red + 0.59 green + 0.11 blue.
@@ -40,6 +46,11 @@ void luminance_coefficients(const Ptm& ptm, std::size_t pixel, double a[6]);
 // stationary point pulled onto the circle when the circle search finds no
 // root). A model with no u or v terms faces straight up: (0, 0, 127).
 void normal_from_coefficients(const double a[6], std::int8_t normal[3]);
+
+// The same normal as the unit vector (u, v, sqrt(1 - u^2 - v^2)) that
+// normal_from_coefficients truncates; z is 0 where rounding puts (u, v)
+// just outside the unit circle.
+void unit_normal_from_coefficients(const double a[6], double normal[3]);
 
 // The brightest point of the unit circle for the model a0..a5: the
 // brightest of the stationary points t of L(2t / (1 + t^2), (1 - t^2) /

@@ -37,8 +37,16 @@ void render_ptm_image(RgbImage& out, const Ptm& ptm, float u, float v, int x0, i
     return;
   }
 
-  const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
-  for (int y = 0; y < height; ++y) evaluate_row(ptm, x0, y0 + y, width, row + y * stride);
+  render_plain_image(out, ptm, u, v, x0, y0);
   // The highlight is a second pass over the finished picture.
   if (viewer.specular_on) apply_specular_to_image(ptm, out, x0, y0);
+}
+
+void render_plain_image(RgbImage& out, const Ptm& ptm, float u, float v, int x0, int y0) {
+  set_light_weights(u, v);
+  const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
+  const std::size_t stride = static_cast<std::size_t>(out.width) * 3;
+  for (int y = 0; y < out.height; ++y) {
+    evaluate_row(ptm, x0, y0 + y, out.width, out.pixels + static_cast<std::size_t>(y) * stride);
+  }
 }

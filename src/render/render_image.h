@@ -11,3 +11,8 @@
 // highlight; with the PTM-versus-texture comparison on shows the lower half
 // as the head-on texture dimmed by the light's elevation.
 void render_ptm_image(RgbImage& out, const Ptm& ptm, float u, float v, int x0, int y0);
+
+// The same picture in plain relighting alone, whatever the viewer's modes:
+// the evaluators' bytes for the light (u, v), for products made without a
+// window.
+void render_plain_image(RgbImage& out, const Ptm& ptm, float u, float v, int x0, int y0);

@@ -77,9 +77,15 @@ std::string json_line(const std::string& path, const PtmFileInfo& info) {
                      ",\"version\":" + json_string(version_text(info)) +
                      ",\"width\":" + std::to_string(info.width) +
                      ",\"height\":" + std::to_string(info.height) + ",\"scale\":[";
-  for (int k = 0; k < 6; ++k) line += (k ? "," : "") + scale_text(info.scale[k]);
+  for (int k = 0; k < 6; ++k) {
+    if (k > 0) line += ',';
+    line += scale_text(info.scale[k]);
+  }
   line += "],\"bias\":[";
-  for (int k = 0; k < 6; ++k) line += (k ? "," : "") + std::to_string(info.bias[k]);
+  for (int k = 0; k < 6; ++k) {
+    if (k > 0) line += ',';
+    line += std::to_string(info.bias[k]);
+  }
   line += std::string("],\"mask\":") + (info.mask ? "true" : "false") +
           ",\"file_size\":" + std::to_string(info.file_size);
   if (!info.planes.empty()) {

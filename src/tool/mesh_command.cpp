@@ -1,11 +1,32 @@
-// Not built yet: replaced by the command's own file.
-#include <cstdio>
-
+// relumo-tool mesh: a map's depth as a triangle mesh.
+#include "analysis/mesh_export.h"
+#include "ptm/ptm.h"
 #include "tool/commands.h"
+#include "tool/relief_options.h"
+#include "tool/tool_io.h"
 
-const char mesh_usage[] = "Usage: relumo-tool mesh (not available yet)\n";
+const char mesh_usage[] =
+    "Usage: relumo-tool mesh MAP -o OUT.ply|OUT.obj|OUT.cob [--method poisson|rings]\n"
+    "                        [--step N] [--camera CAM]\n"
+    "\n"
+    "Writes the map's depth (see 'relumo-tool depth --help') as triangles over\n"
+    "every N-th pixel (default 1): x and y in pixels (y upward), z the height in\n"
+    "pixels (rings: the viewer's depth at the scale of the centre pixel). A cell\n"
+    "with a corner outside the map's mask is left out.\n"
+    "  .ply  binary PLY, each vertex coloured by the map relit at (0, 0)\n"
+    "  .obj  Wavefront OBJ with texture coordinates, and beside it OUT.mtl and\n"
+    "        OUT.png, the map relit at (0, 0)\n"
+    "  .cob  the viewer's Truespace mesh: rings depth, every fourth pixel;\n"
+    "        --step and --method poisson do not apply (a usage error)\n"
+    "  --camera CAM  the camera file of the rings method (default: beside the map)\n";
 
-int run_mesh(ArgumentList&) {
-  std::fprintf(stderr, "relumo-tool mesh: not available yet\n");
-  return 1;
+int run_mesh(ArgumentList& arguments) {
+  const MeshOptions options = parse_mesh_arguments(arguments);
+  CameraParameters camera{};
+  Ptm* ptm = read_relief_input(options.map, options.method, options.camera, camera);
+  if (ptm == nullptr) return 1;
+  const bool written = write_map_mesh(*ptm, options.format, options.method, camera, options.step,
+                                      options.output.c_str());
+  free_ptm(ptm);
+  return written ? 0 : 1;
 }

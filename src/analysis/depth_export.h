@@ -1,0 +1,48 @@
+// The depth of a whole map as a file for other programs, by one of two
+// methods:
+//   rings    the viewer's reconstruction: a perspective camera read from a
+//            camera file, depth grown ring by ring from the centre, one
+//            smoothing pass (depth.h);
+//   poisson  the least-squares integration of the slopes under an
+//            orthographic view, pixel pitch 1 (poisson_depth.h), from the
+//            unit normals before their truncation to bytes.
+#pragma once
+
+#include "analysis/camera_file.h"
+#include "ptm/ptm.h"
+
+enum class DepthMethod { rings, poisson };
+
+enum class DepthFileFormat {
+  // 16-bit grey, top row first: the unmasked pixels' range from 0 (far) to
+  // 65535 (near), rounded; pixels outside the mask 0. A map of one depth
+  // is mid grey, 32768.
+  png,
+  // One float per pixel ("Pf"), little-endian, bottom row first; NaN
+  // outside the mask. rings: the viewer's normalised depth, (distance -
+  // initial distance) / estimated depth, larger farther; poisson: the
+  // height in pixels, larger nearer, mean 0.
+  pfm,
+};
+
+// The viewer's depth map of `ptm` after smoothing, for `camera`, from the
+// map's byte normals (computed here when the map holds none): masked and
+// unreached pixels at the far end as the viewer leaves them. A new array
+// of the checked allocator (checked_free), or null after a message on
+// standard error when the camera makes the reconstruction impossible.
+float* rings_depth(const Ptm& ptm, const CameraParameters& camera);
+
+// The height of every pixel in pixels, larger nearer, NaN outside the
+// mask, in a new array of the checked allocator. poisson: poisson_depth's
+// heights. rings: the viewer's depth turned into heights at the scale of
+// the centre pixel, where a pixel of the image plane (image width / map
+// width) covers that size times initial distance / focal length of the
+// scene, and a depth step of 1 is estimated depth long. `camera` is used
+// by rings only. Null after a message on standard error.
+float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& camera);
+
+// Writes the depth of `ptm` by `method` as `format` to `path`, the whole
+// file or nothing; `camera` is used by rings only. False after a message
+// on standard error.
+bool write_depth_file(const Ptm& ptm, DepthMethod method, const CameraParameters& camera,
+                      DepthFileFormat format, const char* path);

@@ -1,0 +1,12 @@
+// Portable float maps (PFM): uncompressed 32-bit floating-point pictures
+// for tools that want values rather than grey levels. The header is three
+// text lines: "PF" (three channels) or "Pf" (one), the width and height,
+// and a scale whose sign gives the byte order ("-1.0": little-endian).
+// Rows follow bottom row first, the opposite of PPM, so a picture in the
+// map's row order (row 0 at the bottom) is written as it lies in memory.
+#pragma once
+
+// Writes width x height pixels of `channels` floats (1 or 3), row 0 the
+// bottom row, little-endian, through OutputFile: the whole file or nothing.
+// A failure is reported on standard error; false then.
+bool write_pfm(const float* samples, int channels, int width, int height, const char* path);
