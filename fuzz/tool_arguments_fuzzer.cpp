@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool/arguments.h"
+#include "tool/convert_options.h"
 
 namespace {
 
@@ -53,6 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const char* argument = arguments.next();
       if (arguments.is_option() && !arguments.common_option(argument)) arguments.value();
     }
+  });
+  parse_quietly([&] {
+    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+    parse_convert_options(arguments);
   });
   return 0;
 }

@@ -2,24 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "common/checked_alloc.h"
 #include "ptm/coefficients.h"
 #include "render/evaluate.h"
 
 namespace {
-
-// Row of the design matrix for one light: the polynomial's six terms.
-void design_row(const LightDirection& light, double row[6]) {
-  const double u = light.u;
-  const double v = light.v;
-  row[0] = u * u;
-  row[1] = v * v;
-  row[2] = u * v;
-  row[3] = u;
-  row[4] = v;
-  row[5] = 1.0;
-}
 
 // A pivot of the Cholesky factorisation is the part of a column of A that
 // the previous columns do not explain (squared). Below this fraction of the
@@ -108,6 +97,17 @@ void choose_one(long low, long high, std::int32_t& scale, std::int32_t& bias) {
 }
 
 }  // namespace
+
+void design_row(const LightDirection& light, double row[6]) {
+  const double u = light.u;
+  const double v = light.v;
+  row[0] = u * u;
+  row[1] = v * v;
+  row[2] = u * v;
+  row[3] = u;
+  row[4] = v;
+  row[5] = 1.0;
+}
 
 bool make_fit_matrix(const LightDirection* lights, int count, FitMatrix& matrix) {
   matrix = FitMatrix{0, nullptr};
@@ -243,6 +243,48 @@ Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation) {
       ptm->coef_planes[1][3 * p + k] = quantize_coefficient(a[3 + k], sb[3 + k], sb[9 + k]);
     }
     set_lrgb_color(*ptm, p, fit.color + 3 * p);
+  }
+  convert_all_coefficients(*ptm);
+  select_evaluator(*ptm);
+  return ptm;
+}
+
+Ptm* make_rgb_ptm(int width, int height, const RgbCoefficientsFn& coefficients,
+                  CoefRepresentation representation) {
+  Ptm* ptm = create_ptm(width, height, PTM_FORMAT_RGB, representation);
+  const std::size_t pixels = pixel_count(*ptm);
+  // choose_scale_bias looks at nothing but each coefficient's smallest and
+  // largest value, so two rows holding those choose what all 3 x pixels
+  // rows would, without keeping every value.
+  float range[2][6];
+  for (int k = 0; k < 6; ++k) {
+    range[0][k] = std::numeric_limits<float>::quiet_NaN();
+    range[1][k] = std::numeric_limits<float>::quiet_NaN();
+  }
+  float a[18];
+  for (std::size_t p = 0; p < pixels; ++p) {
+    coefficients(p, a);
+    for (int j = 0; j < 18; ++j) {
+      const float value = a[j];
+      float& low = range[0][j % 6];
+      float& high = range[1][j % 6];
+      if (std::isnan(value)) continue;
+      if (std::isnan(low) || value < low) low = value;
+      if (std::isnan(high) || value > high) high = value;
+    }
+  }
+  choose_scale_bias(&range[0][0], 2, ptm->scale_bias);
+  const std::int32_t* sb = ptm->scale_bias;
+  for (std::size_t p = 0; p < pixels; ++p) {
+    coefficients(p, a);
+    for (int c = 0; c < 3; ++c) {
+      const float* channel = a + 6 * c;
+      for (int k = 0; k < 3; ++k) {
+        ptm->coef_planes[2 * c][3 * p + k] = quantize_coefficient(channel[k], sb[k], sb[6 + k]);
+        ptm->coef_planes[2 * c + 1][3 * p + k] =
+            quantize_coefficient(channel[3 + k], sb[3 + k], sb[9 + k]);
+      }
+    }
   }
   convert_all_coefficients(*ptm);
   select_evaluator(*ptm);

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
@@ -21,6 +22,10 @@ struct LightDirection {
   float u;
   float v;
 };
+
+// Row of the design matrix A for one light: the polynomial's six terms
+// u^2, v^2, u v, u, v, 1.
+void design_row(const LightDirection& light, double row[6]);
 
 // The least-squares operator of one light set: coefficient k of a pixel is
 // sum over i of rows[k * light_count + i] * sample_i.
@@ -76,6 +81,19 @@ std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t
 // from choose_scale_bias, quantised coefficient planes 0 and 1, the colour,
 // the integer coefficients converted and the evaluator selected.
 Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation);
+
+// The 18 coefficients of pixel `pixel` of an RGB map in display units:
+// red a0..a5, green a0..a5, blue a0..a5.
+using RgbCoefficientsFn = std::function<void(std::size_t pixel, float coefficients[18])>;
+
+// A new width x height RGB map in the given representation from the
+// coefficients `coefficients` gives for each pixel (it is asked twice per
+// pixel: once for the ranges, once for the bytes). The six scales and biases
+// are shared by the three channels, so they come from choose_scale_bias over
+// all three channels' values; each value is then quantised with
+// quantize_coefficient. Coefficients converted, evaluator selected.
+Ptm* make_rgb_ptm(int width, int height, const RgbCoefficientsFn& coefficients,
+                  CoefRepresentation representation);
 
 // Root-mean-square difference in grey levels between the photographs and
 // the map relit with the installed evaluator at each photograph's light,
