@@ -171,6 +171,19 @@ void lrgb_pixel(const double normal[6][6], const float* p, float a[6], std::uint
   }
 }
 
+// The evaluators truncate: a relit value x shows as grey level floor(x), so
+// a fit that reproduced the samples s exactly would show s - 1 wherever it
+// fell a hair short. Aiming at s + 1/2, the middle of each level, lets the
+// fit be wrong by up to half a level either way. The fit of a constant is
+// the constant term alone (the operator reproduces every polynomial), so
+// adding 1/2 to every sample adds 1/2 to a5 and nothing else. The packed
+// evaluators also weight a5 by 1023 / 1024 rather than 1 (light weight W5 =
+// 1023), which the fit undoes for them.
+void aim_at_grey_level_centres(float* fitted, std::size_t columns, CoefRepresentation representation) {
+  const float a5_weight = representation == CoefRepresentation::packed ? 1023.0f / 1024.0f : 1.0f;
+  for (std::size_t j = 0; j < columns; ++j) fitted[6 * j + 5] = (fitted[6 * j + 5] + 0.5f) / a5_weight;
+}
+
 int band_rows(const Ptm& map) {
   const std::size_t width = std::max<std::size_t>(1, static_cast<std::size_t>(map.width));
   return static_cast<int>(std::clamp<std::size_t>(band_pixels / width, 1,
@@ -246,6 +259,7 @@ RefitResult refit_map(const Ptm& source, int target_format, CoefRepresentation r
     relight_band(source, grid, y, count, samples.data());
     fit_band(grid, samples.data(), band * 3, sums, band_fit.data());
     const std::size_t first = static_cast<std::size_t>(y) * width;
+    aim_at_grey_level_centres(band_fit.data(), band * 3, representation);
     if (target_format == PTM_FORMAT_RGB) {
       std::copy(band_fit.begin(), band_fit.begin() + band * 18, rgb_fit.begin() + first * 18);
     } else {
