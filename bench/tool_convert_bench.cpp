@@ -30,11 +30,6 @@ std::string temporary_path(const std::string& name) {
          std::to_string(getpid()) + "-" + name;
 }
 
-struct MapDeleter {
-  void operator()(Ptm* ptm) const { free_ptm(ptm); }
-};
-using OwnedMap = std::unique_ptr<Ptm, MapDeleter>;
-
 // The relief map in memory and as an uncompressed file.
 struct ReliefMap {
   ReliefMap() : map(make_relief_lrgb_map(side, side)) {
@@ -44,7 +39,7 @@ struct ReliefMap {
     std::fclose(null);
   }
   ~ReliefMap() { std::filesystem::remove(uncompressed); }
-  OwnedMap map;
+  OwnedPtm map;
   std::string uncompressed = temporary_path("relief-lrgb.ptm");
 };
 
@@ -114,7 +109,7 @@ void BM_ConvertReliefInMemory(benchmark::State& state) {
 }
 
 void BM_ConvertSmoothWavesInMemory(benchmark::State& state) {
-  const OwnedMap map(make_smooth_lrgb_map(side));
+  const OwnedPtm map(make_smooth_lrgb_map(side));
   const std::string uncompressed = temporary_path("waves-lrgb.ptm");
   {
     std::FILE* null = std::fopen("/dev/null", "w");
@@ -128,7 +123,7 @@ void BM_ConvertSmoothWavesInMemory(benchmark::State& state) {
 
 void BM_ConvertSampleMap(benchmark::State& state) {
   std::FILE* null = std::fopen("/dev/null", "w");
-  OwnedMap map;
+  OwnedPtm map;
   {
     RedirectedStdout quiet(null);
     map.reset(read_ptm_file(RELUMO_SAMPLE_MAP));

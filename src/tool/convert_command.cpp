@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,10 +51,6 @@ bool is_jpeg(int format) { return format == PTM_FORMAT_JPEG_RGB || format == PTM
 bool is_jpegls(int format) {
   return format == PTM_FORMAT_JPEGLS_RGB || format == PTM_FORMAT_JPEGLS_LRGB;
 }
-
-struct MapDeleter {
-  void operator()(Ptm* ptm) const { free_ptm(ptm); }
-};
 
 // What can only be checked against the map itself; usage errors too, since
 // the arguments asked for something this map cannot give.
@@ -146,7 +141,7 @@ int run_convert(ArgumentList& arguments) {
   const char* input = options.input.c_str();
   const char* output = options.output.c_str();
   check_output_is_not_input(input, output);
-  const std::unique_ptr<Ptm, MapDeleter> map(read_map(input));
+  const OwnedPtm map(read_map(input));
   if (!map) return 1;
   check_against_map(options, *map);
 
@@ -157,7 +152,11 @@ int run_convert(ArgumentList& arguments) {
   conversion.near = options.near;
   conversion.whole_map = !options.crop;
   conversion.region = options.region;
-  conversion.progress = bar.callback();
+  // The bar's line ends with the work, before the writer's closing message.
+  conversion.progress = [&bar](std::uint64_t done, std::uint64_t total) {
+    bar.update(done, total);
+    if (done >= total) bar.finish();
+  };
   ConversionReport report;
   const bool written = write_converted_ptm(*map, conversion, output, report);
   bar.finish();

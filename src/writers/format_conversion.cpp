@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "analysis/map_refit.h"
 #include "analysis/ptm_fit.h"
@@ -44,11 +43,6 @@ CoefRepresentation representation_of(const Ptm& ptm) {
   if (ptm.format == PTM_FORMAT_LUM) return preferred_representation();
   return uses_packed(ptm) ? CoefRepresentation::packed : CoefRepresentation::wide;
 }
-
-struct MapDeleter {
-  void operator()(Ptm* ptm) const { free_ptm(ptm); }
-};
-using OwnedMap = std::unique_ptr<Ptm, MapDeleter>;
 
 // Step `step` of `steps` equal parts of the whole conversion's progress.
 ProgressFn step_progress(const ProgressFn& whole, int step, int steps) {
@@ -96,7 +90,7 @@ bool convert_and_write(const Ptm& source, const ConversionOptions& options, cons
   if (options.format == source.format) return write_cropped_ptm_file(source, rect, path);
 
   const Ptm* map = &source;
-  OwnedMap cropped;
+  OwnedPtm cropped;
   if (!options.whole_map) {
     cropped.reset(crop_ptm(source, rect));
     map = cropped.get();
@@ -104,7 +98,7 @@ bool convert_and_write(const Ptm& source, const ConversionOptions& options, cons
   const bool long_write = is_compressed(options.format) || is_palette(options.format);
   const int steps = (report.kind == ConversionKind::fit ? 1 : 0) + (long_write ? 1 : 0);
   int step = 0;
-  OwnedMap converted;
+  OwnedPtm converted;
   if (report.kind == ConversionKind::fit) {
     const int target = family_of(options.format) == Family::rgb ? PTM_FORMAT_RGB : PTM_FORMAT_LRGB;
     RefitResult fit = refit_map(*map, target, representation_of(*map),

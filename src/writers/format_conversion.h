@@ -20,10 +20,18 @@
 //     least squares over a grid of lights (analysis/map_refit.h).
 #pragma once
 
+#include <memory>
+
 #include "common/progress.h"
 #include "ptm/ptm.h"
 #include "writers/compressed_ptm_writer.h"
 #include "writers/cropped_ptm_writer.h"
+
+// A map that frees itself (free_ptm), for the maps these functions make.
+struct PtmDeleter {
+  void operator()(Ptm* ptm) const { free_ptm(ptm); }
+};
+using OwnedPtm = std::unique_ptr<Ptm, PtmDeleter>;
 
 // The short name of a storage format (PtmFormat 0..8) in the order of the
 // enumeration: rgb, lum, lrgb, lut, clut, jpeg-rgb, jpeg-lrgb, jpegls-rgb,

@@ -94,6 +94,25 @@ ProgramRun convert(const std::vector<std::string>& arguments) {
   return run_program(command);
 }
 
+// Converts `source` to each format of `chain` in turn, the first step with
+// `first_options` too; the files written, in order (each step must succeed).
+std::vector<std::string> convert_through(const ScratchDirectory& scratch, const std::string& source,
+                                         const std::vector<std::string>& chain,
+                                         const std::vector<std::string>& first_options = {}) {
+  std::vector<std::string> written;
+  std::string previous = source;
+  for (std::size_t i = 0; i < chain.size(); ++i) {
+    const std::string next = scratch.file("step" + std::to_string(i) + ".ptm");
+    std::vector<std::string> arguments = {previous, "-o", next, "--format", chain[i]};
+    if (i == 0) arguments.insert(arguments.end(), first_options.begin(), first_options.end());
+    const ProgramRun run = convert(arguments);
+    EXPECT_EQ(run.exit_status, 0) << chain[i] << ": " << run.err;
+    written.push_back(next);
+    previous = next;
+  }
+  return written;
+}
+
 std::vector<std::string> directory_entries(const std::string& directory) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(directory)) {
@@ -131,17 +150,13 @@ TEST(ConvertCommand, LosslessRoundTripsKeepTheStoredBytes) {
     const std::string source = scratch.file("source.ptm");
     write_file_bytes(source, ptm_fixture_bytes(fixture));
     const StoredMap expected = expected_map(fixture, 0, 0, 23, 17);
-    std::string previous = source;
-    for (std::size_t i = 0; i < c.chain.size(); ++i) {
-      const std::string next = scratch.file("step" + std::to_string(i) + ".ptm");
-      const ProgramRun run = convert({previous, "-o", next, "--format", c.chain[i]});
-      ASSERT_EQ(run.exit_status, 0) << c.chain[i] << ": " << run.err;
-      EXPECT_EQ(read_stored_map(next), expected) << "after " << c.chain[i];
-      previous = next;
+    const std::vector<std::string> written = convert_through(scratch, source, c.chain);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+      EXPECT_EQ(read_stored_map(written[i]), expected) << "after " << c.chain[i];
     }
     const std::string direct = scratch.file("direct.ptm");
     ASSERT_EQ(convert({source, "-o", direct, "--format", c.chain.back()}).exit_status, 0);
-    EXPECT_EQ(read_file_bytes(previous), read_file_bytes(direct));
+    EXPECT_EQ(read_file_bytes(written.back()), read_file_bytes(direct));
   }
 }
 
@@ -172,23 +187,15 @@ TEST(ConvertCommand, CropWritesWhatTheViewersCroppedWriterWrites) {
     const PtmRect& r = c.rect;
     const std::string crop = std::to_string(r.xs) + "," + std::to_string(r.ys) + "," +
                              std::to_string(r.w) + "," + std::to_string(r.h);
-    std::string previous = source;
-    for (std::size_t i = 0; i < c.chain.size(); ++i) {
-      const std::string next = scratch.file("step" + std::to_string(i) + ".ptm");
-      std::vector<std::string> arguments = {previous, "-o", next, "--format", c.chain[i]};
-      if (i == 0) arguments.insert(arguments.end(), {"--crop", crop});
-      const ProgramRun run = convert(arguments);
-      ASSERT_EQ(run.exit_status, 0) << run.err;
-      previous = next;
-    }
-    EXPECT_EQ(read_stored_map(previous), expected_map(fixture, r.xs, r.ys, r.w, r.h));
+    const std::string last = convert_through(scratch, source, c.chain, {"--crop", crop}).back();
+    EXPECT_EQ(read_stored_map(last), expected_map(fixture, r.xs, r.ys, r.w, r.h));
 
     const std::string viewer_crop = scratch.file("viewer.ptm");
     Ptm* ptm = read_ptm_file(source.c_str());
     ASSERT_NE(ptm, nullptr);
     ASSERT_TRUE(write_cropped_ptm_file(*ptm, r, viewer_crop.c_str()));
     free_ptm(ptm);
-    EXPECT_EQ(read_file_bytes(previous), read_file_bytes(viewer_crop));
+    EXPECT_EQ(read_file_bytes(last), read_file_bytes(viewer_crop));
   }
 }
 

@@ -13,11 +13,6 @@
 
 namespace {
 
-struct MapDeleter {
-  void operator()(Ptm* ptm) const { free_ptm(ptm); }
-};
-using OwnedMap = std::unique_ptr<Ptm, MapDeleter>;
-
 // The largest error one requantised coefficient adds: half the step between
 // neighbouring decoded values, ceil(S / 256) / 2.
 double half_step(std::int32_t scale) { return std::ceil(scale / 256.0) / 2.0; }
@@ -35,9 +30,9 @@ TEST(FormatConversion, LrgbToRgbRelightsLikeTheLrgbMap) {
                              {0.7f, -0.7f}, {-0.9f, 0.1f}, {1.0f, 0.0f}};
   for (CoefRepresentation representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
     SCOPED_TRACE(representation == CoefRepresentation::packed ? "packed" : "wide");
-    const OwnedMap lrgb(read_ptm_file(RELUMO_SAMPLE_MAP, representation));
+    const OwnedPtm lrgb(read_ptm_file(RELUMO_SAMPLE_MAP, representation));
     ASSERT_NE(lrgb, nullptr);
-    const OwnedMap rgb(rgb_from_lrgb(*lrgb));
+    const OwnedPtm rgb(rgb_from_lrgb(*lrgb));
     ASSERT_EQ(rgb->format, PTM_FORMAT_RGB);
     ASSERT_EQ(uses_packed(*rgb), representation == CoefRepresentation::packed);
     const double truncation = representation == CoefRepresentation::packed ? 1.5 : 2.0;
@@ -77,10 +72,10 @@ TEST(FormatConversion, LrgbToRgbRelightsLikeTheLrgbMap) {
 // Every conversion that runs long tells its progress: done never falls,
 // the total stays, and the last report is the whole.
 TEST(FormatConversion, ReportsProgressToTheEnd) {
-  const OwnedMap sample(read_ptm_file(RELUMO_SAMPLE_MAP));
+  const OwnedPtm sample(read_ptm_file(RELUMO_SAMPLE_MAP));
   ASSERT_NE(sample, nullptr);
-  const OwnedMap lrgb(crop_ptm(*sample, {100, 50, 64, 48}));
-  const OwnedMap rgb(rgb_from_lrgb(*lrgb));
+  const OwnedPtm lrgb(crop_ptm(*sample, {100, 50, 64, 48}));
+  const OwnedPtm rgb(rgb_from_lrgb(*lrgb));
   const struct {
     const char* name;
     const Ptm* source;
