@@ -94,6 +94,13 @@ ProgramRun convert(const std::vector<std::string>& arguments) {
   return run_program(command);
 }
 
+// The fixture as the file source.ptm in `scratch`.
+std::string write_source(const ScratchDirectory& scratch, const PtmFixture& fixture) {
+  const std::string source = scratch.file("source.ptm");
+  write_file_bytes(source, ptm_fixture_bytes(fixture));
+  return source;
+}
+
 // Converts `source` to each format of `chain` in turn, the first step with
 // `first_options` too; the files written, in order (each step must succeed).
 std::vector<std::string> convert_through(const ScratchDirectory& scratch, const std::string& source,
@@ -147,8 +154,7 @@ TEST(ConvertCommand, LosslessRoundTripsKeepTheStoredBytes) {
     SCOPED_TRACE(c.name);
     ScratchDirectory scratch("convert-round-trip");
     const PtmFixture fixture = random_ptm_fixture(c.fixture_format, c.version_minor, 23, 17, 5, 40);
-    const std::string source = scratch.file("source.ptm");
-    write_file_bytes(source, ptm_fixture_bytes(fixture));
+    const std::string source = write_source(scratch, fixture);
     const StoredMap expected = expected_map(fixture, 0, 0, 23, 17);
     const std::vector<std::string> written = convert_through(scratch, source, c.chain);
     for (std::size_t i = 0; i < written.size(); ++i) {
@@ -182,8 +188,7 @@ TEST(ConvertCommand, CropWritesWhatTheViewersCroppedWriterWrites) {
     SCOPED_TRACE(c.name);
     ScratchDirectory scratch("convert-crop");
     const PtmFixture fixture = random_ptm_fixture(c.fixture_format, 2, 23, 17, 9);
-    const std::string source = scratch.file("source.ptm");
-    write_file_bytes(source, ptm_fixture_bytes(fixture));
+    const std::string source = write_source(scratch, fixture);
     const PtmRect& r = c.rect;
     const std::string crop = std::to_string(r.xs) + "," + std::to_string(r.ys) + "," +
                              std::to_string(r.w) + "," + std::to_string(r.h);
