@@ -8,6 +8,7 @@
 
 #include "ptm/reader.h"
 #include "support/jpeg_fixture.h"
+#include "support/png_fixture.h"
 #include "support/ppm_fixture.h"
 #include "support/ptm_fixture.h"
 #include "writers/compressed_ptm_writer.h"
@@ -83,6 +84,18 @@ void write_light_position_seeds(const std::string& directory) {
        "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5", "1\na.ppm 0 0 1\nb.ppm 1 0 0\n", "0\n"});
 }
 
+// Argument lists as scripts pass them, arguments separated by zero bytes.
+void write_argument_seeds(const std::string& directory) {
+  std::filesystem::create_directories(directory);
+  int n = 0;
+  for (const std::string& seed :
+       {std::string("-o\0out.png\0--light\0-0.5,0.25,2\0--mode\0specular\0map.ptm", 50),
+        std::string("--size\0""640x480\0--crop\0""0,0,10,10\0--\0-map.ptm\0--quiet", 45),
+        std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39)}) {
+    write_file_bytes(directory + "/arguments" + std::to_string(n++), seed);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,5 +114,8 @@ int main(int argc, char** argv) {
   write_light_position_seeds(root + "/light_position_fuzzer");
   std::filesystem::create_directories(root + "/jpeg_photograph_fuzzer");
   write_jpeg_seed_corpus(root + "/jpeg_photograph_fuzzer");
+  std::filesystem::create_directories(root + "/png_image_fuzzer");
+  write_png_seed_corpus(root + "/png_image_fuzzer");
+  write_argument_seeds(root + "/tool_arguments_fuzzer");
   return 0;
 }

@@ -8,6 +8,9 @@
 
 #include "tool/arguments.h"
 #include "tool/convert_options.h"
+#include "tool/fit_options.h"
+#include "tool/info_options.h"
+#include "tool/render_options.h"
 
 namespace {
 
@@ -48,12 +51,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parse_quietly([&] { parse_choice(t, {"plain", "specular"}, "--mode"); });
     file_extension(t);
   }
+  // The commands' own parsers over the whole list.
+  parse_quietly([&] {
+    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+    parse_info_arguments(arguments);
+  });
+  parse_quietly([&] {
+    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+    parse_render_arguments(arguments);
+  });
   parse_quietly([&] {
     ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
     while (!arguments.done()) {
       const char* argument = arguments.next();
       if (arguments.is_option() && !arguments.common_option(argument)) arguments.value();
     }
+  });
+  parse_quietly([&] {
+    ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
+    parse_fit_options(arguments);
   });
   parse_quietly([&] {
     ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);

@@ -273,10 +273,7 @@ RefitResult refit_map(const Ptm& source, int target_format, CoefRepresentation r
   }
 
   if (target_format == PTM_FORMAT_RGB) {
-    result.ptm = make_rgb_ptm(
-        source.width, source.height,
-        [&](std::size_t p, float a[18]) { std::copy_n(rgb_fit.data() + 18 * p, 18, a); },
-        representation);
+    result.ptm = make_rgb_ptm(RgbFit{source.width, source.height, rgb_fit.data()}, representation);
   } else {
     result.ptm = make_lrgb_ptm(lrgb_fit, representation);
     free_lrgb_fit(lrgb_fit);

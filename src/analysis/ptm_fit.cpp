@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "common/checked_alloc.h"
 #include "ptm/coefficients.h"
@@ -61,12 +60,6 @@ bool same_size(const RgbImage* const* photographs, int count) {
   return true;
 }
 
-std::uint8_t color_byte(double sum_channel, double sum_luminance) {
-  if (sum_luminance <= 0.0) return 0;
-  const double c = std::round(255.0 * sum_channel / sum_luminance);
-  return static_cast<std::uint8_t>(std::clamp(c, 0.0, 255.0));
-}
-
 // The decoding rule of the reader and the converter.
 int decoded(int byte, std::int32_t scale, std::int32_t bias) {
   return packed_coefficient(byte, scale, bias);
@@ -96,6 +89,22 @@ void choose_one(long low, long high, std::int32_t& scale, std::int32_t& bias) {
   }
 }
 
+// The Cholesky factor of the normal matrix A^T A of the light set; false
+// when it is not safely positive definite or there are fewer than six
+// lights.
+bool factor_normal_matrix(const LightDirection* lights, int count, double factor[6][6]) {
+  if (count < 6) return false;
+  double normal[6][6] = {};
+  for (int i = 0; i < count; ++i) {
+    double row[6];
+    design_row(lights[i], row);
+    for (int r = 0; r < 6; ++r) {
+      for (int c = 0; c < 6; ++c) normal[r][c] += row[r] * row[c];
+    }
+  }
+  return cholesky(normal, factor);
+}
+
 }  // namespace
 
 void design_row(const LightDirection& light, double row[6]) {
@@ -109,20 +118,30 @@ void design_row(const LightDirection& light, double row[6]) {
   row[5] = 1.0;
 }
 
+bool invert_normal_matrix(const LightDirection* lights, int count, double inverse[6][6]) {
+  double factor[6][6] = {};
+  if (!factor_normal_matrix(lights, count, factor)) return false;
+  // Column j of the inverse solves (A^T A) x = e_j; the inverse is
+  // symmetric, so it is stored as row j.
+  for (int j = 0; j < 6; ++j) {
+    double unit[6] = {};
+    unit[j] = 1.0;
+    cholesky_solve(factor, unit, inverse[j]);
+  }
+  return true;
+}
+
+std::uint8_t lrgb_color_byte(double sum_channel, double sum_luminance) {
+  if (sum_luminance <= 0.0) return 0;
+  const double c = std::round(255.0 * sum_channel / sum_luminance);
+  return static_cast<std::uint8_t>(std::clamp(c, 0.0, 255.0));
+}
+
 bool make_fit_matrix(const LightDirection* lights, int count, FitMatrix& matrix) {
   matrix = FitMatrix{0, nullptr};
-  if (count < 6) return false;
   // Normal equations: (A^T A) x = A^T y.
-  double normal[6][6] = {};
-  for (int i = 0; i < count; ++i) {
-    double row[6];
-    design_row(lights[i], row);
-    for (int r = 0; r < 6; ++r) {
-      for (int c = 0; c < 6; ++c) normal[r][c] += row[r] * row[c];
-    }
-  }
   double factor[6][6] = {};
-  if (!cholesky(normal, factor)) return false;
+  if (!factor_normal_matrix(lights, count, factor)) return false;
   // Column i of the pseudo-inverse is (A^T A)^-1 times row i of A.
   matrix.light_count = count;
   matrix.rows = checked_alloc_array<double>(static_cast<std::size_t>(6) * count);
@@ -180,7 +199,7 @@ bool fit_lrgb(const RgbImage* const* photographs, const LightDirection* lights, 
     double coefficients[6];
     fit_coefficients(matrix, samples, coefficients);
     for (int k = 0; k < 6; ++k) fit.coefficients[6 * p + k] = static_cast<float>(coefficients[k]);
-    for (int c = 0; c < 3; ++c) fit.color[3 * p + c] = color_byte(sum_channel[c], sum_luminance);
+    for (int c = 0; c < 3; ++c) fit.color[3 * p + c] = lrgb_color_byte(sum_channel[c], sum_luminance);
   }
 
   checked_free(samples);
@@ -249,40 +268,20 @@ Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation) {
   return ptm;
 }
 
-Ptm* make_rgb_ptm(int width, int height, const RgbCoefficientsFn& coefficients,
-                  CoefRepresentation representation) {
-  Ptm* ptm = create_ptm(width, height, PTM_FORMAT_RGB, representation);
+Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation) {
+  Ptm* ptm = create_ptm(fit.width, fit.height, PTM_FORMAT_RGB, representation);
   const std::size_t pixels = pixel_count(*ptm);
-  // choose_scale_bias looks at nothing but each coefficient's smallest and
-  // largest value, so two rows holding those choose what all 3 x pixels
-  // rows would, without keeping every value.
-  float range[2][6];
-  for (int k = 0; k < 6; ++k) {
-    range[0][k] = std::numeric_limits<float>::quiet_NaN();
-    range[1][k] = std::numeric_limits<float>::quiet_NaN();
-  }
-  float a[18];
-  for (std::size_t p = 0; p < pixels; ++p) {
-    coefficients(p, a);
-    for (int j = 0; j < 18; ++j) {
-      const float value = a[j];
-      float& low = range[0][j % 6];
-      float& high = range[1][j % 6];
-      if (std::isnan(value)) continue;
-      if (std::isnan(low) || value < low) low = value;
-      if (std::isnan(high) || value > high) high = value;
-    }
-  }
-  choose_scale_bias(&range[0][0], 2, ptm->scale_bias);
+  // The three channels' coefficient groups have the layout of three pixels
+  // of an LRGB fit, so one range covers every channel.
+  choose_scale_bias(fit.coefficients, pixels * 3, ptm->scale_bias);
   const std::int32_t* sb = ptm->scale_bias;
   for (std::size_t p = 0; p < pixels; ++p) {
-    coefficients(p, a);
     for (int c = 0; c < 3; ++c) {
-      const float* channel = a + 6 * c;
+      const float* a = fit.coefficients + 18 * p + 6 * c;
       for (int k = 0; k < 3; ++k) {
-        ptm->coef_planes[2 * c][3 * p + k] = quantize_coefficient(channel[k], sb[k], sb[6 + k]);
+        ptm->coef_planes[2 * c][3 * p + k] = quantize_coefficient(a[k], sb[k], sb[6 + k]);
         ptm->coef_planes[2 * c + 1][3 * p + k] =
-            quantize_coefficient(channel[3 + k], sb[3 + k], sb[9 + k]);
+            quantize_coefficient(a[3 + k], sb[3 + k], sb[9 + k]);
       }
     }
   }

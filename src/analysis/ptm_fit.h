@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
@@ -23,16 +22,20 @@ struct LightDirection {
   float v;
 };
 
-// Row of the design matrix A for one light: the polynomial's six terms
-// u^2, v^2, u v, u, v, 1.
-void design_row(const LightDirection& light, double row[6]);
-
 // The least-squares operator of one light set: coefficient k of a pixel is
 // sum over i of rows[k * light_count + i] * sample_i.
 struct FitMatrix {
   int light_count;
   double* rows;  // 6 x light_count
 };
+
+// Row i of the design matrix for light i: u^2, v^2, u v, u, v, 1.
+void design_row(const LightDirection& light, double row[6]);
+
+// The inverse of the normal matrix A^T A of the light set, for solving
+// A^T A x = A^T y from right-hand sides summed one photograph at a time.
+// False for the light sets make_fit_matrix refuses.
+bool invert_normal_matrix(const LightDirection* lights, int count, double inverse[6][6]);
 
 // Builds the pseudo-inverse from the normal equations A^T A x = A^T y.
 // Returns false, leaving `matrix` empty, for fewer than six lights or a
@@ -64,6 +67,18 @@ bool fit_lrgb(const RgbImage* const* photographs, const LightDirection* lights, 
               LrgbFit& fit);
 void free_lrgb_fit(LrgbFit& fit);
 
+// The colour byte of one channel by fit_lrgb's rule, from the sums over
+// the photographs of that channel and of the luminance Y.
+std::uint8_t lrgb_color_byte(double sum_channel, double sum_luminance);
+
+// The fit of an RGB map: six coefficients per channel in display units,
+// channel c of pixel p at coefficients[18 * p + 6 * c].
+struct RgbFit {
+  int width;
+  int height;
+  float* coefficients;
+};
+
 // Quantisation to stored bytes. A stored byte b of coefficient k decodes
 // to q = trunc((b - B) * S / 256), S = scale_bias[k] the fixed-point scale
 // (scale * 256), B = scale_bias[6 + k] the bias. Chooses per coefficient
@@ -82,18 +97,10 @@ std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t
 // the integer coefficients converted and the evaluator selected.
 Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation);
 
-// The 18 coefficients of pixel `pixel` of an RGB map in display units:
-// red a0..a5, green a0..a5, blue a0..a5.
-using RgbCoefficientsFn = std::function<void(std::size_t pixel, float coefficients[18])>;
-
-// A new width x height RGB map in the given representation from the
-// coefficients `coefficients` gives for each pixel (it is asked twice per
-// pixel: once for the ranges, once for the bytes). The six scales and biases
-// are shared by the three channels, so they come from choose_scale_bias over
-// all three channels' values; each value is then quantised with
-// quantize_coefficient. Coefficients converted, evaluator selected.
-Ptm* make_rgb_ptm(int width, int height, const RgbCoefficientsFn& coefficients,
-                  CoefRepresentation representation);
+// A new RGB map of the fit in the same way: one scale and bias per
+// coefficient for the three channels together (the file has six), chosen
+// over every channel's values.
+Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation);
 
 // Root-mean-square difference in grey levels between the photographs and
 // the map relit with the installed evaluator at each photograph's light,

@@ -33,12 +33,20 @@ PhotographKind photograph_kind(const std::string& name) {
   return PhotographKind::other;
 }
 
-// Where the photograph `name` of a light-position file in folder
-// `lp_folder` is: the first of these that can be read, else `name` itself
-// (whose reader then reports it): the name in the file's folder, the name
-// as written, and the same two with backslashes turned into slashes (a
-// file written on Windows).
-std::string locate_photograph(const std::string& lp_folder, const std::string& name) {
+RgbImage* read_photograph(PhotographKind kind, const std::string& path) {
+  return kind == PhotographKind::ppm ? Input_ppm_and_create_as_char_image(path.c_str())
+                                     : read_jpeg_photograph(path.c_str());
+}
+
+bool abandon(SourceImageSet& set) {
+  free_source_images(set);
+  return false;
+}
+
+}  // namespace
+
+std::string locate_source_photograph(const char* lp_path, const std::string& name) {
+  const std::string lp_folder = std::string(lp_path).substr(0, file_name_start(lp_path));
   std::vector<std::string> candidates;
   auto add = [&](const std::string& n) {
     if (!lp_folder.empty() && n.front() != '/') candidates.push_back(lp_folder + n);
@@ -56,14 +64,7 @@ std::string locate_photograph(const std::string& lp_folder, const std::string& n
   return name;
 }
 
-RgbImage* read_photograph(PhotographKind kind, const std::string& path) {
-  return kind == PhotographKind::ppm ? Input_ppm_and_create_as_char_image(path.c_str())
-                                     : read_jpeg_photograph(path.c_str());
-}
-
-// Scales the direction to unit length; a zero vector is
-// kept as it is, after a caution.
-void normalise(float& x, float& y, float& z) {
+void normalise_light_direction(float& x, float& y, float& z) {
   const float length = std::sqrt(x * x + y * y + z * z);
   if (length > 0) {
     const float inverse = 1.0f / length;
@@ -74,13 +75,6 @@ void normalise(float& x, float& y, float& z) {
     std::printf("Caution, length zero vector found in lp file: %f %f %f\n", x, y, z);
   }
 }
-
-bool abandon(SourceImageSet& set) {
-  free_source_images(set);
-  return false;
-}
-
-}  // namespace
 
 void free_source_images(SourceImageSet& set) {
   for (int i = 0; i < set.count; ++i) free_rgb_image(set.images[i].image);
@@ -96,11 +90,10 @@ bool read_source_images(const char* lp_path, int width, int height, SourceImageS
   std::printf("%d images to read", count);
   std::fflush(stdout);
 
-  const std::string lp_folder = std::string(lp_path).substr(0, file_name_start(lp_path));
   set.images = checked_alloc_array<SourceImage>(static_cast<std::size_t>(count));
   set.count = 0;
   for (LightPosition& entry : entries) {
-    normalise(entry.x, entry.y, entry.z);
+    normalise_light_direction(entry.x, entry.y, entry.z);
     const PhotographKind kind = photograph_kind(entry.name);
     if (kind == PhotographKind::other) {
       std::printf("\n");
@@ -108,7 +101,7 @@ bool read_source_images(const char* lp_path, int width, int height, SourceImageS
       std::printf("Problem file: %s\n", entry.name.c_str());
       return abandon(set);
     }
-    RgbImage* image = read_photograph(kind, locate_photograph(lp_folder, entry.name));
+    RgbImage* image = read_photograph(kind, locate_source_photograph(lp_path, entry.name));
     if (image == nullptr) {
       std::printf("File %s not read, aborting Source Read\n", entry.name.c_str());
       return abandon(set);

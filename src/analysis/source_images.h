@@ -3,6 +3,8 @@
 // model with what the camera saw.
 #pragma once
 
+#include <string>
+
 #include "common/rgb_image.h"
 
 struct SourceImage {
@@ -34,6 +36,18 @@ void free_source_images(SourceImageSet& set);
 // read so far released and `set` empty: the next request starts again
 // from the file. `set` must be empty on entry.
 bool read_source_images(const char* lp_path, int width, int height, SourceImageSet& set);
+
+// Where the photograph `name` of the light-position file at `lp_path` is:
+// the first of these that can be read, else `name` itself (whose reader
+// then reports it): the name in the light-position file's folder, the name
+// as written, and the same two with backslashes turned into slashes (a
+// file written on Windows).
+std::string locate_source_photograph(const char* lp_path, const std::string& name);
+
+// Scales a light-position file's direction to unit length; a zero vector
+// is kept as it is, after "Caution, length zero vector found in lp file:
+// %f %f %f\n" on standard output.
+void normalise_light_direction(float& x, float& y, float& z);
 
 // The photograph taken nearest to the light direction (lu, lv): the index
 // of the smallest squared distance (lv_i - lv)^2 + (lu_i - lu)^2, the first

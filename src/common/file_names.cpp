@@ -1,5 +1,9 @@
 #include "common/file_names.h"
 
+#include <sys/stat.h>
+
+#include <cstring>
+
 std::size_t file_name_start(const std::string& path) {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string::npos ? 0 : separator + 1;
@@ -14,4 +18,13 @@ std::string cut_at_last_dot(const std::string& path) {
 std::string cut_at_first_dot(const std::string& path) {
   const std::size_t dot = path.find('.', file_name_start(path));
   return dot == std::string::npos ? path : path.substr(0, dot);
+}
+
+bool is_same_file(const char* a, const char* b) {
+  struct stat sa{};
+  struct stat sb{};
+  if (stat(a, &sa) == 0 && stat(b, &sb) == 0) {
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+  return std::strcmp(a, b) == 0;
 }

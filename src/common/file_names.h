@@ -13,6 +13,10 @@ std::size_t file_name_start(const std::string& path);
 // ("maps/stone.ptm" -> "maps/stone", "maps/v1.2/stone" -> "maps/v1.2/stone").
 std::string cut_at_last_dot(const std::string& path);
 
+// Whether the two names are one file: the same file system object when
+// both exist, else the same text.
+bool is_same_file(const char* a, const char* b);
+
 // `path` cut at the first '.' of its file's own name (or whole):
 // "../captures/stone.x.ptm" -> "../captures/stone".
 std::string cut_at_first_dot(const std::string& path);

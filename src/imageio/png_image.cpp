@@ -5,6 +5,7 @@
 #include "imageio/png_image.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -58,6 +59,14 @@ bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
     return false;
   }
   png_init_io(png, file);
+  // After PNG's adaptive row filters a picture is mostly small residuals,
+  // and runs of them are what deflate finds: zlib's fastest level with
+  // run-length matching only (Z_RLE) gives files as small as its default
+  // level and search, in a quarter of the time or less (a 4096 x 4096
+  // render: 28.3 MB in 3.6 s by default, 25.6 MB in 1.0 s so; see
+  // bench/tool_render_bench.cpp).
+  png_set_compression_level(png, Z_BEST_SPEED);
+  png_set_compression_strategy(png, Z_RLE);
   png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width),
                static_cast<png_uint_32>(rows.height), rows.bit_depth, rows.color_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -178,6 +187,23 @@ bool write_png_grey16(const std::uint16_t* samples, int width, int height, const
 
 bool has_png_signature(const std::uint8_t* data, std::size_t size) {
   return size >= 8 && png_sig_cmp(data, 0, 8) == 0;
+}
+
+bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, int& height) {
+  constexpr std::size_t header_end = 24;  // signature 8, chunk length 4, type 4, width, height
+  if (size < header_end || !has_png_signature(data, size) || std::memcmp(data + 12, "IHDR", 4) != 0) {
+    return false;
+  }
+  auto big_endian = [&](std::size_t at) {
+    return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+           std::uint32_t{data[at + 2]} << 8 | std::uint32_t{data[at + 3]};
+  };
+  const std::uint32_t w = big_endian(16);
+  const std::uint32_t h = big_endian(20);
+  if (w == 0 || h == 0 || w > INT32_MAX || h > INT32_MAX) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
 }
 
 RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name) {

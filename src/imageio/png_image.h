@@ -36,3 +36,10 @@ RgbImage* read_png_rgb(const char* path);
 
 // Whether the bytes begin with the PNG signature.
 bool has_png_signature(const std::uint8_t* data, std::size_t size);
+
+// The picture's size from the first 24 bytes of a PNG file, without
+// decoding: the image header chunk must come first, right after the
+// signature (PNG, ISO/IEC 15948, 5.6), and holds the width and height as
+// big-endian 32-bit numbers. False when the bytes do not begin that way or
+// a side is 0 or larger than a positive int.
+bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, int& height);

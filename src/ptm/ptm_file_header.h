@@ -4,11 +4,13 @@
 
 #include <cstdint>
 
+#include "ptm/header_tokens.h"
 #include "ptm/ptm.h"
 
 struct PtmFileHeader {
   int version_minor;  // 1 or 2 (PTM_1.1, PTM_1.2)
   int format;         // PtmFormat as classified from the format word
+  char format_word[max_header_token + 1];  // the word itself, as stored
   std::int32_t width;
   std::int32_t height;
   std::int32_t scale_bias[12];
@@ -16,6 +18,11 @@ struct PtmFileHeader {
   std::int32_t lut_entries;   // PTM_LUT and PTM_C_LUT
   std::uint64_t data_offset;  // first byte of the binary data
 };
+
+// Reads the text header of the PTM file at `path` as read_ptm_file does,
+// with the same error messages but no format line; false when the file
+// cannot be opened or its header is not one the reader accepts.
+bool read_ptm_file_header(const char* path, PtmFileHeader& header);
 
 // Bytes of binary data an uncompressed format needs after its header.
 std::uint64_t uncompressed_data_bytes(const PtmFileHeader& header);

@@ -99,7 +99,7 @@ bool read_magic_word(std::FILE* file, PtmFileHeader& header, const char* path) {
   return true;
 }
 
-bool read_format_word(std::FILE* file, PtmFileHeader& header, const char* path) {
+bool read_format_word(std::FILE* file, PtmFileHeader& header, const char* path, bool announce) {
   HeaderToken token;
   if (!next_token(file, token, path)) return false;
   const FormatTest* test = classify_format_word(token.text);
@@ -107,8 +107,9 @@ bool read_format_word(std::FILE* file, PtmFileHeader& header, const char* path) 
     std::printf("Read_ptm_error (ptm format) on ptm file %s\n", path);
     return false;
   }
-  std::printf("%s", test->line);
+  if (announce) std::printf("%s", test->line);
   header.format = test->format;
+  std::strcpy(header.format_word, token.text);
   return true;
 }
 
@@ -237,8 +238,9 @@ bool data_present(const PtmFileHeader& header, std::FILE* file, const char* path
   return true;
 }
 
-bool read_header(std::FILE* file, PtmFileHeader& header, const char* path) {
-  if (!read_magic_word(file, header, path) || !read_format_word(file, header, path) ||
+// `announce`: print the format line, as a load does.
+bool read_header(std::FILE* file, PtmFileHeader& header, const char* path, bool announce) {
+  if (!read_magic_word(file, header, path) || !read_format_word(file, header, path, announce) ||
       !read_size(file, header, path) || !read_scales_and_biases(file, header, path)) {
     return false;
   }
@@ -259,7 +261,7 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   std::printf("%s\n", path);
 
   PtmFileHeader header{};
-  if (!read_header(file.get(), header, path)) return nullptr;
+  if (!read_header(file.get(), header, path, true)) return nullptr;
   const bool compressed = is_compressed(header.format);
   if (compressed && !has_plane_decoder(compression_type_of(header.format), path)) return nullptr;
   const int memory_format = memory_format_of(header.format);
@@ -293,6 +295,12 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   load_mask(*ptm, path);
   select_evaluator(*ptm);
   return ptm;
+}
+
+bool read_ptm_file_header(const char* path, PtmFileHeader& header) {
+  FileHandle file(std::fopen(path, "rb"));
+  header = PtmFileHeader{};
+  return file && read_header(file.get(), header, path, false);
 }
 
 Ptm* read_ptm_file(const char* path) { return read_ptm_file(path, preferred_representation()); }

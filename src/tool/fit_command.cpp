@@ -1,11 +1,125 @@
-// Not built yet: replaced by the command's own file.
+// relumo-tool fit: a map from a capture's light-position file and
+// photographs.
+#include <sys/resource.h>
+
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
+#include "analysis/capture_fit.h"
 #include "tool/commands.h"
+#include "tool/fit_options.h"
+#include "tool/progress_bar.h"
+#include "tool/tool_io.h"
 
-const char fit_usage[] = "Usage: relumo-tool fit (not available yet)\n";
+const char fit_usage[] =
+    "Usage: relumo-tool fit CAPTURE.lp -o OUT.ptm [options]\n"
+    "\n"
+    "Fits a polynomial texture map to the photographs the light-position file\n"
+    "lists (JPEG, PNG or PPM; names relative to the file's folder), writes it\n"
+    "and reports the error in grey levels of the written map relit at each\n"
+    "photograph's light.\n"
+    "\n"
+    "Options:\n"
+    "  -o OUT.ptm              the map to write (required)\n"
+    "  --format lrgb|rgb       luminance coefficients and a colour (default),\n"
+    "                          or coefficients per colour channel\n"
+    "  --compress jpegls       lossless JPEG-LS planes (default: uncompressed)\n"
+    "  --mask MASK.png|ppm     picture of the photographs' size whose non-zero\n"
+    "                          pixels are the object; the others get\n"
+    "                          coefficients 0 and are not measured\n"
+    "  --quiet                 no progress bar\n"
+    "  --help                  this text\n";
 
-int run_fit(ArgumentList&) {
-  std::fprintf(stderr, "relumo-tool fit: not available yet\n");
-  return 1;
+FitOptions parse_fit_options(ArgumentList& args) {
+  FitOptions options;
+  std::vector<const char*> operands;
+  bool have_output = false;
+  while (!args.done()) {
+    const char* a = args.next();
+    if (!args.is_option()) {
+      operands.push_back(a);
+      continue;
+    }
+    if (args.common_option(a)) continue;
+    if (std::strcmp(a, "-o") == 0) {
+      options.output = args.value();
+      have_output = true;
+    } else if (std::strcmp(a, "--format") == 0) {
+      options.layout = parse_choice(args.value(), {"lrgb", "rgb"}, "--format") == 0
+                           ? FitLayout::lrgb
+                           : FitLayout::rgb;
+    } else if (std::strcmp(a, "--compress") == 0) {
+      parse_choice(args.value(), {"jpegls"}, "--compress");
+      options.jpegls = true;
+    } else if (std::strcmp(a, "--mask") == 0) {
+      options.mask = args.value();
+      if (options.mask.empty()) throw UsageError("--mask needs a file name");
+    } else {
+      args.unknown_option();
+    }
+  }
+  if (operands.empty()) throw UsageError("no light-position file given");
+  if (operands.size() > 1) {
+    throw UsageError(std::string("one light-position file at a time, not also ") + operands[1]);
+  }
+  options.capture = operands[0];
+  if (!have_output || options.output.empty()) throw UsageError("no output file given (-o OUT.ptm)");
+  check_output_is_not_input(options.capture.c_str(), options.output.c_str());
+  if (!options.mask.empty()) check_output_is_not_input(options.mask.c_str(), options.output.c_str());
+  return options;
+}
+
+namespace {
+
+const char* channel_names[3] = {"red", "green", "blue"};
+
+void print_report(const CaptureFitReport& report, const FitOptions& options) {
+  std::fprintf(stderr, "Fitted %zu photographs of %d x %d pixels (%s, %llu pixels measured)\n",
+               report.photographs.size(), report.width, report.height,
+               options.layout == FitLayout::lrgb ? "LRGB" : "RGB",
+               static_cast<unsigned long long>(report.object_pixels));
+  for (const PhotographError& photograph : report.photographs) {
+    std::fprintf(stderr, "  %s: RMS %.2f\n", photograph.path.c_str(), photograph.rms);
+  }
+  std::fprintf(stderr, "Error of the written map relit at the photographs' lights, grey levels:\n");
+  for (int c = 0; c < 3; ++c) {
+    std::fprintf(stderr, "  %-5s RMS %.3f, 99th percentile %d\n", channel_names[c],
+                 relit_rms(report.errors, c), relit_percentile(report.errors, c, 0.99));
+  }
+  std::fprintf(stderr, "  all   RMS %.3f\n", relit_rms(report.errors));
+}
+
+// The peak resident memory of the run: what the capture's size costs.
+void print_peak_memory() {
+  struct rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) == 0) {
+    // Linux reports ru_maxrss in kilobytes.
+    std::fprintf(stderr, "Peak resident memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);
+  }
+}
+
+}  // namespace
+
+int run_fit(ArgumentList& arguments) {
+  const FitOptions options = parse_fit_options(arguments);
+  CaptureFitOptions fit_options;
+  fit_options.layout = options.layout;
+  fit_options.jpegls = options.jpegls;
+  fit_options.mask_path = options.mask.empty() ? nullptr : options.mask.c_str();
+  CaptureFitReport report;
+  bool fitted;
+  {
+    ProgressBar bar("Reading photographs");
+    fit_options.progress = bar.callback();
+    fitted = fit_capture(options.capture.c_str(), options.output.c_str(), fit_options, report);
+  }
+  std::fflush(stdout);
+  if (!fitted) {
+    report_file_error(options.output.c_str(), "not written");
+    return 1;
+  }
+  print_report(report, options);
+  print_peak_memory();
+  return 0;
 }

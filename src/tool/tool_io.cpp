@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/end_program.h"
+#include "common/file_names.h"
 #include "common/output_file.h"
 #include "ptm/reader.h"
 #include "tool/arguments.h"
@@ -41,15 +42,6 @@ void route_messages_to_stderr() {
 std::FILE* result_output() { return results; }
 
 void install_fatal_exit() { set_end_program_hook(end_tool_after_fatal_error); }
-
-bool is_same_file(const char* a, const char* b) {
-  struct stat sa{};
-  struct stat sb{};
-  if (stat(a, &sa) == 0 && stat(b, &sb) == 0) {
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  }
-  return std::strcmp(a, b) == 0;
-}
 
 void check_output_is_not_input(const char* input, const char* output) {
   if (is_same_file(input, output)) {

@@ -24,10 +24,6 @@ std::FILE* result_output();
 // output file and end the process with status 1.
 void install_fatal_exit();
 
-// Whether the two names are one file: the same file system object when
-// both exist, else the same text.
-bool is_same_file(const char* a, const char* b);
-
 // Refuses (as a usage error) an output that names the input file.
 void check_output_is_not_input(const char* input, const char* output);
 

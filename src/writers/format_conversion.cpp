@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "analysis/map_refit.h"
 #include "analysis/ptm_fit.h"
@@ -165,22 +166,23 @@ Ptm* crop_ptm(const Ptm& ptm, const PtmRect& rect) {
 
 Ptm* rgb_from_lrgb(const Ptm& lrgb) {
   const std::int32_t* sb = lrgb.scale_bias;
-  return make_rgb_ptm(
-      lrgb.width, lrgb.height,
-      [&](std::size_t p, float a[18]) {
-        const std::uint8_t* low = lrgb.coef_planes[0] + 3 * p;
-        const std::uint8_t* high = lrgb.coef_planes[1] + 3 * p;
-        std::uint8_t rgb[3];
-        get_lrgb_color(lrgb, p, rgb);
-        for (int k = 0; k < 6; ++k) {
-          const int stored = k < 3 ? low[k] : high[k - 3];
-          // The decoded coefficient as the evaluators hold it (int16), times
-          // the colour over 256: exact in single precision.
-          const float q = packed_coefficient(stored, sb[k], sb[6 + k]);
-          for (int c = 0; c < 3; ++c) a[6 * c + k] = q * static_cast<float>(rgb[c]) / 256.0f;
-        }
-      },
-      representation_of(lrgb));
+  const std::size_t pixels = pixel_count(lrgb);
+  std::vector<float> coefficients(18 * pixels);
+  for (std::size_t p = 0; p < pixels; ++p) {
+    const std::uint8_t* low = lrgb.coef_planes[0] + 3 * p;
+    const std::uint8_t* high = lrgb.coef_planes[1] + 3 * p;
+    std::uint8_t rgb[3];
+    get_lrgb_color(lrgb, p, rgb);
+    float* a = coefficients.data() + 18 * p;
+    for (int k = 0; k < 6; ++k) {
+      const int stored = k < 3 ? low[k] : high[k - 3];
+      // The decoded coefficient as the evaluators hold it (int16), times
+      // the colour over 256: exact in single precision.
+      const float q = packed_coefficient(stored, sb[k], sb[6 + k]);
+      for (int c = 0; c < 3; ++c) a[6 * c + k] = q * static_cast<float>(rgb[c]) / 256.0f;
+    }
+  }
+  return make_rgb_ptm(RgbFit{lrgb.width, lrgb.height, coefficients.data()}, representation_of(lrgb));
 }
 
 CompressedPtmOptions conversion_plane_coding(int target_format, int quality, int near) {

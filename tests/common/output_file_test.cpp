@@ -77,3 +77,25 @@ TEST(OutputFile, ATargetThatIsNotARegularFileIsWrittenDirectly) {
 }
 
 }  // namespace
+
+// A fatal exit cannot unwind to the outputs' destructors: every temporary
+// file still open goes, the targets keep what they held, and an output
+// committed afterwards is unaffected.
+TEST(OutputFile, DiscardingPartialOutputsRemovesEveryOpenTemporaryOnly) {
+  ScratchDirectory dir("output_file_discard");
+  write_file_bytes(dir.file("kept.bin"), "old");
+  OutputFile first;
+  OutputFile second;
+  ASSERT_TRUE(first.open(dir.file("kept.bin").c_str()));
+  ASSERT_TRUE(second.open(dir.file("new.bin").c_str()));
+  std::fputs("partial", first.get());
+  EXPECT_EQ(files_in(dir.path), 3u);
+  discard_partial_outputs();
+  EXPECT_EQ(files_in(dir.path), 1u);
+  EXPECT_EQ(read_file_bytes(dir.file("kept.bin")), "old");
+  OutputFile later;
+  ASSERT_TRUE(later.open(dir.file("later.bin").c_str()));
+  std::fputs("whole", later.get());
+  ASSERT_TRUE(later.commit());
+  EXPECT_EQ(read_file_bytes(dir.file("later.bin")), "whole");
+}

@@ -13,20 +13,32 @@
 
 RgbImage* render_screenshot(const Ptm& ptm) {
   RgbImage* sum = new_rgb_image(ptm.width, ptm.height);
-  RgbImage* work = new_rgb_image(ptm.width, ptm.height);
+  RgbImage* work = nullptr;
   const std::size_t bytes = pixel_count(ptm) * 3;
-  std::fill(sum->pixels, sum->pixels + bytes, 0);
+  bool empty = true;  // the sum is still all zero
   for (int i = 0; i < light_count; ++i) {
     if (!light_enabled[i]) continue;
     const bool steered = i == current_light;
-    render_ptm_image(*work, ptm, steered ? light_u : light_u_of[i],
-                     steered ? light_v : light_v_of[i], 0, 0);
+    const float u = steered ? light_u : light_u_of[i];
+    const float v = steered ? light_v : light_v_of[i];
     const float intensity = light_intensity[i];
+    if (empty && intensity == 1.0f) {
+      // trunc(b * 1 + 0) is b: the first light at full intensity is its
+      // render, made in place without a pass over the picture.
+      render_ptm_image(*sum, ptm, u, v, 0, 0);
+      empty = false;
+      continue;
+    }
+    if (empty) std::fill(sum->pixels, sum->pixels + bytes, 0);
+    empty = false;
+    if (work == nullptr) work = new_rgb_image(ptm.width, ptm.height);
+    render_ptm_image(*work, ptm, u, v, 0, 0);
     for (std::size_t b = 0; b < bytes; ++b) {
       const float value = work->pixels[b] * intensity + sum->pixels[b];
       sum->pixels[b] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(value), 0, 255));
     }
   }
+  if (empty) std::fill(sum->pixels, sum->pixels + bytes, 0);
   free_rgb_image(work);
   return sum;
 }
@@ -52,7 +64,7 @@ void save_screenshot(const Ptm& ptm, const std::string& base_dir) {
                  "directory\n");
   } else {
     std::printf("Creating Screenshot %s\n", path.c_str());
-    write_tga(image->pixels, path.c_str(), image->width, image->height, "Korvex PTM");
+    write_tga(image->pixels, path.c_str(), image->width, image->height, screenshot_id_text);
   }
   free_rgb_image(image);
 }

@@ -8,6 +8,9 @@
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
 
+// The image-ID text of the screenshot's TGA file.
+constexpr char screenshot_id_text[] = "Korvex PTM";
+
 // `ptm` rendered whole once per enabled light (the steered light at
 // light_u, light_v, the others at their stored directions), each byte
 // added as trunc(rendered * intensity + sum) and kept within 0..255.

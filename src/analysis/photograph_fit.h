@@ -1,0 +1,92 @@
+// Fitting a map to photographs read one at a time, for captures whose
+// photographs would not fit in memory together (60 photographs of 24
+// megapixels are 4.3 GB as RGB bytes).
+//
+// Per pixel the coefficients a solve the normal equations of the least
+// squares fit (ptm_fit.h), (A^T A) a = A^T y. The normal matrix A^T A
+// depends on the lights alone: it is inverted once. The right-hand side
+// A^T y is a sum over the photographs of each one's design row times its
+// sample, so it is accumulated as each photograph is read and the
+// photograph is released at once; the sums are then turned into
+// coefficients in place.
+//
+// The sums are single precision: a sum of N products of a design term
+// (|term| <= 1) and a sample (0..255) has a rounding error below
+// N * 255 * 2^-24 (0.001 for 60 photographs), far under the quantisation
+// step of one grey level.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "analysis/ptm_fit.h"
+#include "common/rgb_image.h"
+#include "ptm/ptm.h"
+
+// What is fitted: LRGB, the luminance Y = max(R, G, B) and one colour per
+// pixel (fit_lrgb's rule), or RGB, each channel on its own.
+enum class FitLayout { lrgb, rgb };
+
+struct PhotographFit {
+  int width = 0;
+  int height = 0;
+  FitLayout layout = FitLayout::lrgb;
+  // Per pixel, 6 values (LRGB: of Y) or 18 (RGB: red, green, blue, 6
+  // each): the right-hand sides A^T y until solve_photograph_fit, the
+  // coefficients in display units after.
+  float* values = nullptr;
+  // LRGB: per pixel the sums of R, G, B and Y over the photographs, for
+  // the colour.
+  std::uint32_t* color_sums = nullptr;
+  double inverse[6][6] = {};  // (A^T A)^-1
+};
+
+// Sets `fit` up for photographs of width x height pixels lit by the
+// `count` lights, with every sum 0. False, leaving it empty, for a light
+// set that does not determine the six coefficients (make_fit_matrix's
+// rule).
+bool begin_photograph_fit(const LightDirection* lights, int count, int width, int height,
+                          FitLayout layout, PhotographFit& fit);
+
+// Adds one photograph (of the fit's size) lit from `light`: per pixel six
+// multiply-adds per fitted channel.
+void accumulate_photograph(PhotographFit& fit, const RgbImage& photograph, LightDirection light);
+
+// Turns the right-hand sides into coefficients: a 6 x 6 matrix-vector
+// product per pixel and channel.
+void solve_photograph_fit(PhotographFit& fit);
+
+// The quantised map of a solved fit. `object_mask` (null: every pixel)
+// holds one byte per pixel in the photographs' order, non-zero on the
+// object; the coefficients and colour of every other pixel are set to 0
+// before the scales and biases are chosen, so that each coefficient's
+// range holds 0 and those pixels store the bias byte (which decodes to 0)
+// and relight black.
+Ptm* make_fitted_ptm(PhotographFit& fit, const std::uint8_t* object_mask,
+                     CoefRepresentation representation);
+
+void free_photograph_fit(PhotographFit& fit);
+
+// The differences in grey levels between photographs and the map relit at
+// their lights: per channel, how many samples differ by each of 0..255.
+struct RelitErrors {
+  std::uint64_t counts[3][256] = {};
+};
+
+// The differences of one photograph (of the map's size, lit from `light`)
+// against the map relit there by the row evaluators, over the pixels
+// `object_mask` marks (null: all). Sets the light weights.
+RelitErrors relit_errors(const Ptm& ptm, const RgbImage& photograph, LightDirection light,
+                         const std::uint8_t* object_mask);
+
+void add_relit_errors(RelitErrors& total, const RelitErrors& part);
+
+// Root mean square of channel c's differences (0 when there are none).
+double relit_rms(const RelitErrors& errors, int channel);
+// Over the three channels together.
+double relit_rms(const RelitErrors& errors);
+
+// The smallest difference d such that at least `fraction` of channel c's
+// samples differ by d or less (the nearest-rank percentile: exact, as the
+// differences are whole grey levels); 0 when there are none.
+int relit_percentile(const RelitErrors& errors, int channel, double fraction);

@@ -1,0 +1,56 @@
+// A map relit into a picture file, as the viewer's full-size screenshot
+// makes it: the same lights summed with saturation, the same modes and the
+// same arithmetic, for scripts that render many maps.
+#pragma once
+
+#include <vector>
+
+#include "common/rgb_image.h"
+#include "ptm/ptm.h"
+
+enum class RelitMode {
+  plain,     // the evaluated map
+  specular,  // with the highlight of specular enhancement
+  gain,      // the diffuse-gain transform of the map
+  texture,   // the PTM-versus-texture comparison: lower half the head-on texture
+  normals,   // the normal field as colours (no lights)
+};
+
+struct RelitLight {
+  float u;          // projected direction, |u|, |v| <= 3
+  float v;
+  float intensity;  // >= 0
+};
+
+struct RelitSettings {
+  std::vector<RelitLight> lights;  // 1 .. light_count, summed in order
+  RelitMode mode = RelitMode::plain;
+  float kd = 0;      // specular: weight of the evaluated colour
+  float ks = 0;      // specular: weight of the highlight
+  int exponent = 0;  // specular: highlight exponent
+  float gain = 1;    // diffuse gain g
+  // The picture's size; 0 keeps the map's own. Another size resamples the
+  // map first (resize_ptm), and the mode works on the resampled map.
+  int width = 0;
+  int height = 0;
+};
+
+// The viewer's starting point: one light at (0, 0) with intensity 1, plain,
+// Kd, Ks and Exp as specular enhancement starts, and the gain Diffuse Gain
+// is switched on with.
+RelitSettings default_relit_settings();
+
+// The picture of `map` (bottom-up), or null after a message on standard
+// error when a resampled map of that size does not fit in memory. Computes
+// the map's normals into it when the mode needs them and it has none. The
+// light and mode state the render reads is set for the call and restored
+// afterwards. The caller frees the picture.
+RgbImage* render_relit_picture(Ptm& map, const RelitSettings& settings);
+
+enum class PictureFormat { png, ppm, tga };
+
+// Renders as above and writes the picture to `path`: an 8-bit RGB PNG, a
+// binary PPM, or a 24-bit TGA as the screenshot writes it. The file is whole
+// or absent; false after a message on standard error.
+bool write_relit_picture(Ptm& map, const RelitSettings& settings, PictureFormat format,
+                         const char* path);

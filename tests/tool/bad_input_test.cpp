@@ -1,0 +1,118 @@
+// relumo-tool info and render on bad input: every refusal has its exit
+// status (1 for the input or output, 2 for a usage error), a message that
+// names what was refused, and leaves no file behind, not even a partial one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/ptm_fixture.h"
+#include "support/run_program.h"
+
+namespace {
+
+std::set<std::string> files_in(const std::string& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
+  ScratchDirectory scratch("tool_bad_input");
+  const std::string map_bytes = ptm_fixture_bytes(random_ptm_fixture(2, 2, 6, 5, 9));
+  const std::string map = scratch.file("map.ptm");
+  write_file_bytes(map, map_bytes);
+  write_file_bytes(scratch.file("truncated.ptm"), map_bytes.substr(0, map_bytes.size() - 7));
+  write_file_bytes(scratch.file("header_only.ptm"), "PTM_1.2\nPTM_FORMAT_LRGB\n6\n5\n1 1 1");
+  write_file_bytes(scratch.file("garbage.ptm"), "\x89\x01 not a map at all\n");
+  write_file_bytes(scratch.file("huge.ptm"), oversized_compressed_claim());
+  // A map under a picture's name, so that only its being the input is wrong.
+  write_file_bytes(scratch.file("map.tga"), map_bytes);
+  const std::string missing = scratch.file("missing.ptm");
+  const std::string out = scratch.file("out.png");
+  const std::set<std::string> inputs = files_in(scratch.path);
+
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string named;  // in the message on standard error
+  } cases[] = {
+      {{"render", missing, "-o", out}, 1, missing},
+      {{"render", scratch.file("truncated.ptm"), "-o", out}, 1, scratch.file("truncated.ptm")},
+      {{"render", scratch.file("header_only.ptm"), "-o", out}, 1, scratch.file("header_only.ptm")},
+      {{"render", scratch.file("garbage.ptm"), "-o", out}, 1, scratch.file("garbage.ptm")},
+      {{"render", scratch.file("huge.ptm"), "-o", out}, 1, scratch.file("huge.ptm")},
+      {{"render", scratch.path, "-o", out}, 1, scratch.path},
+      {{"render", map, "-o", scratch.file("no/such/dir/out.png")}, 1, "no/such/dir/out.png"},
+      {{"render", map, "-o", scratch.file("no/such/dir/out.tga")}, 1, "no/such/dir/out.tga"},
+      {{"render", map, "-o", scratch.file("no/such/dir/out.ppm")}, 1, "no/such/dir/out.ppm"},
+      {{"render", scratch.file("map.tga"), "-o", scratch.file("./map.tga")}, 2, "map.tga"},
+      {{"render", map, "-o", scratch.file("out.jpg")}, 2, "out.jpg"},
+      {{"render", map, "-o", scratch.file("out")}, 2, "out"},
+      {{"render", map, "-o", out, "--bogus"}, 2, "--bogus"},
+      {{"render", map, "-o", out, "--light", "0.4,"}, 2, "0.4,"},
+      {{"render", map, "-o", out, "--light", "nan,0"}, 2, "--light \"nan\""},
+      {{"render", map, "-o", out, "--light", "1e999,0"}, 2, "--light \"1e999\""},
+      {{"render", map, "-o", out, "--light", "0.5"}, 2, "\"0.5\""},
+      {{"render", map, "-o", out, "--light", "3.01,0"}, 2, "3.01,0"},
+      {{"render", map, "-o", out, "--light", "0,-3.5"}, 2, "0,-3.5"},
+      {{"render", map, "-o", out, "--light", "0,0,-0.1"}, 2, "0,0,-0.1"},
+      {{"render", map, "-o", out, "--kd", "1e999"}, 2, "1e999"},
+      {{"render", map, "-o", out, "--ks", "-1"}, 2, "--ks"},
+      {{"render", map, "-o", out, "--exp", "2.5"}, 2, "2.5"},
+      {{"render", map, "-o", out, "--gain", "0.5"}, 2, "--gain"},
+      {{"render", map, "-o", out, "--mode", "shiny"}, 2, "shiny"},
+      {{"render", map, "-o", out, "--size", "0x5"}, 2, "--size \"0\""},
+      {{"render", map, "-o", out, "--size", "64"}, 2, "\"64\""},
+      {{"render", map, "-o", out, "--light"}, 2, "--light"},
+      {{"render", map}, 2, "-o"},
+      {{"render", "-o", out}, 2, "no map"},
+      {{"render", map, map, "-o", out}, 2, map},
+      {{"render", map, "-o", out, "--light", "0,0", "--light", "0,0", "--light", "0,0", "--light",
+        "0,0", "--light", "0,0", "--light", "0,0", "--light", "0,0", "--light", "0,0", "--light",
+        "0,0", "--light", "0,0"},
+       2,
+       "9 lights"},
+      {{"info", missing}, 1, missing},
+      {{"info", scratch.file("truncated.ptm")}, 1, scratch.file("truncated.ptm")},
+      {{"info", "--json", scratch.file("garbage.ptm")}, 1, scratch.file("garbage.ptm")},
+      {{"info", "--json", scratch.file("huge.ptm")}, 1, scratch.file("huge.ptm")},
+      {{"info", "--bogus", map}, 2, "--bogus"},
+      {{"info"}, 2, "no map"},
+  };
+  for (const auto& c : cases) {
+    std::string trace;
+    for (const std::string& a : c.arguments) trace += a + " ";
+    SCOPED_TRACE(trace);
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.begin(), RELUMO_TOOL_BINARY);
+    const ProgramRun run = run_program(arguments);
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.exit_status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(files_in(scratch.path), inputs);
+    EXPECT_EQ(read_file_bytes(scratch.file("map.tga")), map_bytes);
+  }
+}
+
+TEST(ToolBadInput, InfoDescribesTheGoodMapsAroundABadOne) {
+  ScratchDirectory scratch("tool_info_continues");
+  const std::string map = scratch.file("map.ptm");
+  write_file_bytes(map, ptm_fixture_bytes(random_ptm_fixture(0, 2, 4, 3, 1)));
+  const std::string missing = scratch.file("missing.ptm");
+  const ProgramRun run = run_program({RELUMO_TOOL_BINARY, "info", "--json", map, missing, map});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(run.err.find("relumo-tool: " + missing + ": "), std::string::npos) << run.err;
+  const std::string line = "{\"path\":\"" + map + "\",\"format_word\":\"PTM_FORMAT_RGB\"";
+  EXPECT_EQ(run.out.find(line), 0u) << run.out;
+  EXPECT_NE(run.out.find("\n" + line), std::string::npos) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
+}
+
+}  // namespace
