@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool/arguments.h"
+#include "tool/convert_options.h"
 #include "tool/fit_options.h"
 #include "tool/info_options.h"
 #include "tool/relief_options.h"
@@ -61,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   as_command([](ArgumentList& a) { parse_info_arguments(a); });
   as_command([](ArgumentList& a) { parse_render_arguments(a); });
   as_command([](ArgumentList& a) { parse_fit_options(a); });
+  as_command([](ArgumentList& a) { parse_convert_options(a); });
   as_command([](ArgumentList& a) { parse_normals_arguments(a); });
   as_command([](ArgumentList& a) { parse_depth_arguments(a); });
   as_command([](ArgumentList& a) { parse_mesh_arguments(a); });

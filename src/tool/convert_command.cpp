@@ -1,11 +1,168 @@
-// Not built yet: replaced by the command's own file.
+// relumo-tool convert: a map, or a rectangle of it, in another storage
+// format.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "tool/commands.h"
+#include "tool/convert_options.h"
+#include "tool/progress_bar.h"
+#include "tool/tool_io.h"
+#include "writers/format_conversion.h"
 
-const char convert_usage[] = "Usage: relumo-tool convert (not available yet)\n";
+const char convert_usage[] =
+    "Usage: relumo-tool convert MAP -o OUT.ptm --format F [options]\n"
+    "\n"
+    "Writes MAP in the storage format F:\n"
+    "  rgb, jpeg-rgb, jpegls-rgb              six coefficients per colour channel\n"
+    "  lrgb, lut, clut, jpeg-lrgb, jpegls-lrgb six luminance coefficients and a colour\n"
+    "  lum                                    luminance and chroma (LUM maps only)\n"
+    "Within a family the stored bytes are kept: the uncompressed formats and\n"
+    "lossless JPEG-LS give them back exactly, lut and clut palettize them with\n"
+    "the viewer's k-means. An LRGB map becomes RGB by multiplying its\n"
+    "coefficients by the colour; an RGB map to the luminance family, and a LUM\n"
+    "map to anything but lum, is fitted by least squares over the light\n"
+    "directions of the 0.1 grid of the unit disc (rim included, 317 lights),\n"
+    "and the fit's RMS error is reported.\n"
+    "\n"
+    "Options:\n"
+    "  -o OUT           the file to write (never the input)\n"
+    "  --format F       the storage format of OUT\n"
+    "  --quality Q      jpeg-rgb and jpeg-lrgb: JPEG quality 1..100 (default 90)\n"
+    "  --near N         jpegls-rgb and jpegls-lrgb: the loss bound 0..127 (default 0,\n"
+    "                   lossless)\n"
+    "  --crop X,Y,W,H   only the W x H pixels whose left column is X and bottom row Y,\n"
+    "                   rows counted in the map's own order (row 0 is stored first);\n"
+    "                   the rectangle must lie inside the map\n"
+    "  -q, --quiet      no progress bar\n"
+    "  -h, --help       this text\n"
+    "\n"
+    "An option that does not apply to F (--quality without a JPEG format,\n"
+    "--near without a JPEG-LS one) is a usage error.\n"
+    "Exit status: 0 written, 1 the map could not be read or OUT written (no file\n"
+    "is left then), 2 a usage error.\n";
 
-int run_convert(ArgumentList&) {
-  std::fprintf(stderr, "relumo-tool convert: not available yet\n");
-  return 1;
+namespace {
+
+bool is_jpeg(int format) { return format == PTM_FORMAT_JPEG_RGB || format == PTM_FORMAT_JPEG_LRGB; }
+
+bool is_jpegls(int format) {
+  return format == PTM_FORMAT_JPEGLS_RGB || format == PTM_FORMAT_JPEGLS_LRGB;
+}
+
+// What can only be checked against the map itself; usage errors too, since
+// the arguments asked for something this map cannot give.
+void check_against_map(const ConvertOptions& options, const Ptm& map) {
+  if (options.format == PTM_FORMAT_LUM && map.format != PTM_FORMAT_LUM) {
+    throw UsageError("--format lum needs a LUM map; " + options.input + " is " +
+                     ptm_format_name(map.format));
+  }
+  const PtmRect& r = options.region;
+  if (options.crop && (static_cast<std::int64_t>(r.xs) + r.w > map.width ||
+                       static_cast<std::int64_t>(r.ys) + r.h > map.height)) {
+    throw UsageError("--crop " + std::to_string(r.xs) + "," + std::to_string(r.ys) + "," +
+                     std::to_string(r.w) + "," + std::to_string(r.h) + " is not inside the " +
+                     std::to_string(map.width) + " x " + std::to_string(map.height) + " map " +
+                     options.input);
+  }
+}
+
+}  // namespace
+
+ConvertOptions parse_convert_options(ArgumentList& arguments) {
+  std::vector<const char*> operands;
+  const char* output = nullptr;
+  const char* format = nullptr;
+  const char* quality = nullptr;
+  const char* near = nullptr;
+  const char* crop = nullptr;
+  while (!arguments.done()) {
+    const char* argument = arguments.next();
+    if (!arguments.is_option()) {
+      operands.push_back(argument);
+      continue;
+    }
+    if (arguments.common_option(argument)) continue;
+    if (std::strcmp(argument, "-o") == 0) {
+      output = arguments.value();
+    } else if (std::strcmp(argument, "--format") == 0) {
+      format = arguments.value();
+    } else if (std::strcmp(argument, "--quality") == 0) {
+      quality = arguments.value();
+    } else if (std::strcmp(argument, "--near") == 0) {
+      near = arguments.value();
+    } else if (std::strcmp(argument, "--crop") == 0) {
+      crop = arguments.value();
+    } else {
+      arguments.unknown_option();
+    }
+  }
+  if (operands.empty()) throw UsageError("the map to convert is missing");
+  if (operands.size() > 1) {
+    throw UsageError("one map at a time: " + std::to_string(operands.size()) + " were given");
+  }
+  if (output == nullptr) throw UsageError("the output (-o OUT.ptm) is missing");
+  if (format == nullptr) throw UsageError("the format (--format F) is missing");
+
+  ConvertOptions options;
+  options.input = operands[0];
+  options.output = output;
+  std::vector<const char*> names;
+  for (int f = PTM_FORMAT_RGB; f <= PTM_FORMAT_JPEGLS_LRGB; ++f) names.push_back(ptm_format_name(f));
+  options.format = parse_choice(format, names, "--format");
+  if (quality != nullptr) {
+    if (!is_jpeg(options.format)) {
+      throw UsageError(std::string("--quality applies to jpeg-rgb and jpeg-lrgb, not ") + format);
+    }
+    options.quality = static_cast<int>(parse_integer(quality, 1, 100, "--quality"));
+  }
+  if (near != nullptr) {
+    if (!is_jpegls(options.format)) {
+      throw UsageError(std::string("--near applies to jpegls-rgb and jpegls-lrgb, not ") + format);
+    }
+    options.near = static_cast<int>(parse_integer(near, 0, 127, "--near"));
+  }
+  if (crop != nullptr) {
+    const std::vector<std::int64_t> r = parse_integer_list(crop, 4, 0, INT32_MAX, "--crop");
+    if (r[2] == 0 || r[3] == 0) {
+      throw UsageError(std::string("--crop \"") + crop + "\" has no pixels (W and H must be 1 or more)");
+    }
+    options.crop = true;
+    options.region = {static_cast<int>(r[0]), static_cast<int>(r[1]), static_cast<int>(r[2]),
+                      static_cast<int>(r[3])};
+  }
+  return options;
+}
+
+int run_convert(ArgumentList& arguments) {
+  const ConvertOptions options = parse_convert_options(arguments);
+  const char* input = options.input.c_str();
+  const char* output = options.output.c_str();
+  check_output_is_not_input(input, output);
+  const OwnedPtm map(read_map(input));
+  if (!map) return 1;
+  check_against_map(options, *map);
+
+  ProgressBar bar("Converting");
+  ConversionOptions conversion;
+  conversion.format = options.format;
+  conversion.quality = options.quality;
+  conversion.near = options.near;
+  conversion.whole_map = !options.crop;
+  conversion.region = options.region;
+  // The bar's line ends with the work, before the writer's closing message.
+  conversion.progress = [&bar](std::uint64_t done, std::uint64_t total) {
+    bar.update(done, total);
+    if (done >= total) bar.finish();
+  };
+  ConversionReport report;
+  const bool written = write_converted_ptm(*map, conversion, output, report);
+  bar.finish();
+  if (!written) {
+    report_file_error(output, "not written");
+    return 1;
+  }
+  return 0;
 }

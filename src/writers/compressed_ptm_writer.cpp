@@ -170,7 +170,8 @@ bool write_file(const Ptm& ptm, const char* path, const CompressedPtmHeader& hea
 
 }  // namespace
 
-bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options) {
+bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options,
+                          const ProgressFn& progress) {
   if (ptm.format != PTM_FORMAT_RGB && ptm.format != PTM_FORMAT_LRGB) {
     return refuse("only RGB and LRGB maps can be compressed");
   }
@@ -185,6 +186,7 @@ bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmO
     int k = 0;
     while (header.order[k] != step) ++k;
     if (!encode_plane(k, sources[k], options, header, streams[k], decoded, work)) return false;
+    report_progress(progress, step + 1, header.num_planes);
   }
   return write_file(ptm, path, header, streams);
 }

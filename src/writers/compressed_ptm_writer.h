@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/progress.h"
 #include "ptm/compressed_header.h"
 #include "ptm/ptm.h"
 
@@ -49,4 +50,6 @@ struct CompressedPtmOptions {
 // within NEAR of it in every plane. Returns false after a message on standard output
 // when the map's format or the options cannot be written, the file cannot
 // be opened ("Can't open PTM file %s for writing") or a write fails.
-bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options);
+// `progress` hears of every plane coded (9 or 18 in all).
+bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options,
+                          const ProgressFn& progress = {});

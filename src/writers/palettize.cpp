@@ -124,7 +124,7 @@ void palette_features(const Ptm& ptm, std::size_t first, std::size_t count, int 
 }
 
 bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palette,
-                     NearestIsa isa) {
+                     NearestIsa isa, const ProgressFn& progress) {
   if (ptm.format != PTM_FORMAT_LRGB) {
     std::printf("Palletization is only implemented for LRGB format currently\n");
     return false;
@@ -164,6 +164,7 @@ bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palet
       std::int16_t* indices = palette.indices.data() + first;
       search.assign(features.data(), count, indices);
       accumulate(features.data(), indices, count, components, palette.table, *totals);
+      report_progress(progress, iteration * n + first + count, iterations * n);
     }
     print_statistics(*text, *totals, n);
     update_table(ptm, *totals, components, random, palette.table);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/lcg_random.h"
+#include "common/progress.h"
 #include "ptm/ptm.h"
 #include "writers/nearest_entry.h"
 
@@ -56,13 +57,14 @@ std::size_t palette_reseed_pixel(float fraction, std::size_t n);
 // Error statistics:"), a dot for every 50000th pixel of each assignment
 // (flushed), each iteration's "\nMax: ..." and "Avg: ..." lines, and a final
 // line feed. The result holds the table after the tenth update and the
-// indices of the tenth assignment.
+// indices of the tenth assignment. `progress` hears of every run of pixels
+// assigned, counted over all ten iterations (10 x pixels in all).
 // Refuses, with "Palletization is only implemented for LRGB format
 // currently\n" and before any draw, a map that is not LRGB, and a map
 // without pixels or a mode other than 1 and 2 with a message of their own;
 // false then.
 bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palette,
-                     NearestIsa isa = best_nearest_isa());
+                     NearestIsa isa = best_nearest_isa(), const ProgressFn& progress = {});
 
 // Writes the palettized map to `path` (through write_ptm_output: the same
 // messages, no file left after a failure): "PTM_1.2", "PTM_FORMAT_PTM_LUT"
