@@ -24,11 +24,6 @@ struct ImageFreer {
 };
 using ImagePtr = std::unique_ptr<RgbImage, ImageFreer>;
 
-struct PtmFreer {
-  void operator()(Ptm* ptm) const { free_ptm(ptm); }
-};
-using PtmPtr = std::unique_ptr<Ptm, PtmFreer>;
-
 struct MaskFreer {
   void operator()(std::uint8_t* mask) const { checked_free(mask); }
 };
@@ -162,7 +157,7 @@ bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOpti
     report_progress(options.progress, i + 1, steps);
   }
   solve_photograph_fit(fit);
-  PtmPtr ptm(make_fitted_ptm(fit, mask.get(), preferred_representation()));
+  OwnedPtm ptm(make_fitted_ptm(fit, mask.get(), preferred_representation()));
   fit_owner.reset();
 
   // The map as it will be written (its stored bytes), relit at each

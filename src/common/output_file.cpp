@@ -1,6 +1,7 @@
 #include "common/output_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,11 +14,38 @@
 
 namespace {
 
-// The temporary names of the outputs open now, so that a fatal exit can
-// remove them.
+// The temporary names of the outputs open now, so that a fatal exit or a
+// signal handler can remove them.
 std::set<std::string>& partial_outputs() {
   static std::set<std::string> names;
   return names;
+}
+
+// Signals are held off while the set changes, so that a handler calling
+// discard_partial_outputs never walks a half-updated tree.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &saved_);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+
+void remember_partial_output(const std::string& name) {
+  SignalsHeld held;
+  partial_outputs().insert(name);
+}
+
+void forget_partial_output(const std::string& name) {
+  SignalsHeld held;
+  partial_outputs().erase(name);
 }
 
 // Permissions a plain fopen would have given the file (0666 less the
@@ -51,14 +79,14 @@ bool OutputFile::open(const char* path) {
     return false;
   }
   temporary_ = buffer.data();
-  partial_outputs().insert(temporary_);
+  remember_partial_output(temporary_);
   fchmod(fd, default_file_mode());
   file_ = fdopen(fd, "wb");
   if (file_ == nullptr) {
     error_ = errno;
     close(fd);
     unlink(temporary_.c_str());
-    partial_outputs().erase(temporary_);
+    forget_partial_output(temporary_);
     temporary_.clear();
     return false;
   }
@@ -84,7 +112,7 @@ bool OutputFile::commit() {
       ok = false;
     }
     if (!ok) unlink(temporary_.c_str());
-    partial_outputs().erase(temporary_);
+    forget_partial_output(temporary_);
     temporary_.clear();
   }
   return ok;
@@ -97,14 +125,15 @@ void OutputFile::discard() {
   }
   if (!temporary_.empty()) {
     unlink(temporary_.c_str());
-    partial_outputs().erase(temporary_);
+    forget_partial_output(temporary_);
     temporary_.clear();
   }
 }
 
 void discard_partial_outputs() {
+  // Only unlink, which is async-signal-safe; the names stay until their
+  // outputs forget them.
   for (const std::string& name : partial_outputs()) unlink(name.c_str());
-  partial_outputs().clear();
 }
 
 void report_write_failure(const char* what, const char* path, int error) {

@@ -45,8 +45,9 @@ class OutputFile {
 };
 
 // Removes the temporary file of every output still open, for a program
-// that is about to end without unwinding (a fatal error deep in a reader).
-// The targets are left as they were.
+// that is about to end without unwinding (a fatal error deep in a reader,
+// an interrupt). The targets are left as they were. Safe to call from a
+// signal handler.
 void discard_partial_outputs();
 
 // "Error writing <what> <path>: <reason>; no file was written\n" on

@@ -251,3 +251,9 @@ std::int32_t bilerp_s32(std::int32_t c00, std::int32_t c10, std::int32_t c01, st
                         float fx, float fy) {
   return bilerp(c00, c10, c01, c11, fx, fy);
 }
+
+const char* ptm_format_name(int format) {
+  static const char* const names[] = {"rgb",      "lum",       "lrgb",       "lut",        "clut",
+                                      "jpeg-rgb", "jpeg-lrgb", "jpegls-rgb", "jpegls-lrgb"};
+  return format >= 0 && format <= PTM_FORMAT_JPEGLS_LRGB ? names[format] : "unknown";
+}

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "common/coef_representation.h"
 
@@ -86,6 +87,17 @@ bool ptm_size_fits(std::int64_t width, std::int64_t height, int format,
 
 // Releases a map made by create_ptm and everything it owns.
 void free_ptm(Ptm* ptm);
+
+// A map that frees itself with free_ptm.
+struct PtmDeleter {
+  void operator()(Ptm* ptm) const { free_ptm(ptm); }
+};
+using OwnedPtm = std::unique_ptr<Ptm, PtmDeleter>;
+
+// The short name of a storage format (PtmFormat 0..8) in the order of the
+// enumeration: rgb, lum, lrgb, lut, clut, jpeg-rgb, jpeg-lrgb, jpegls-rgb,
+// jpegls-lrgb; "unknown" for any other number.
+const char* ptm_format_name(int format);
 
 // A map of the source's shape with its own integer arrays, own colour
 // planes and unfilled scale_bias, no coefficient planes; LUM shares the

@@ -45,15 +45,3 @@ bool describe_ptm_file(const char* path, const Ptm& map, PtmFileInfo& info) {
   return header.format < PTM_FORMAT_JPEG_RGB || read_plane_facts(path, info);
 }
 
-const char* memory_format_name(int format) {
-  switch (format) {
-    case PTM_FORMAT_RGB:
-      return "rgb";
-    case PTM_FORMAT_LUM:
-      return "lum";
-    case PTM_FORMAT_LRGB:
-      return "lrgb";
-    default:
-      return "";
-  }
-}

@@ -43,5 +43,3 @@ struct PtmFileInfo {
 // its header can no longer be read.
 bool describe_ptm_file(const char* path, const Ptm& map, PtmFileInfo& info);
 
-// "rgb", "lum" or "lrgb" for the in-memory formats, "" for any other.
-const char* memory_format_name(int format);

@@ -51,7 +51,7 @@ std::string version_text(const PtmFileInfo& info) {
 void print_text(std::FILE* out, const std::string& path, const PtmFileInfo& info) {
   std::fprintf(out, "%s\n", path.c_str());
   std::fprintf(out, "  format:    %s (in memory %s)\n", info.format_word.c_str(),
-               memory_format_name(info.format));
+               ptm_format_name(info.format));
   std::fprintf(out, "  version:   %s\n", version_text(info).c_str());
   std::fprintf(out, "  size:      %d x %d\n", info.width, info.height);
   std::fprintf(out, "  scale:    ");
@@ -73,7 +73,7 @@ void print_text(std::FILE* out, const std::string& path, const PtmFileInfo& info
 std::string json_line(const std::string& path, const PtmFileInfo& info) {
   std::string line = "{\"path\":" + json_string(path) +
                      ",\"format_word\":" + json_string(info.format_word) +
-                     ",\"format\":" + json_string(memory_format_name(info.format)) +
+                     ",\"format\":" + json_string(ptm_format_name(info.format)) +
                      ",\"version\":" + json_string(version_text(info)) +
                      ",\"width\":" + std::to_string(info.width) +
                      ",\"height\":" + std::to_string(info.height) + ",\"scale\":[";

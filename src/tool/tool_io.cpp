@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +25,15 @@ std::FILE* results = stdout;
   std::_Exit(1);
 }
 
+// An interrupted or terminated run leaves no temporary file behind; the
+// signal is then delivered again with its default action, so that the
+// caller sees how the process ended.
+void end_tool_after_signal(int signal_number) {
+  discard_partial_outputs();
+  std::signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
 }  // namespace
 
 void route_messages_to_stderr() {
@@ -41,7 +51,14 @@ void route_messages_to_stderr() {
 
 std::FILE* result_output() { return results; }
 
-void install_fatal_exit() { set_end_program_hook(end_tool_after_fatal_error); }
+void install_fatal_exit() {
+  set_end_program_hook(end_tool_after_fatal_error);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal_number, end_tool_after_signal);
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG and is
+  // reported like a full disk, instead of the process being killed with its
+  // temporary file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 void check_output_is_not_input(const char* input, const char* output) {
   if (is_same_file(input, output)) {

@@ -21,7 +21,9 @@ void route_messages_to_stderr();
 std::FILE* result_output();
 
 // Makes a fatal exit inside the core (end_program) remove every temporary
-// output file and end the process with status 1.
+// output file and end the process with status 1; an interrupt, a
+// termination or a hang-up removes them too, and a write beyond a
+// file-size limit fails as a full disk does.
 void install_fatal_exit();
 
 // Refuses (as a usage error) an output that names the input file.

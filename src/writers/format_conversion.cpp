@@ -118,12 +118,6 @@ bool convert_and_write(const Ptm& source, const ConversionOptions& options, cons
 
 }  // namespace
 
-const char* ptm_format_name(int format) {
-  static const char* const names[] = {"rgb",      "lum",       "lrgb",       "lut",        "clut",
-                                      "jpeg-rgb", "jpeg-lrgb", "jpegls-rgb", "jpegls-lrgb"};
-  return format >= 0 && format <= PTM_FORMAT_JPEGLS_LRGB ? names[format] : "unknown";
-}
-
 ConversionKind conversion_kind(int source_format, int target_format) {
   const Family source = family_of(source_format);
   const Family target = family_of(target_format);

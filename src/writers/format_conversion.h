@@ -27,17 +27,6 @@
 #include "writers/compressed_ptm_writer.h"
 #include "writers/cropped_ptm_writer.h"
 
-// A map that frees itself (free_ptm), for the maps these functions make.
-struct PtmDeleter {
-  void operator()(Ptm* ptm) const { free_ptm(ptm); }
-};
-using OwnedPtm = std::unique_ptr<Ptm, PtmDeleter>;
-
-// The short name of a storage format (PtmFormat 0..8) in the order of the
-// enumeration: rgb, lum, lrgb, lut, clut, jpeg-rgb, jpeg-lrgb, jpegls-rgb,
-// jpegls-lrgb; "unknown" for any other number.
-const char* ptm_format_name(int format);
-
 // Which conversion takes a map of in-memory format `source_format` (RGB,
 // LUM or LRGB) to the file format `target_format` (0..8).
 enum class ConversionKind {

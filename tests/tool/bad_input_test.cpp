@@ -116,3 +116,39 @@ TEST(ToolBadInput, InfoDescribesTheGoodMapsAroundABadOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// A disk that fills up part way: under a file-size limit every command
+// that writes reports the failed write naming its file, exits with 1 and
+// leaves nothing, where the process would otherwise be killed by SIGXFSZ
+// with its temporary file left behind.
+TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
+  ScratchDirectory scratch("tool_full_disk");
+  const std::string map = scratch.file("map.ptm");
+  write_file_bytes(map, ptm_fixture_bytes(random_ptm_fixture(2, 2, 120, 90, 4)));
+  const std::set<std::string> inputs = files_in(scratch.path);
+  const std::vector<std::vector<std::string>> commands = {
+      {"render", map, "-o", scratch.file("out.png")},
+      {"render", map, "-o", scratch.file("out.tga")},
+      {"convert", map, "-o", scratch.file("out.ptm"), "--format", "jpegls-lrgb"},
+      {"convert", map, "-o", scratch.file("out.ptm"), "--format", "rgb"},
+      {"normals", map, "-o", scratch.file("out.pfm")},
+      {"depth", map, "-o", scratch.file("out.pfm")},
+      {"mesh", map, "-o", scratch.file("out.ply")},
+      {"mesh", map, "-o", scratch.file("out.obj")},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    SCOPED_TRACE(command[0] + " " + command[3]);
+    // 8 blocks of 512 bytes: the map itself is larger, every product too.
+    std::vector<std::string> arguments = {"/bin/sh", "-c", "ulimit -f 8 && exec \"$0\" \"$@\"",
+                                          RELUMO_TOOL_BINARY};
+    arguments.insert(arguments.end(), command.begin(), command.end());
+    const ProgramRun run = run_program(arguments);
+    EXPECT_EQ(run.exit_status, 1) << run.err;
+    EXPECT_NE(run.err.find(command[3]), std::string::npos) << run.err;
+    EXPECT_EQ(files_in(scratch.path), inputs);
+  }
+}
+
+}  // namespace
