@@ -35,3 +35,12 @@ ScratchDirectory::~ScratchDirectory() {
 std::string ScratchDirectory::file(const std::string& name) const {
   return (std::filesystem::path(path) / name).string();
 }
+
+std::set<std::string> file_names_in(const std::string& directory) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}

@@ -2,6 +2,7 @@
 // directories.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,10 @@ void write_file_bytes(const std::string& path, std::string_view bytes);
 
 // The whole content of `path`, or an empty string when it cannot be read.
 std::string read_file_bytes(const std::string& path);
+
+// The names of the entries of `directory` (not "." and ".."); empty when
+// it cannot be read.
+std::set<std::string> file_names_in(const std::string& directory);
 
 // A fresh empty directory under the system's temporary directory; the
 // caller removes it.

@@ -14,14 +14,6 @@
 
 namespace {
 
-std::set<std::string> files_in(const std::string& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
   ScratchDirectory scratch("tool_bad_input");
   const std::string map_bytes = ptm_fixture_bytes(random_ptm_fixture(2, 2, 6, 5, 9));
@@ -35,7 +27,7 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
   write_file_bytes(scratch.file("map.tga"), map_bytes);
   const std::string missing = scratch.file("missing.ptm");
   const std::string out = scratch.file("out.png");
-  const std::set<std::string> inputs = files_in(scratch.path);
+  const std::set<std::string> inputs = file_names_in(scratch.path);
 
   const struct {
     std::vector<std::string> arguments;
@@ -96,7 +88,7 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
     EXPECT_EQ(run.exit_status, c.status) << run.err;
     EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(files_in(scratch.path), inputs);
+    EXPECT_EQ(file_names_in(scratch.path), inputs);
     EXPECT_EQ(read_file_bytes(scratch.file("map.tga")), map_bytes);
   }
 }
@@ -127,7 +119,7 @@ TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
   ScratchDirectory scratch("tool_full_disk");
   const std::string map = scratch.file("map.ptm");
   write_file_bytes(map, ptm_fixture_bytes(random_ptm_fixture(2, 2, 120, 90, 4)));
-  const std::set<std::string> inputs = files_in(scratch.path);
+  const std::set<std::string> inputs = file_names_in(scratch.path);
   const std::vector<std::vector<std::string>> commands = {
       {"render", map, "-o", scratch.file("out.png")},
       {"render", map, "-o", scratch.file("out.tga")},
@@ -147,7 +139,7 @@ TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
     const ProgramRun run = run_program(arguments);
     EXPECT_EQ(run.exit_status, 1) << run.err;
     EXPECT_NE(run.err.find(command[3]), std::string::npos) << run.err;
-    EXPECT_EQ(files_in(scratch.path), inputs);
+    EXPECT_EQ(file_names_in(scratch.path), inputs);
   }
 }
 

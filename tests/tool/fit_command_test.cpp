@@ -3,7 +3,6 @@
 // be fitted.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 
 #include <algorithm>
 #include <cmath>
@@ -42,15 +41,6 @@ double reported(const std::string& err, const std::string& channel, const std::s
     return -1;
   }
   return label == "rms" ? rms : percentile;
-}
-
-std::vector<std::string> directory_names(const std::string& path) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(path.c_str())) {
-    while (dirent* entry = readdir(dir)) names.push_back(entry->d_name);
-    closedir(dir);
-  }
-  return names;
 }
 
 // A light-position file of (u, v) directions, z completing the unit vector.
@@ -417,7 +407,7 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(read_file_bytes(lp), before);
     EXPECT_EQ(read_file_bytes(scratch.file("shot4.ppm")), photograph_before);
-    for (const std::string& name : directory_names(scratch.path)) {
+    for (const std::string& name : file_names_in(scratch.path)) {
       EXPECT_NE(name, "out.ptm");
       EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
     }

@@ -452,14 +452,6 @@ TEST(MeshCommand, CellsWithAMaskedCornerAreLeftOut) {
   }
 }
 
-std::set<std::string> files_in(const std::string& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 TEST(ReliefCommands, BadInputIsRefusedWithAMessageAndNoFile) {
   struct Case {
     std::string label;
@@ -538,14 +530,14 @@ TEST(ReliefCommands, BadInputIsRefusedWithAMessageAndNoFile) {
       if (a.rfind("DIR/", 0) == 0) a = files.scratch.file(a.substr(4));
       arguments.push_back(a);
     }
-    const std::set<std::string> map_directory_before = files_in(files.scratch.path);
-    const std::set<std::string> out_before = files_in(out.path);
+    const std::set<std::string> map_directory_before = file_names_in(files.scratch.path);
+    const std::set<std::string> out_before = file_names_in(out.path);
     const ProgramRun run = tool(arguments);
     EXPECT_EQ(run.exit_status, c.exit_status) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(files_in(out.path), out_before);
-    EXPECT_EQ(files_in(files.scratch.path), map_directory_before);
+    EXPECT_EQ(file_names_in(out.path), out_before);
+    EXPECT_EQ(file_names_in(files.scratch.path), map_directory_before);
   }
 }
 
