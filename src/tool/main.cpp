@@ -1,4 +1,5 @@
 // relumo-tool: the products of the viewer for scripts, one map per process.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -58,7 +59,14 @@ int main(int argc, char** argv) {
   try {
     const int status = command->run(arguments);
     std::fflush(stdout);
-    return std::fflush(result_output()) == 0 ? status : 1;
+    // A result that could not be delivered (a full disk, a closed pipe
+    // reader) is a failure, not a success with a shortened output.
+    if (std::fflush(result_output()) != 0 || std::ferror(result_output()) != 0) {
+      std::fprintf(stderr, "relumo-tool %s: cannot write the result to standard output: %s\n",
+                   command->name, std::strerror(errno));
+      return 1;
+    }
+    return status;
   } catch (const HelpRequested&) {
     std::fputs(command->usage, result_output());
     return 0;

@@ -144,3 +144,21 @@ TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// info's result on a full disk: the lost output is a failure, reported.
+TEST(ToolBadInput, AResultThatCannotBeWrittenIsAFailure) {
+  ScratchDirectory scratch("tool_full_stdout");
+  const std::string map = scratch.file("map.ptm");
+  write_file_bytes(map, ptm_fixture_bytes(random_ptm_fixture(2, 2, 6, 5, 9)));
+  for (const char* form : {"", "--json"}) {
+    SCOPED_TRACE(form);
+    const ProgramRun run = run_program({"/bin/sh", "-c", "exec \"$0\" info $1 \"$2\" > /dev/full",
+                                        RELUMO_TOOL_BINARY, form, map});
+    EXPECT_EQ(run.exit_status, 1) << run.err;
+    EXPECT_NE(run.err.find("cannot write the result"), std::string::npos) << run.err;
+  }
+}
+
+}  // namespace
