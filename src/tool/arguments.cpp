@@ -5,9 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/parallel.h"
 #include "tool/progress_bar.h"
 
 namespace {
+
+// More threads than any machine has cores only costs memory.
+constexpr int max_threads = 4096;
 
 std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
 
@@ -39,7 +43,7 @@ bool is_decimal_text(const char* text) {
 }  // namespace
 
 ArgumentList::ArgumentList(int argc, char* const* argv, int first)
-    : argc_(argc), argv_(argv), next_(first) {}
+    : argc_(argc), argv_(argv), next_(first), threads_(available_cores()) {}
 
 bool ArgumentList::done() {
   if (!options_ended_ && next_ < argc_ && std::strcmp(argv_[next_], "--") == 0) {
@@ -67,6 +71,10 @@ bool ArgumentList::common_option(const char* option) {
   }
   if (std::strcmp(option, "--quiet") == 0 || std::strcmp(option, "-q") == 0) {
     set_progress_bar_enabled(false);
+    return true;
+  }
+  if (std::strcmp(option, "--threads") == 0) {
+    threads_ = static_cast<int>(parse_integer(value(), 1, max_threads, "--threads"));
     return true;
   }
   return false;

@@ -45,9 +45,13 @@ class ArgumentList {
   const char* value();
 
   // Handles the options every subcommand takes: "--help" throws
-  // HelpRequested, "--quiet" turns the progress bar off. True when `option`
-  // was one of them.
+  // HelpRequested, "--quiet" turns the progress bar off, "--threads N"
+  // sets threads(). True when `option` was one of them.
   bool common_option(const char* option);
+
+  // The threads a command may use: "--threads N" (1 or more), else every
+  // core the process may run on.
+  int threads() const { return threads_; }
 
   // The usage error for the option next() returned last, when no
   // subcommand option matched it.
@@ -60,6 +64,7 @@ class ArgumentList {
   bool options_ended_ = false;
   bool last_is_option_ = false;
   const char* last_ = nullptr;
+  int threads_;
 };
 
 // `text` as a finite double, whole; `what` names it in the usage error

@@ -36,8 +36,6 @@ const char convert_usage[] =
     "  --crop X,Y,W,H   only the W x H pixels whose left column is X and bottom row Y,\n"
     "                   rows counted in the map's own order (row 0 is stored first);\n"
     "                   the rectangle must lie inside the map\n"
-    "  -q, --quiet      no progress bar\n"
-    "  -h, --help       this text\n"
     "\n"
     "An option that does not apply to F (--quality without a JPEG format,\n"
     "--near without a JPEG-LS one) is a usage error.\n"

@@ -27,9 +27,7 @@ const char fit_usage[] =
     "  --compress jpegls       lossless JPEG-LS planes (default: uncompressed)\n"
     "  --mask MASK.png|ppm     picture of the photographs' size whose non-zero\n"
     "                          pixels are the object; the others get\n"
-    "                          coefficients 0 and are not measured\n"
-    "  --quiet                 no progress bar\n"
-    "  --help                  this text\n";
+    "                          coefficients 0 and are not measured\n";
 
 FitOptions parse_fit_options(ArgumentList& args) {
   FitOptions options;

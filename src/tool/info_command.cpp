@@ -22,8 +22,6 @@ const char info_usage[] =
     "transform, motion in half pixels, side information, stored bytes).\n"
     "\n"
     "  --json       one JSON object per map, one per line\n"
-    "  -q, --quiet  no progress bar\n"
-    "  -h, --help   this text\n"
     "\n"
     "A map that cannot be read is reported on standard error; the others are\n"
     "still described, and the exit status is 1.\n";

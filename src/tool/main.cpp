@@ -20,6 +20,14 @@ const ToolCommand commands[] = {
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
 };
 
+// The options every subcommand takes, after each one's own usage.
+const char common_options_usage[] =
+    "\n"
+    "Options of every command:\n"
+    "  --threads N   use N threads (default: every core this process may run on)\n"
+    "  -q, --quiet   no progress bar\n"
+    "  -h, --help    this text\n";
+
 void print_command_list(std::FILE* out) {
   std::fprintf(out, "Usage: relumo-tool COMMAND [ARGUMENTS]\n\nCommands:\n");
   for (const ToolCommand& command : commands) {
@@ -69,6 +77,7 @@ int main(int argc, char** argv) {
     return status;
   } catch (const HelpRequested&) {
     std::fputs(command->usage, result_output());
+    std::fputs(common_options_usage, result_output());
     return 0;
   } catch (const UsageError& error) {
     std::fflush(stdout);

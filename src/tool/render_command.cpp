@@ -27,9 +27,7 @@ const char render_usage[] =
     "  --ks K         specular: weight of the highlight (0..255, default 1)\n"
     "  --exp N        specular: highlight exponent (0..1000, default 60)\n"
     "  --gain G       gain: the diffuse gain (1..101, default 1.8, as the mode starts)\n"
-    "  --size WxH     resample the map to W x H first (bilinear, edges clamped)\n"
-    "  -q, --quiet    no progress bar\n"
-    "  -h, --help     this text\n";
+    "  --size WxH     resample the map to W x H first (bilinear, edges clamped)\n";
 
 namespace {
 

@@ -101,7 +101,7 @@ TEST(ToolArguments, ValuesAreParsedWholeAndFinite) {
 
 // An argument list walked as a command walks it: each option that is not a
 // common one takes the next argument as its value. The walk is written as
-// "operand", "-x=value" or "error" per step.
+// "operand", "-x=value" or "error" per step; "--threads" as "threads=N".
 struct WalkCase {
   std::vector<std::string> arguments;
   std::vector<std::string> expected;
@@ -119,6 +119,8 @@ std::vector<std::string> walk(std::vector<std::string> arguments) {
         steps.push_back(argument);
       } else if (!list.common_option(argument.c_str())) {
         steps.push_back(argument + "=" + list.value());
+      } else if (argument == "--threads") {
+        steps.push_back("threads=" + std::to_string(list.threads()));
       }
     }
   } catch (const UsageError&) {
@@ -142,6 +144,10 @@ TEST(ToolArguments, OptionValuesAndTheEndOfOptions) {
       {{"--quiet", "a"}, {"a"}},
       {{"a", "--help", "-o"}, {"a", "help"}},
       {{"--", "--help"}, {"--help"}},
+      {{"--threads", "3", "a"}, {"threads=3", "a"}},
+      {{"a", "--threads", "0"}, {"a", "error"}},
+      {{"a", "--threads", "2x"}, {"a", "error"}},
+      {{"a", "--threads"}, {"a", "error"}},
   };
   for (const WalkCase& c : cases) {
     std::string trace;
