@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/version.h"
 #include "tool/commands.h"
 #include "tool/tool_io.h"
 
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
       std::strcmp(argv[1], "help") == 0) {
     print_command_list(result_output());
+    return 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::fprintf(result_output(), "relumo-tool %s\n", relumo_version);
     return 0;
   }
   const ToolCommand* command = find_command(argv[1]);
