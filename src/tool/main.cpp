@@ -34,7 +34,8 @@ void print_command_list(std::FILE* out) {
   for (const ToolCommand& command : commands) {
     std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
   }
-  std::fprintf(out, "\nRun 'relumo-tool COMMAND --help' for a command's options.\n");
+  std::fprintf(out, "\nRun 'relumo-tool COMMAND --help' for a command's options, and\n"
+                    "'relumo-tool --version' for the version.\n");
 }
 
 const ToolCommand* find_command(const char* name) {
