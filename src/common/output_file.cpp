@@ -93,6 +93,18 @@ bool follow_links(std::string& path, int& error) {
   return false;
 }
 
+// In a folder with the sticky bit (/tmp, shared folders) a file may be
+// renamed over only by its owner, the folder's owner or root; known before
+// any work is done rather than at the final rename.
+bool may_replace_in_folder(const std::string& target, const struct stat& file) {
+  struct stat folder {};
+  if (stat(folder_for_messages(target).c_str(), &folder) != 0 || (folder.st_mode & S_ISVTX) == 0) {
+    return true;
+  }
+  const uid_t user = geteuid();
+  return user == 0 || user == file.st_uid || user == folder.st_uid;
+}
+
 // "<target>.partial-XXXXXX", with the target's own name shortened where
 // the suffix would take the whole beyond the longest name a folder holds.
 std::string temporary_name_for(const std::string& target) {
@@ -150,6 +162,12 @@ bool OutputFile::open(const char* path) {
     } else {
       std::fprintf(stderr, "Can't replace %s: %s\n", target_.c_str(), std::strerror(error_));
     }
+    return false;
+  }
+  if (exists && !may_replace_in_folder(target_, existing)) {
+    error_ = EPERM;
+    std::fprintf(stderr, "Can't replace %s: in folder %s only the file's owner may replace it\n",
+                 target_.c_str(), folder_for_messages(target_).c_str());
     return false;
   }
   const std::string name = temporary_name_for(target_);

@@ -193,6 +193,9 @@ TEST(OutputFile, ReplacingAFileKeepsItsModeOwnerAndLinksAndRefusesWhatTheUserMay
       {"writable file in a folder that cannot take a new one", "sub/keep.ptm", "sub/keep.ptm",
        true, 0666, false, false, 0555, false, 0666, false,
        "Can't write in folder %s/sub/: Permission denied\n"},
+      {"another user's writable file in a sticky folder", "sub/keep.ptm", "sub/keep.ptm", true,
+       0666, false, true, 01777, false, 0666, false,
+       "Can't replace %s/sub/keep.ptm: in folder %s/sub/ only the file's owner may replace it\n"},
   };
   for (const auto& c : cases) {
     if (c.root_only && !root) continue;
@@ -215,7 +218,9 @@ TEST(OutputFile, ReplacingAFileKeepsItsModeOwnerAndLinksAndRefusesWhatTheUserMay
     EXPECT_EQ(attempt.opened, c.replaced);
     EXPECT_EQ(attempt.committed, c.replaced);
     char message[512] = "";
-    if (c.message[0] != '\0') std::snprintf(message, sizeof message, c.message, dir.path.c_str());
+    if (c.message[0] != '\0') {
+      std::snprintf(message, sizeof message, c.message, dir.path.c_str(), dir.path.c_str());
+    }
     EXPECT_EQ(attempt.messages, message);
     EXPECT_EQ(read_file_bytes(written), c.replaced ? "new" : "old");
     const struct stat after = status_of(written);
