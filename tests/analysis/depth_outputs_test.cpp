@@ -142,7 +142,8 @@ TEST_F(DepthOutputs, AFileThatCannotBeWrittenIsReportedTheOthersAreWrittenAndNot
   const Run result = run(map);
   EXPECT_FALSE(result.complete);
   EXPECT_EQ(result.err,
-            column_zero_has_no_points + "Unable to open file for writing: " + nowhere + "\n");
+            column_zero_has_no_points + "Can't write in folder " + scratch.file("no-such-folder/") +
+                ": No such file or directory\nUnable to open file for writing: " + nowhere + "\n");
   EXPECT_EQ(result.out,
             "Writing Truespace File\n"
             "Depth calculation finished, but not every file was written\n");
