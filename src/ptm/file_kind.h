@@ -11,9 +11,9 @@ enum class FileKind {
   missing,     // nothing of that name
   unopenable,  // there, but it cannot be opened for reading (`error`)
   folder,
-  empty,       // a regular file of no bytes
-  ptm,         // its first header item begins as a PTM magic word does
-  picture,     // an image file of a known format (`picture`)
+  empty,    // a regular file of no bytes
+  ptm,      // its first header item begins as a PTM magic word does
+  picture,  // an image file of a known format (`picture`)
   other,
 };
 

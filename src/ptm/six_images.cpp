@@ -10,8 +10,8 @@
 #include "common/end_program.h"
 #include "common/file_handle.h"
 #include "imageio/image_files.h"
-#include "ptm/file_kind.h"
 #include "ptm/coefficients.h"
+#include "ptm/file_kind.h"
 #include "ptm/header_tokens.h"
 #include "ptm/reader.h"
 #include "render/evaluate.h"
@@ -74,8 +74,7 @@ Ptm* load_ptm_or_ppms(const char* name) {
     std::printf("File %s does not exist\n", name);
     end_program(-1);
   }
-  const bool may_be_base = identity.kind == FileKind::missing ||
-                           identity.kind == FileKind::other ||
+  const bool may_be_base = identity.kind == FileKind::missing || identity.kind == FileKind::other ||
                            identity.kind == FileKind::unopenable;
   if (!may_be_base || !images_there) {
     std::printf("%s\n", not_a_map_message(name, identity).c_str());

@@ -70,9 +70,10 @@ constexpr FamilyPick family_picks[] = {
 int picked_format(const FamilyPick& pick, const ConvertOptions& options, const Ptm& map) {
   if (map.format == PTM_FORMAT_RGB) return pick.rgb_format;
   if (map.format == PTM_FORMAT_LRGB) return pick.lrgb_format;
-  throw UsageError(std::string("--format ") + pick.name + " keeps the family of an RGB or LRGB map; " +
-                   options.input + " is " + ptm_format_name(map.format) + ": give " +
-                   ptm_format_name(pick.rgb_format) + " or " + ptm_format_name(pick.lrgb_format));
+  throw UsageError(std::string("--format ") + pick.name +
+                   " keeps the family of an RGB or LRGB map; " + options.input + " is " +
+                   ptm_format_name(map.format) + ": give " + ptm_format_name(pick.rgb_format) +
+                   " or " + ptm_format_name(pick.lrgb_format));
 }
 
 // What can only be checked against the map itself; usage errors too, since
@@ -150,13 +151,15 @@ ConvertOptions parse_convert_options(ArgumentList& arguments) {
   }
   if (quality != nullptr) {
     if (!is_jpeg(options.format)) {
-      throw UsageError(std::string("--quality applies to jpeg, jpeg-rgb and jpeg-lrgb, not ") + format);
+      throw UsageError(std::string("--quality applies to jpeg, jpeg-rgb and jpeg-lrgb, not ") +
+                       format);
     }
     options.quality = static_cast<int>(parse_integer(quality, 1, 100, "--quality"));
   }
   if (near != nullptr) {
     if (!is_jpegls(options.format)) {
-      throw UsageError(std::string("--near applies to jpegls, jpegls-rgb and jpegls-lrgb, not ") + format);
+      throw UsageError(std::string("--near applies to jpegls, jpegls-rgb and jpegls-lrgb, not ") +
+                       format);
     }
     options.near = static_cast<int>(parse_integer(near, 0, 127, "--near"));
   }
@@ -204,8 +207,8 @@ int run_convert(ArgumentList& arguments) {
   if (report.kind == ConversionKind::fit) {
     const int width = options.crop ? options.region.w : map->width;
     const int height = options.crop ? options.region.h : map->height;
-    std::fprintf(stderr, "Fitted the %d x %d map to %d lights: RMS error %.2f grey levels\n",
-                 width, height, report.fit_lights, report.rms_error);
+    std::fprintf(stderr, "Fitted the %d x %d map to %d lights: RMS error %.2f grey levels\n", width,
+                 height, report.fit_lights, report.rms_error);
   }
   return 0;
 }

@@ -36,8 +36,8 @@ int run_mesh(ArgumentList& arguments) {
   // Two files the command line did not name appear beside the mesh.
   if (options.format == MeshFormat::obj && core_commentary_shown()) {
     const ObjFileNames names = obj_file_names(options.output);
-    std::fprintf(stderr, "Wrote %s with its material %s and texture %s\n",
-                 options.output.c_str(), names.material.c_str(), names.texture.c_str());
+    std::fprintf(stderr, "Wrote %s with its material %s and texture %s\n", options.output.c_str(),
+                 names.material.c_str(), names.texture.c_str());
   }
   return 0;
 }

@@ -7,8 +7,6 @@
 #include <string>
 
 #include "app/core/viewer_state.h"
-#include "support/jpeg_fixture.h"
-#include "support/png_fixture.h"
 #include "support/ptm_fixture.h"
 
 namespace {
@@ -136,16 +134,9 @@ TEST_F(SixImagesTest, IncompleteOrMissingInputsEndTheProgram) {
 // it is, even with coefficient images of its name beside it; a file of no
 // known kind is taken for their base only when they are there.
 TEST_F(SixImagesTest, AFileThatIsNoMapIsNamedInsteadOfTakenForImages) {
-  JpegFixture jpeg;
-  jpeg.width = 2;
-  jpeg.height = 2;
-  jpeg.samples.assign(2 * 2 * 3, 60);
-  write_file_bytes(path("photo.jpg"), jpeg_fixture_bytes(jpeg));
-  PngFixture png;
-  png.width = 1;
-  png.height = 1;
-  png.samples = {1, 2, 3};
-  write_file_bytes(path("photo.png"), png_fixture_bytes(png));
+  // The starts of a JFIF file and of a PNG file: their signatures.
+  write_file_bytes(path("photo.jpg"), std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11));
+  write_file_bytes(path("photo.png"), std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16));
   std::filesystem::create_directory(path("maps"));
   write_file_bytes(path("empty.ptm"), "");
   write_file_bytes(path("notes.txt"), "\x01\x02\xFE\n");

@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "support/files.h"
-#include "support/jpeg_fixture.h"
-#include "support/png_fixture.h"
 #include "support/ptm_fixture.h"
 #include "support/run_program.h"
 
@@ -65,7 +63,7 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
       {{"render", map, "-o", out, "--size", "64"}, 2, "\"64\""},
       {{"render", map, "-o", out, "--light"}, 2, "--light"},
       {{"render", map, "-o", out, "--kd", "0.5"}, 2, "--kd applies to --mode specular only"},
-      {{"render", map, "-o", out, "--mode", "gain", "--ks", "2"}, 2, "--ks applies to --mode specular"},
+      {{"render", map, "-o", out, "--mode", "gain", "--ks", "2"}, 2, "--ks applies to --mode"},
       {{"render", map, "-o", out, "--exp", "8", "--mode", "texture"}, 2, "--exp applies to"},
       {{"render", map, "-o", out, "--mode", "specular", "--gain", "2"}, 2,
        "--gain applies to --mode gain only"},
@@ -107,17 +105,10 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
 // the reader's reason alone for a PTM file it refuses.
 TEST(ToolBadInput, AFileThatIsNoMapGetsOneLineSayingWhatItIs) {
   ScratchDirectory scratch("tool_file_kinds");
-  JpegFixture jpeg;
-  jpeg.width = 4;
-  jpeg.height = 2;
-  jpeg.samples.assign(4 * 2 * 3, 100);
-  write_file_bytes(scratch.file("photo.jpg"), jpeg_fixture_bytes(jpeg));
-  PngFixture png;
-  png.width = 2;
-  png.height = 1;
-  png.color_type = 0;
-  png.samples = {0, 255};
-  write_file_bytes(scratch.file("photo.png"), png_fixture_bytes(png));
+  // The starts of a JFIF file and of a PNG file: their signatures.
+  write_file_bytes(scratch.file("photo.jpg"), std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11));
+  write_file_bytes(scratch.file("photo.png"),
+                   std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16));
   std::filesystem::create_directory(scratch.file("maps"));
   write_file_bytes(scratch.file("empty.ptm"), "");
   write_file_bytes(scratch.file("notes.txt"), "\x01\x02\xFE plain bytes\n");
@@ -134,7 +125,8 @@ TEST(ToolBadInput, AFileThatIsNoMapGetsOneLineSayingWhatItIs) {
       {"empty.ptm", scratch.file("empty.ptm") + " is empty"},
       {"notes.txt", scratch.file("notes.txt") + " is not a PTM map"},
       // 6 x 5 LRGB pixels of 6 coefficient and 3 colour bytes each.
-      {"cut.ptm", cut + ": Ptm file " + cut + " ends before its data: 270 bytes needed, 263 present"},
+      {"cut.ptm",
+       cut + ": Ptm file " + cut + " ends before its data: 270 bytes needed, 263 present"},
   };
   for (const auto& c : cases) {
     for (const char* command : {"info", "render", "depth"}) {

@@ -307,7 +307,8 @@ TEST(ConvertCommand, TheCodecAlonePicksTheFormatOfTheMapsFamily) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.fixture_format) + " " + c.codec);
-    const std::string source = write_source(scratch, random_ptm_fixture(c.fixture_format, 2, 9, 7, 3, 16));
+    const std::string source =
+        write_source(scratch, random_ptm_fixture(c.fixture_format, 2, 9, 7, 3, 16));
     const std::string out = scratch.file("out.PTM");
     const ProgramRun run = convert({source, "-o", out, "--format", c.codec});
     ASSERT_EQ(run.exit_status, 0) << run.err;

@@ -342,7 +342,8 @@ TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStep) {
 TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
   ScratchDirectory scratch("fit-mirrored-lights");
   const std::string lp = write_known_capture(scratch, true);
-  const ProgramRun above = run_program({RELUMO_TOOL_BINARY, "fit", lp, "-o", scratch.file("above.ptm")});
+  const ProgramRun above =
+      run_program({RELUMO_TOOL_BINARY, "fit", lp, "-o", scratch.file("above.ptm")});
   ASSERT_EQ(above.exit_status, 0) << above.err;
   EXPECT_EQ(above.err.find("below the horizon"), std::string::npos) << above.err;
   std::string text = read_file_bytes(lp);
@@ -352,8 +353,8 @@ TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
     text = text.substr(0, z) + "-" + text.substr(z);
   }
   write_file_bytes(scratch.file("below.lp"), text);
-  const ProgramRun below =
-      run_program({RELUMO_TOOL_BINARY, "fit", scratch.file("below.lp"), "-o", scratch.file("below.ptm")});
+  const ProgramRun below = run_program(
+      {RELUMO_TOOL_BINARY, "fit", scratch.file("below.lp"), "-o", scratch.file("below.ptm")});
   ASSERT_EQ(below.exit_status, 0) << below.err;
   for (const char* name : {"shot3.png", "shot8.ppm"}) {
     EXPECT_NE(below.err.find("Warning: the light of photograph " + scratch.file(name) +
@@ -367,7 +368,8 @@ TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
     ++warnings;
   }
   EXPECT_EQ(warnings, 2u);
-  EXPECT_EQ(read_file_bytes(scratch.file("below.ptm")), read_file_bytes(scratch.file("above.ptm")));
+  EXPECT_EQ(read_file_bytes(scratch.file("below.ptm")),
+            read_file_bytes(scratch.file("above.ptm")));
 }
 
 // ---- captures that cannot be fitted ----
