@@ -26,7 +26,8 @@ const char common_options_usage[] =
     "\n"
     "Options of every command:\n"
     "  --threads N   use N threads (default: every core this process may run on)\n"
-    "  -q, --quiet   no progress bar\n"
+    "  -q, --quiet   only errors and warnings: no progress bar, format lines or\n"
+    "                \"Writing\" lines\n"
     "  -h, --help    this text\n";
 
 void print_command_list(std::FILE* out) {

@@ -45,12 +45,10 @@ class DepthOutputs : public testing::Test {
     return {complete, out, testing::internal::GetCapturedStderr()};
   }
 
-  // Column 0 of the even width is grown last, but column 1 is not known.
-  const std::string column_zero_has_no_points = [] {
-    std::string lines;
-    for (int y = 0; y < height; ++y) lines += "GrowTo Error: no points to grow from\n";
-    return lines;
-  }();
+  // Column 0 of the even width is grown last, but column 1 is not known:
+  // its 7 pixels, counted in one line.
+  const std::string column_zero_has_no_points =
+      "GrowTo Error: no points to grow from, at 7 pixels\n";
   static constexpr int width = 12;
   static constexpr int height = 7;
   Ptm* ptm = nullptr;
