@@ -24,7 +24,8 @@ bool masked_out(const std::uint8_t* object_mask, std::size_t p) {
 }
 
 // A sample in grey levels for the least-squares sums, and in 16-bit units
-// for the colour sums.
+// for the colour sums. Multiplying by the rounded 1/257 gives exactly w
+// for the 16-bit equal w * 257 of every 8-bit level w, as dividing would.
 float grey_levels(std::uint8_t v) { return v; }
 float grey_levels(std::uint16_t v) { return static_cast<float>(v) * (1.0f / 257.0f); }
 std::uint32_t sixteen_bit_units(std::uint8_t v) { return v * 257u; }

@@ -46,7 +46,9 @@ struct Conversion {
   std::string reason() const { return errors.first.empty() ? "" : " (" + errors.first + ")"; }
 };
 
-const char* colour_space_name(cmsColorSpaceSignature space) {
+// The colour space signature is the profile header's four bytes, held as
+// a number: a damaged profile's need not be one LittleCMS names.
+const char* colour_space_name(std::uint32_t space) {
   switch (space) {
     case cmsSigGrayData: return "a grey";
     case cmsSigCmykData: return "a CMYK";
@@ -121,11 +123,32 @@ bool converts_by_matrix(cmsHPROFILE profile) {
   return cmsIsMatrixShaper(profile) && !cmsIsCLUT(profile, INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT);
 }
 
-// Linear light of every 16-bit sample of each channel.
-constexpr int sample_values = 65536;
-// sRGB's inverse curve sampled at this many steps of linear light and
-// interpolated: its curvature (at most about 2400, just above its linear
-// toe) keeps the interpolation within 0.005 of a 16-bit step.
+// A tone curve's values at `steps` + 1 evenly spaced inputs over 0..1,
+// each evaluated by LittleCMS when first needed: a photograph uses a part
+// of a 16-bit curve's 65537 values, a small one only a handful.
+struct SampledCurve {
+  const cmsToneCurve* curve;
+  int steps;
+  float scale;  // of the values
+  std::vector<float> values;
+  std::vector<std::uint8_t> known;
+
+  SampledCurve(const cmsToneCurve* c, int n, float s)
+      : curve(c), steps(n), scale(s), values(n + 1), known(n + 1, 0) {}
+
+  float at(int i) {
+    if (known[i] == 0) {
+      values[i] = scale * cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(
+                                                            static_cast<double>(i) / steps));
+      known[i] = 1;
+    }
+    return values[i];
+  }
+};
+
+// The steps at which sRGB's inverse curve is sampled and interpolated:
+// its curvature (at most about 2400, just above its linear toe) keeps the
+// interpolation within 0.005 of a 16-bit step.
 constexpr int encoding_steps = 65536;
 
 bool convert_by_matrix(cmsHPROFILE source, cmsHPROFILE srgb, std::vector<std::uint16_t>& samples) {
@@ -145,43 +168,35 @@ bool convert_by_matrix(cmsHPROFILE source, cmsHPROFILE srgb, std::vector<std::ui
     }
   }
   const cmsTagSignature curve_tags[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
-  std::vector<float> linear(3 * sample_values);
-  for (int c = 0; c < 3; ++c) {
-    const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(source, curve_tags[c]));
+  std::vector<SampledCurve> linear;
+  for (cmsTagSignature tag : curve_tags) {
+    const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(source, tag));
     if (curve == nullptr) return false;
-    for (int v = 0; v < sample_values; ++v) {
-      linear[c * sample_values + v] =
-          cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(v / 65535.0));
-    }
+    linear.emplace_back(curve, 65535, 1.0f);
   }
   // sRGB's three curves are one.
   const auto* srgb_curve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag));
-  if (srgb_curve == nullptr) return false;
-  cmsToneCurve* encode = cmsReverseToneCurve(srgb_curve);
-  if (encode == nullptr) return false;
-  std::vector<float> encoded(encoding_steps + 2);
-  for (int i = 0; i <= encoding_steps; ++i) {
-    encoded[i] = 65535.0f * cmsEvalToneCurveFloat(encode, static_cast<cmsFloat32Number>(
-                                                              static_cast<double>(i) / encoding_steps));
-  }
-  encoded[encoding_steps + 1] = encoded[encoding_steps];
-  cmsFreeToneCurve(encode);
+  cmsToneCurve* inverse = srgb_curve != nullptr ? cmsReverseToneCurve(srgb_curve) : nullptr;
+  if (inverse == nullptr) return false;
+  SampledCurve encode(inverse, encoding_steps, 65535.0f);
 
   const std::size_t count = samples.size();
   for (std::size_t p = 0; p + 2 < count; p += 3) {
-    const float l[3] = {linear[samples[p]], linear[sample_values + samples[p + 1]],
-                        linear[2 * sample_values + samples[p + 2]]};
+    const float l[3] = {linear[0].at(samples[p]), linear[1].at(samples[p + 1]),
+                        linear[2].at(samples[p + 2])};
     for (int c = 0; c < 3; ++c) {
       // Clipped to sRGB's gamut, as LittleCMS's own transforms clip (a
       // damaged curve's NaN to black).
       float y = m[c][0] * l[0] + m[c][1] * l[1] + m[c][2] * l[2];
       y = y > 0.0f ? std::min(y, 1.0f) : 0.0f;
       const float x = y * encoding_steps;
-      const int i = static_cast<int>(x);
-      const float v = encoded[i] + (x - i) * (encoded[i + 1] - encoded[i]);
-      samples[p + c] = static_cast<std::uint16_t>(v + 0.5f);
+      const int i = std::min(static_cast<int>(x), encoding_steps - 1);
+      const float low = encode.at(i);
+      const float v = low + (x - i) * (encode.at(i + 1) - low);
+      samples[p + c] = static_cast<std::uint16_t>(std::clamp(v, 0.0f, 65535.0f) + 0.5f);
     }
   }
+  cmsFreeToneCurve(inverse);
   return true;
 }
 
@@ -200,7 +215,7 @@ bool convert_to_srgb(const std::uint8_t* profile, std::size_t size, Photograph& 
     problem = "its colour profile cannot be read" + conversion.reason();
     return false;
   }
-  const cmsColorSpaceSignature space = cmsGetColorSpace(conversion.source);
+  const auto space = static_cast<std::uint32_t>(cmsGetColorSpace(conversion.source));
   if (space != cmsSigRgbData) {
     problem = std::string("its colour profile is ") + colour_space_name(space) +
               " profile, not an RGB one";

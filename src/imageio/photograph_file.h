@@ -45,6 +45,7 @@ enum class PhotographRead {
                // photograph.width and .height hold; nothing was decoded
                // or printed
   unreadable,  // a message naming the file was printed on standard output
+               // (libpng's reason on standard error)
 };
 
 // The photograph's width and height from its header alone, so that a set

@@ -1,5 +1,5 @@
 // PNG files through libpng: 8-bit RGB and 16-bit grey pictures written,
-// any PNG read as 8-bit RGB. Pictures in memory are bottom-up (row 0 is the
+// any PNG read as 8-bit RGB, or as a photograph that keeps 16 bits. Pictures in memory are bottom-up (row 0 is the
 // bottom row, as RgbImage and the map order them); PNG stores the top row
 // first, so rows are flipped on the way in and out.
 #pragma once

@@ -12,7 +12,7 @@
 struct TiffPhotograph {
   TIFF* tiff = nullptr;
   std::string name;
-  std::string error;  // libtiff's first error message
+  std::string error;  // libtiff's last error message
   // The stream of open_tiff_photograph.
   const std::uint8_t* data = nullptr;
   std::uint64_t size = 0;
@@ -38,14 +38,14 @@ constexpr std::uint64_t min_chunk_limit = std::uint64_t{4} << 20;
 // state) stay small for any photograph the reader takes.
 constexpr tmsize_t max_libtiff_allocation = tmsize_t{256} << 20;
 
-int keep_first_error(TIFF*, void* user_data, const char*, const char* format,
-                     va_list arguments) {
+// libtiff also reports problems it gets over (an unknown tag's type): the
+// last message before a failure is the one that explains it.
+int keep_last_error(TIFF*, void* user_data, const char*, const char* format,
+                    va_list arguments) {
   auto* photograph = static_cast<TiffPhotograph*>(user_data);
-  if (photograph->error.empty()) {
-    char text[256];
-    std::vsnprintf(text, sizeof text, format, arguments);
-    photograph->error = text;
-  }
+  char text[256];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  photograph->error = text;
   return 1;  // handled: libtiff's global handler does not print it as well
 }
 
@@ -179,7 +179,7 @@ bool read_layout(TiffPhotograph* p) {
 
 TIFFOpenOptions* open_options(TiffPhotograph* p) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  TIFFOpenOptionsSetErrorHandlerExtR(options, keep_first_error, p);
+  TIFFOpenOptionsSetErrorHandlerExtR(options, keep_last_error, p);
   TIFFOpenOptionsSetWarningHandlerExtR(options, ignore_warning, nullptr);
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, max_libtiff_allocation);
   return options;
@@ -276,6 +276,7 @@ bool decode_chunks(TiffPhotograph* p, std::vector<Sample>& out) {
                       static_cast<int>(chunk_width), plane};
         tmsize_t got;
         std::uint64_t needed;
+        p->error.clear();
         if (tiled) {
           const std::uint32_t tile =
               TIFFComputeTile(tiff, x, y, 0, static_cast<std::uint16_t>(plane));
