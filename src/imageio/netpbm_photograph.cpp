@@ -1,6 +1,7 @@
 #include "imageio/netpbm_photograph.h"
 
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -46,45 +47,86 @@ Sample rescale(long long v, long long maximum, long long full) {
   return static_cast<Sample>(maximum == full ? v : (v * full + maximum / 2) / maximum);
 }
 
+// Puts sample v of the file's row into the picture's row at index i
+// (grey: the pixel's three samples).
 template <typename Sample>
-bool decode_samples(const std::uint8_t* data, std::size_t size, const NetpbmHeader& header,
-                    std::vector<Sample>& out, std::string& problem) {
+void put(Sample* row, std::size_t i, int channels, Sample v) {
+  if (channels == 1) {
+    row[3 * i] = row[3 * i + 1] = row[3 * i + 2] = v;
+  } else {
+    row[i] = v;
+  }
+}
+
+// The file's rows top first; the picture's row y is the file's row
+// height - 1 - y.
+template <typename Sample>
+Sample* picture_row(std::vector<Sample>& out, const NetpbmHeader& header, int file_row) {
+  return out.data() + static_cast<std::size_t>(header.height - 1 - file_row) * header.width * 3;
+}
+
+template <typename Sample>
+bool decode_plain(const std::uint8_t* data, std::size_t size, const NetpbmHeader& header,
+                  std::vector<Sample>& out, std::string& problem) {
   const int channels = is_grey(header.kind) ? 1 : 3;
   const long long full = sizeof(Sample) == 2 ? 65535 : 255;
-  const int sample_bytes = header.maximum > 255 ? 2 : 1;
   const std::size_t row_samples = static_cast<std::size_t>(header.width) * channels;
   std::size_t at = header.samples_start;
   for (int y = 0; y < header.height; ++y) {
-    // The file's top row first.
-    Sample* row = out.data() + static_cast<std::size_t>(header.height - 1 - y) * header.width * 3;
+    Sample* row = picture_row(out, header, y);
     for (std::size_t i = 0; i < row_samples; ++i) {
       long long v = 0;
-      if (is_plain(header.kind)) {
-        if (!read_number(data, size, at, header.maximum, v)) {
-          skip_space(data, size, at);
-          problem = at >= size ? "it ends before its pixel data is complete"
-                               : "a sample is not a number of 0 to its maximum value";
-          return false;
-        }
-      } else if (sample_bytes == 2) {
-        v = data[at] << 8 | data[at + 1];
-        at += 2;
-      } else {
-        v = data[at++];
+      if (!read_number(data, size, at, header.maximum, v)) {
+        skip_space(data, size, at);
+        problem = at >= size ? "it ends before its pixel data is complete"
+                             : "a sample is not a number of 0 to its maximum value";
+        return false;
       }
+      put(row, i, channels, rescale<Sample>(v, header.maximum, full));
+    }
+  }
+  return true;
+}
+
+// Binary samples, whose number decode_netpbm_photograph has checked
+// against the bytes present: one byte each, or two (big-endian) above a
+// maximum value of 255.
+template <typename Sample>
+bool decode_binary(const std::uint8_t* data, const NetpbmHeader& header, std::vector<Sample>& out,
+                   std::string& problem) {
+  const int channels = is_grey(header.kind) ? 1 : 3;
+  const long long full = sizeof(Sample) == 2 ? 65535 : 255;
+  const std::size_t row_samples = static_cast<std::size_t>(header.width) * channels;
+  const bool wide = header.maximum > 255;
+  const std::uint8_t* in = data + header.samples_start;
+  for (int y = 0; y < header.height; ++y) {
+    Sample* row = picture_row(out, header, y);
+    if constexpr (sizeof(Sample) == 1) {
+      // The common photograph: colour, 255, stored as it is held.
+      if (channels == 3 && header.maximum == 255) {
+        std::memcpy(row, in, row_samples);
+        in += row_samples;
+        continue;
+      }
+    }
+    for (std::size_t i = 0; i < row_samples; ++i) {
+      const long long v = wide ? in[0] << 8 | in[1] : in[0];
+      in += wide ? 2 : 1;
       if (v > header.maximum) {
         problem = "a sample exceeds its maximum value";
         return false;
       }
-      const Sample s = rescale<Sample>(v, header.maximum, full);
-      if (channels == 1) {
-        row[3 * i] = row[3 * i + 1] = row[3 * i + 2] = s;
-      } else {
-        row[i] = s;
-      }
+      put(row, i, channels, rescale<Sample>(v, header.maximum, full));
     }
   }
   return true;
+}
+
+template <typename Sample>
+bool decode_samples(const std::uint8_t* data, std::size_t size, const NetpbmHeader& header,
+                    std::vector<Sample>& out, std::string& problem) {
+  return is_plain(header.kind) ? decode_plain(data, size, header, out, problem)
+                               : decode_binary(data, header, out, problem);
 }
 
 }  // namespace
