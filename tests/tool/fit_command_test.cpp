@@ -364,7 +364,8 @@ TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
   ASSERT_EQ(above.exit_status, 0) << above.err;
   EXPECT_EQ(above.err.find("below the horizon"), std::string::npos) << above.err;
   std::string text = read_file_bytes(lp);
-  for (const char* name : {"shot3.png ", "shot8.ppm "}) {
+  for (const char* name : {"shot3.tif ", "shot8.ppm "}) {
+    ASSERT_NE(text.find(name), std::string::npos) << name << " is not in the capture";
     const std::size_t line_end = text.find('\n', text.find(name));
     const std::size_t z = text.rfind(' ', line_end) + 1;
     text = text.substr(0, z) + "-" + text.substr(z);
@@ -373,7 +374,7 @@ TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
   const ProgramRun below = run_program(
       {RELUMO_TOOL_BINARY, "fit", scratch.file("below.lp"), "-o", scratch.file("below.ptm")});
   ASSERT_EQ(below.exit_status, 0) << below.err;
-  for (const char* name : {"shot3.png", "shot8.ppm"}) {
+  for (const char* name : {"shot3.tif", "shot8.ppm"}) {
     EXPECT_NE(below.err.find("Warning: the light of photograph " + scratch.file(name) +
                              " is below the horizon (z = -0."),
               std::string::npos)
