@@ -7,7 +7,6 @@
 #include "app/menu.h"
 #include "app/reflectance_display.h"
 #include "app/view_display.h"
-#include "render/light_state.h"
 
 namespace {
 
@@ -15,8 +14,8 @@ namespace {
 // picture the sweep measures and writes), redraws the panel and swaps the
 // buffers; then the plot beside it.
 void show_light(float u, float v, RgbImage&) {
-  light_u = u;
-  light_v = v;
+  viewer.light_u = u;
+  viewer.light_v = v;
   display_main_window();
   display_reflectance_window();
 }
@@ -27,8 +26,8 @@ void run_entropy_sweep() {
   show_wait_cursor();
   entropy_sweep(viewer.base_name, *viewer.view_image, show_light);
   const float last = entropy_grid_position(entropy_grid_size - 1);
-  light_u = last;
-  light_v = last;
+  viewer.light_u = last;
+  viewer.light_v = last;
   restore_cursors();
   glutPostWindowRedisplay(viewer.reflectance_window);
   glutPostWindowRedisplay(viewer.main_window);

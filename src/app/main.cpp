@@ -6,11 +6,11 @@
 #include <string>
 
 #include "app/core/command_line.h"
+#include "app/core/current_map.h"
 #include "app/core/display_buffers.h"
 #include "app/core/viewer_state.h"
 #include "app/windows.h"
 #include "common/end_program.h"
-#include "ptm/six_images.h"
 
 int main(int argc, char** argv) {
   // GLUT takes its own options (-display, -geometry, ...) out of argv first.
