@@ -69,13 +69,13 @@ bool draw_enabled_lights(RgbImage& image, int x0, int y0, bool photographs) {
   bool drawn = false;
   for (int i = 0; i < light_count; ++i) {
     if (!viewer.light_enabled[i]) continue;
-    viewer.light_u = viewer.light_u_of[i];
-    viewer.light_v = viewer.light_v_of[i];
-    if (photographs && draw_source_photograph_for_light(viewer.light_u, viewer.light_v)) {
+    const float u = viewer.light_u_of[i];
+    const float v = viewer.light_v_of[i];
+    if (photographs && draw_source_photograph_for_light(u, v)) {
       drawn = true;
       break;
     }
-    render_ptm_image(image, *displayed_ptm(), mode, viewer.light_u, viewer.light_v, x0, y0);
+    render_ptm_image(image, *displayed_ptm(), mode, u, v, x0, y0);
     set_pixel_scale(viewer.light_intensity[i]);
     draw_image(image, x0, y0);
     glEnable(GL_BLEND);
@@ -84,8 +84,6 @@ bool draw_enabled_lights(RgbImage& image, int x0, int y0, bool photographs) {
   }
   set_pixel_scale(1.0f);
   glDisable(GL_BLEND);
-  viewer.light_u = viewer.light_u_of[viewer.current_light];
-  viewer.light_v = viewer.light_v_of[viewer.current_light];
   return drawn;
 }
 

@@ -30,11 +30,16 @@ void render_ptm_image(RgbImage& out, const Ptm& ptm, const RenderMode& mode, flo
     evaluate_rows(out, ptm, light_weights_for(u, v), x0, y0, h, out.height);
     // evaluate_texture_mapped row by row: the row kernel gives the
     // per-pixel evaluator's bytes for the head-on light, then each is
-    // scaled by k / 256.
-    evaluate_rows(out, ptm, light_weights_for(0, 0), x0, y0, 0, h);
-    const std::size_t lower = static_cast<std::size_t>(out.width) * 3 * h;
-    for (std::size_t i = 0; i < lower; ++i) {
-      out.pixels[i] = static_cast<std::uint8_t>((k * out.pixels[i]) >> 8);
+    // scaled by k / 256 while the row is still in the cache.
+    const LightWeights head_on = light_weights_for(0, 0);
+    const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
+    const std::size_t stride = static_cast<std::size_t>(out.width) * 3;
+    for (int y = 0; y < h; ++y) {
+      std::uint8_t* pixels = out.pixels + y * stride;
+      evaluate_row(ptm, head_on, x0, y0 + y, out.width, pixels);
+      for (std::size_t i = 0; i < stride; ++i) {
+        pixels[i] = static_cast<std::uint8_t>((k * pixels[i]) >> 8);
+      }
     }
     return;
   }
