@@ -110,12 +110,14 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
   // by the per-pixel evaluator, against photograph k; every difference is
   // kept, per channel.
   auto squared_error = [&](int k, std::vector<std::uint8_t>* differences) {
-    set_light_weights(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const LightWeights weights =
+        light_weights_for(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const EvaluatePtmFn evaluate = select_evaluator(*ptm);
     double squares[3] = {0, 0, 0};
     for (int y = 0; y < ptm->height; ++y) {
       for (int x = 0; x < ptm->width; ++x) {
         std::uint8_t rgb[3];
-        evaluate_ptm_fn(*ptm, x, y, rgb[0], rgb[1], rgb[2]);
+        evaluate(*ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
         const Rgb seen = photos[k].at(x, ptm->height - 1 - y);  // map row 0 is the bottom row
         const int expected[3] = {seen.r, seen.g, seen.b};
         for (int c = 0; c < 3; ++c) {
