@@ -32,18 +32,21 @@ void clear_outside_mask(const Ptm& ptm, float* values) {
   }
 }
 
-float* poisson_heights(const Ptm& ptm) {
-  std::vector<float> normals(pixel_count(ptm) * 3);
-  compute_unit_normal_field(ptm, normals.data());
+float* poisson_heights(const Ptm& ptm, int threads) {
   float* heights = checked_alloc_array<float>(pixel_count(ptm) + 1);
-  poisson_depth(normals.data(), ptm.mask, ptm.width, ptm.height, heights);
+  // The unit normals of a band of rows at a time, never the whole field.
+  poisson_depth(
+      [&](int first, int end, float* normals) {
+        compute_unit_normal_field(ptm_rows_view(ptm, first, end - first), normals);
+      },
+      ptm.mask, ptm.width, ptm.height, heights, threads);
   clear_outside_mask(ptm, heights);
   return heights;
 }
 
 // The rings depth, each value multiplied by `scale`, masked pixels NaN.
-float* rings_values(const Ptm& ptm, const CameraParameters& camera, double scale) {
-  float* depth = rings_depth(ptm, camera);
+float* rings_values(const Ptm& ptm, const CameraParameters& camera, double scale, int threads) {
+  float* depth = rings_depth(ptm, camera, threads);
   if (depth == nullptr) return nullptr;
   const std::size_t pixels = pixel_count(ptm);
   for (std::size_t i = 0; i < pixels; ++i) depth[i] = static_cast<float>(depth[i] * scale);
@@ -62,27 +65,29 @@ bool write_height_png(const float* heights, int width, int height, const char* p
     highest = std::fmax(highest, heights[i]);
   }
   const double range = highest - lowest;
-  std::vector<std::uint16_t> samples(pixels);
-  for (std::size_t i = 0; i < pixels; ++i) {
-    if (!std::isfinite(heights[i])) {
-      samples[i] = 0;
-    } else if (range > 0) {
-      samples[i] = static_cast<std::uint16_t>(std::lround((heights[i] - lowest) / range * 65535.0));
-    } else {
-      samples[i] = 32768;
+  const std::size_t w = static_cast<std::size_t>(width);
+  return write_png_grey16_rows(width, height, path, [&](int y, std::uint16_t* samples) {
+    const float* row = heights + static_cast<std::size_t>(y) * w;
+    for (std::size_t x = 0; x < w; ++x) {
+      if (!std::isfinite(row[x])) {
+        samples[x] = 0;
+      } else if (range > 0) {
+        samples[x] = static_cast<std::uint16_t>(std::lround((row[x] - lowest) / range * 65535.0));
+      } else {
+        samples[x] = 32768;
+      }
     }
-  }
-  return write_png_grey16(samples.data(), width, height, path);
+  });
 }
 
 }  // namespace
 
-float* rings_depth(const Ptm& ptm, const CameraParameters& camera) {
+float* rings_depth(const Ptm& ptm, const CameraParameters& camera, int threads) {
   std::vector<std::int8_t> computed;
   const std::int8_t* normals = ptm.normals;
   if (normals == nullptr) {
     computed.resize(pixel_count(ptm) * 3);
-    compute_normal_field(ptm, computed.data());
+    compute_normal_field(ptm, computed.data(), threads);
     normals = computed.data();
   }
   float* depth = reconstruct_depth(normals, ptm.mask, ptm.width, ptm.height, camera);
@@ -90,8 +95,9 @@ float* rings_depth(const Ptm& ptm, const CameraParameters& camera) {
   return depth;
 }
 
-float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& camera) {
-  if (method == DepthMethod::poisson) return poisson_heights(ptm);
+float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& camera,
+                   int threads) {
+  if (method == DepthMethod::poisson) return poisson_heights(ptm, threads);
   // Depth d is (distance - initial distance) / estimated depth; one pixel
   // of the scene at the centre's distance is image width / map width of
   // the image plane times initial distance / focal length.
@@ -107,18 +113,18 @@ float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& c
         static_cast<double>(camera.focal_length), static_cast<double>(camera.estimated_depth));
     return nullptr;
   }
-  return rings_values(ptm, camera, -pixels_per_depth);
+  return rings_values(ptm, camera, -pixels_per_depth, threads);
 }
 
 bool write_depth_file(const Ptm& ptm, DepthMethod method, const CameraParameters& camera,
-                      DepthFileFormat format, const char* path) {
+                      DepthFileFormat format, const char* path, int threads) {
   float* values = nullptr;
   if (method == DepthMethod::poisson) {
-    values = poisson_heights(ptm);
+    values = poisson_heights(ptm, threads);
   } else {
     // The file keeps the viewer's depth; the picture only needs its order,
     // nearer brighter.
-    values = rings_values(ptm, camera, format == DepthFileFormat::pfm ? 1.0 : -1.0);
+    values = rings_values(ptm, camera, format == DepthFileFormat::pfm ? 1.0 : -1.0, threads);
   }
   if (values == nullptr) return false;
   const bool written = format == DepthFileFormat::pfm

@@ -30,7 +30,9 @@ enum class DepthFileFormat {
 // unreached pixels at the far end as the viewer leaves them. A new array
 // of the checked allocator (checked_free), or null after a message on
 // standard error when the camera makes the reconstruction impossible.
-float* rings_depth(const Ptm& ptm, const CameraParameters& camera);
+// Normals computed here use up to `threads` threads; the growth from the
+// centre is one pass in its own order.
+float* rings_depth(const Ptm& ptm, const CameraParameters& camera, int threads = 1);
 
 // The height of every pixel in pixels, larger nearer, NaN outside the
 // mask, in a new array of the checked allocator. poisson: poisson_depth's
@@ -38,11 +40,13 @@ float* rings_depth(const Ptm& ptm, const CameraParameters& camera);
 // the centre pixel, where a pixel of the image plane (image width / map
 // width) covers that size times initial distance / focal length of the
 // scene, and a depth step of 1 is estimated depth long. `camera` is used
-// by rings only. Null after a message on standard error.
-float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& camera);
+// by rings only. Null after a message on standard error. Up to `threads`
+// threads; the heights are the same for any number.
+float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& camera,
+                   int threads = 1);
 
 // Writes the depth of `ptm` by `method` as `format` to `path`, the whole
 // file or nothing; `camera` is used by rings only. False after a message
 // on standard error.
 bool write_depth_file(const Ptm& ptm, DepthMethod method, const CameraParameters& camera,
-                      DepthFileFormat format, const char* path);
+                      DepthFileFormat format, const char* path, int threads = 1);

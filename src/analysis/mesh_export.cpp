@@ -1,11 +1,13 @@
 #include "analysis/mesh_export.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -13,10 +15,11 @@
 #include "analysis/depth_outputs.h"
 #include "common/checked_alloc.h"
 #include "common/decimal_text.h"
+#include "common/parallel.h"
 #include "common/output_file.h"
 #include "common/write_buffer.h"
 #include "imageio/png_image.h"
-#include "render/render_image.h"
+#include "render/relit_picture.h"
 
 namespace {
 
@@ -198,19 +201,13 @@ void write_obj_text(std::FILE* file, const float* heights, const MeshGrid& grid,
   });
 }
 
-}  // namespace
-
-ObjFileNames obj_file_names(const std::string& obj_path) {
-  const std::size_t slash = obj_path.find_last_of('/');
-  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  const std::size_t dot = obj_path.find_last_of('.');
-  const std::string stem =
-      dot != std::string::npos && dot > name_start ? obj_path.substr(0, dot) : obj_path;
-  return {stem + ".mtl", stem + ".png"};
-}
-
-bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const char* path) {
-  const MeshGrid grid = make_grid(heights, colours.width, colours.height, step);
+// The PLY mesh of a width x height field of heights, the colour of the
+// vertex of grid column c and row r (pixel `pixel` of the field) from
+// colour(c, r, pixel).
+bool write_ply_grid(const float* heights, int width, int height, int step, const char* path,
+                    const std::function<const std::uint8_t*(int column, int row, std::size_t pixel)>&
+                        colour) {
+  const MeshGrid grid = make_grid(heights, width, height, step);
   if (!grid_fits(grid, path)) return false;
   OutputFile file;
   if (!open_mesh_file(file, "PLY file", path)) return false;
@@ -237,7 +234,7 @@ bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, con
       out = put_float(out, static_cast<float>(x));
       out = put_float(out, static_cast<float>(y));
       out = put_float(out, heights[pixel]);
-      std::memcpy(out, colours.pixels + 3 * pixel, 3);
+      std::memcpy(out, colour(x / grid.step, y / grid.step, pixel), 3);
       data.advance(out + 3);
     });
     for_each_triangle(grid, [&](const std::uint32_t triangle[3]) {
@@ -254,8 +251,11 @@ bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, con
   return true;
 }
 
-bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const char* path) {
-  const MeshGrid grid = make_grid(heights, texture.width, texture.height, step);
+// The OBJ mesh of a width x height field of heights, its material and its
+// picture, which write_texture(path) writes.
+bool write_obj_files(const float* heights, int width, int height, int step, const char* path,
+                     const std::function<bool(const char* texture_path)>& write_texture) {
+  const MeshGrid grid = make_grid(heights, width, height, step);
   if (!grid_fits(grid, path)) return false;
   const ObjFileNames names = obj_file_names(path);
   OutputFile obj;
@@ -264,8 +264,7 @@ bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, con
       !open_mesh_file(material, "material file", names.material.c_str())) {
     return false;
   }
-  write_obj_text(obj.get(), heights, grid, texture.width, texture.height,
-                 file_name_part(names.material));
+  write_obj_text(obj.get(), heights, grid, width, height, file_name_part(names.material));
   std::fprintf(material.get(), "newmtl relit\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nmap_Kd %s\n",
                file_name_part(names.texture).c_str());
   // The mesh and its material reach their temporary files in full before
@@ -279,7 +278,7 @@ bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, con
     report_write_failure("material file", names.material.c_str(), errno);
     return false;
   }
-  if (!write_png_rgb(texture, names.texture.c_str())) return false;
+  if (!write_texture(names.texture.c_str())) return false;
   if (!material.commit()) {
     std::remove(names.texture.c_str());
     report_write_failure("material file", names.material.c_str(), material.error());
@@ -294,23 +293,74 @@ bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, con
   return true;
 }
 
+}  // namespace
+
+ObjFileNames obj_file_names(const std::string& obj_path) {
+  const std::size_t slash = obj_path.find_last_of('/');
+  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = obj_path.find_last_of('.');
+  const std::string stem =
+      dot != std::string::npos && dot > name_start ? obj_path.substr(0, dot) : obj_path;
+  return {stem + ".mtl", stem + ".png"};
+}
+
+bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const char* path) {
+  return write_ply_grid(heights, colours.width, colours.height, step, path,
+                        [&](int, int, std::size_t pixel) { return colours.pixels + 3 * pixel; });
+}
+
+bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const char* path) {
+  return write_obj_files(heights, texture.width, texture.height, step, path,
+                         [&](const char* texture_path) { return write_png_rgb(texture, texture_path); });
+}
+
 bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
-                    const CameraParameters& camera, int step, const char* path) {
+                    const CameraParameters& camera, int step, const char* path, int threads) {
   if (format == MeshFormat::cob) {
-    float* depth = rings_depth(ptm, camera);
+    float* depth = rings_depth(ptm, camera, threads);
     if (depth == nullptr) return false;
     const bool written =
         write_cob_mesh(depth, ptm.mask, ptm.width, ptm.height, DepthOutputNames{}.texture, path);
     checked_free(depth);
     return written;
   }
-  float* heights = map_heights(ptm, method, camera);
+  float* heights = map_heights(ptm, method, camera, threads);
   if (heights == nullptr) return false;
-  RgbImage* relit = new_rgb_image(ptm.width, ptm.height);
-  render_plain_image(*relit, ptm, 0.0f, 0.0f, 0, 0);
-  const bool written = format == MeshFormat::ply ? write_ply_mesh(heights, *relit, step, path)
-                                                 : write_obj_mesh(heights, *relit, step, path);
-  free_rgb_image(relit);
+  // The map relit from straight above: the viewer's first picture.
+  RelitSettings relit = default_relit_settings();
+  relit.threads = threads;
+  bool written = false;
+  if (format == MeshFormat::ply) {
+    // Only the grid's pixels are coloured: the rows of the grid are relit,
+    // and of them only every step-th pixel kept.
+    const int columns = (ptm.width - 1) / step + 1;
+    const int rows = (ptm.height - 1) / step + 1;
+    const std::size_t row_bytes = static_cast<std::size_t>(ptm.width) * 3;
+    std::vector<std::uint8_t> grid_colours(static_cast<std::size_t>(columns) * rows * 3);
+    parallel_blocks(threads, rows, std::max<std::int64_t>(1, rows_per_block(ptm.width)),
+                    [&](std::int64_t first, std::int64_t end) {
+                      std::vector<std::uint8_t> row(row_bytes);
+                      for (std::int64_t r = first; r < end; ++r) {
+                        const int y = static_cast<int>(r) * step;
+                        render_relit_rows(ptm, relit, y, y + 1, row.data());
+                        std::uint8_t* out = grid_colours.data() + r * columns * 3;
+                        for (int c = 0; c < columns; ++c) {
+                          std::memcpy(out + 3 * c, row.data() + 3 * static_cast<std::size_t>(c) * step, 3);
+                        }
+                      }
+                    });
+    written = write_ply_grid(heights, ptm.width, ptm.height, step, path,
+                             [&](int column, int row, std::size_t) {
+                               return grid_colours.data() +
+                                      (static_cast<std::size_t>(row) * columns + column) * 3;
+                             });
+  } else {
+    written = write_obj_files(heights, ptm.width, ptm.height, step, path,
+                              [&](const char* texture_path) {
+                                return write_relit_picture(ptm, relit, PictureFormat::png,
+                                                           texture_path);
+                              });
+  }
   checked_free(heights);
   return written;
 }

@@ -52,7 +52,10 @@ bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, con
 bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const char* path);
 
 // The mesh of `ptm`'s depth by `method` (camera used by rings; cob is
-// always rings), every `step`-th pixel, as `format`. False after a message
-// on standard error.
+// always rings), every `step`-th pixel, as `format`, on up to `threads`
+// threads. The colours are the map relit from straight above, made for
+// the grid's pixels alone (PLY) or a band of rows at a time (OBJ's
+// picture), never as a whole picture. False after a message on standard
+// error.
 bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
-                    const CameraParameters& camera, int step, const char* path);
+                    const CameraParameters& camera, int step, const char* path, int threads = 1);

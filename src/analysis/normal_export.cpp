@@ -4,38 +4,34 @@
 
 #include "analysis/normal_image.h"
 #include "analysis/normals.h"
-#include "common/rgb_image.h"
 #include "imageio/pfm_image.h"
-#include "imageio/png_image.h"
-#include "render/zoom.h"
+#include "imageio/picture_writer.h"
 
 namespace {
 
-bool write_normal_png(const Ptm& ptm, const char* path) {
-  RgbImage* image = new_rgb_image(ptm.width, ptm.height);
-  normal_image(ptm, *image);
-  const bool written = write_png_rgb(*image, path);
-  free_rgb_image(image);
-  return written;
+bool write_normal_png(const Ptm& ptm, const char* path, int threads) {
+  PictureWriter picture;
+  if (!picture.open(path, PictureFormat::png, ptm.width, ptm.height)) return false;
+  return write_picture_bands(picture, ptm.width, ptm.height, normal_image_band_rows(ptm), threads,
+                             [&](int first, int end, std::uint8_t* rgb) {
+                               normal_image_rows(ptm, first, end, rgb);
+                             });
 }
 
 }  // namespace
 
-bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path) {
-  if (format == NormalFileFormat::pfm) {
-    std::vector<float> normals(pixel_count(ptm) * 3);
-    compute_unit_normal_field(ptm, normals.data());
-    return write_pfm(normals.data(), 3, ptm.width, ptm.height, path);
+bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path, int threads) {
+  switch (format) {
+    case NormalFileFormat::pfm:
+      return write_pfm_bands(3, ptm.width, ptm.height, path, threads,
+                             [&](int first, int end, float* out) {
+                               compute_unit_normal_field(ptm_rows_view(ptm, first, end - first),
+                                                         out);
+                             });
+    case NormalFileFormat::png:
+      return write_normal_png(ptm, path, threads);
+    case NormalFileFormat::ppm:
+      return write_normal_image_file(ptm, path, threads);
   }
-  // The image writers read the map's byte normals; a copy of the record
-  // carries them when the map has none.
-  std::vector<std::int8_t> computed;
-  Ptm with_normals = ptm;
-  if (with_normals.normals == nullptr) {
-    computed.resize(pixel_count(ptm) * 3);
-    compute_normal_field(ptm, computed.data());
-    with_normals.normals = computed.data();
-  }
-  return format == NormalFileFormat::png ? write_normal_png(with_normals, path)
-                                         : write_normal_image_file(with_normals, path);
+  return false;
 }

@@ -14,7 +14,9 @@ enum class NormalFileFormat {
   pfm,
 };
 
-// Writes the normal field of `ptm` (computed here when the map holds none;
-// the map is not changed) to `path`, the whole file or nothing. Failures
-// are reported on standard error; false then.
-bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path);
+// Writes the normal field of `ptm` (computed here when the map holds none,
+// a band of rows at a time on up to `threads` threads; the map is not
+// changed) to `path`, the whole file or nothing. Failures are reported on
+// standard error; false then.
+bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path,
+                       int threads = 1);

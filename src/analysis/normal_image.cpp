@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
+#include "analysis/normals.h"
+#include "common/parallel.h"
 #include "common/output_file.h"
 #include "common/rgb_image.h"
 #include "imageio/image_files.h"
@@ -23,7 +26,23 @@ std::size_t row_bytes(const RgbImage& image) { return static_cast<std::size_t>(i
 
 }  // namespace
 
-bool write_normal_image_file(const Ptm& ptm, const char* path) {
+void normal_image_rows(const Ptm& ptm, int first, int end, std::uint8_t* rgb) {
+  Ptm band = ptm_rows_view(ptm, first, end - first);
+  std::vector<std::int8_t> normals;
+  if (band.normals == nullptr) {
+    normals.resize(pixel_count(band) * 3);
+    compute_normal_field(band, normals.data());
+    band.normals = normals.data();
+  }
+  RgbImage view{band.width, band.height, rgb};
+  normal_image(band, view);
+}
+
+int normal_image_band_rows(const Ptm& ptm) {
+  return static_cast<int>(rows_per_block(ptm.width));
+}
+
+bool write_normal_image_file(const Ptm& ptm, const char* path, int threads) {
   OutputFile file;
   if (!file.open(path)) {
     std::fprintf(stderr, "Unable to open normal file %s for writing.\n", path);
@@ -31,13 +50,24 @@ bool write_normal_image_file(const Ptm& ptm, const char* path) {
   }
   std::printf("Writing normal values to file %s ...", path);
   std::fflush(stdout);
-  RgbImage* image = normal_colours(ptm);
   std::fprintf(file.get(), "P6\n%d %d\n255\n", ptm.width, ptm.height);
-  for (int y = image->height - 1; y >= 0; --y) {
-    std::fwrite(image->pixels + static_cast<std::size_t>(y) * row_bytes(*image), 1,
-                row_bytes(*image), file.get());
-  }
-  free_rgb_image(image);
+  const std::size_t row_bytes = static_cast<std::size_t>(ptm.width) * 3;
+  // The file's top row is the map's last.
+  for_each_band_in_order(
+      threads, ptm.height, normal_image_band_rows(ptm), true,
+      [&](int first, int end, std::vector<std::uint8_t>& bytes) {
+        bytes.resize(static_cast<std::size_t>(end - first) * row_bytes);
+        normal_image_rows(ptm, first, end, bytes.data());
+      },
+      [&](int first, int end, const std::vector<std::uint8_t>& bytes) {
+        for (int row = end - first - 1; row >= 0; --row) {
+          if (std::fwrite(bytes.data() + static_cast<std::size_t>(row) * row_bytes, 1, row_bytes,
+                          file.get()) != row_bytes) {
+            return false;
+          }
+        }
+        return true;
+      });
   if (!file.commit()) {
     std::printf("\n");
     report_write_failure("normal image", path, file.error());

@@ -21,9 +21,13 @@
 // function (k, l); the one zero eigenvalue, (0, 0), is the free constant,
 // chosen so that the mean height is 0. The transforms are FFTW's REDFT10
 // (type II) and REDFT01 (type III, its inverse up to a factor 2n per axis).
+// Single precision keeps the analytic surfaces of the tests within a few
+// 1e-5 pixels; it halves the memory of the solve, which is what limits the
+// size of a map it can take.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // Below this nz a normal is nearly edge-on and -nx / nz would grow without
 // bound (infinite at nz = 0, the wrong sign below it): such a normal keeps
@@ -31,11 +35,24 @@
 // its slope is at most about 10 pixels per pixel (84 degrees).
 inline constexpr float poisson_smallest_nz = 0.1f;
 
+// The unit normals of rows first .. end - 1 of a field (x, y, z per pixel,
+// row first first). Called from several threads at once.
+using NormalRowsFn = std::function<void(int first, int end, float* normals)>;
+
 // The height of every pixel (width x height floats in map order, mean 0,
 // larger values nearer the viewer) from unit normals (x, y, z per pixel,
 // map order). Pixels outside the mask have slopes 0 (byte 0 of `mask`,
 // whose rows run opposite to the map's: pixel (x, y) is mask[(height - 1 -
 // y) * width + x]); `mask` may be null. They still get a height, that of
-// the flat surface filling the hole.
+// the flat surface filling the hole. The transforms are FFTW's in single
+// precision, done in `depth` itself: the solve needs no memory beyond the
+// heights. Up to `threads` threads (FFTW's threaded plans, chosen by
+// estimate, so the heights are the same bytes for any count).
 void poisson_depth(const float* normals, const std::uint8_t* mask, int width, int height,
-                   float* depth);
+                   float* depth, int threads = 1);
+
+// The same from normals made a band of rows at a time (each row's normals
+// are asked for once, or twice where a band meets the next), so that no
+// normal field is ever whole in memory.
+void poisson_depth(const NormalRowsFn& normals, const std::uint8_t* mask, int width, int height,
+                   float* depth, int threads = 1);

@@ -75,7 +75,7 @@ bool draw_enabled_lights(RgbImage& image, int x0, int y0, bool photographs) {
       drawn = true;
       break;
     }
-    render_ptm_image(image, *displayed_ptm(), mode, u, v, x0, y0);
+    render_ptm_image(image, *displayed_ptm(), mode, u, v, x0, y0, viewer.threads);
     set_pixel_scale(viewer.light_intensity[i]);
     draw_image(image, x0, y0);
     glEnable(GL_BLEND);

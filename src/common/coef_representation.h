@@ -6,8 +6,12 @@
 
 // The two integer forms of the coefficients. Packed: display units
 // saturated to int16, laid out for 4-wide 16-bit multiply-add. Wide: int32,
-// a0..a4 times 16 and a5 times 16384. LUM is always wide.
-enum class CoefRepresentation { packed, wide };
+// a0..a4 times 16 and a5 times 16384. LUM is always wide. Stored: neither,
+// only the stored bytes and the colour planes, for work that reads the
+// bytes as the file held them (writing, normals, depth) and for renders
+// that convert a band of rows at a time: a map then takes no more memory
+// than its uncompressed file.
+enum class CoefRepresentation { packed, wide, stored };
 
 // True when the processor has packed 16-bit integer arithmetic; decides the
 // representation every map of the run is built in. Tested once.

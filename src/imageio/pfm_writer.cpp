@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "common/output_file.h"
+#include "common/parallel.h"
 #include "imageio/pfm_image.h"
 
 namespace {
 
-// One row's floats as little-endian bytes, whatever this machine's order.
-void little_endian_row(const float* samples, std::size_t count, std::uint8_t* out) {
+// Floats as little-endian bytes, whatever this machine's order.
+void little_endian(const float* samples, std::size_t count, std::uint8_t* out) {
   for (std::size_t i = 0; i < count; ++i) {
     std::uint32_t bits = 0;
     std::memcpy(&bits, samples + i, sizeof bits);
@@ -18,9 +19,15 @@ void little_endian_row(const float* samples, std::size_t count, std::uint8_t* ou
   }
 }
 
+// Rows in a band: some 256K values.
+int band_rows(int width, int channels) {
+  return static_cast<int>(rows_per_block(static_cast<std::int64_t>(width) * channels) * 4);
+}
+
 }  // namespace
 
-bool write_pfm(const float* samples, int channels, int width, int height, const char* path) {
+bool write_pfm_bands(int channels, int width, int height, const char* path, int threads,
+                     const std::function<void(int first, int end, float* out)>& make) {
   if ((channels != 1 && channels != 3) || width <= 0 || height <= 0) {
     std::fprintf(stderr, "Can't write PFM file %s: the picture is empty\n", path);
     return false;
@@ -36,14 +43,30 @@ bool write_pfm(const float* samples, int channels, int width, int height, const 
   std::fprintf(file.get(), "%s\n%d %d\n-1.0\n", channels == 3 ? "PF" : "Pf", width, height);
   const std::size_t row_values =
       static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
-  std::vector<std::uint8_t> row(row_values * 4);
-  for (int y = 0; y < height; ++y) {
-    little_endian_row(samples + static_cast<std::size_t>(y) * row_values, row_values, row.data());
-    std::fwrite(row.data(), 1, row.size(), file.get());
-  }
+  for_each_band_in_order(
+      threads, height, band_rows(width, channels), false,
+      [&](int first, int end, std::vector<std::uint8_t>& bytes) {
+        const std::size_t values = static_cast<std::size_t>(end - first) * row_values;
+        std::vector<float> samples(values);
+        make(first, end, samples.data());
+        bytes.resize(values * 4);
+        little_endian(samples.data(), values, bytes.data());
+      },
+      [&](int, int, const std::vector<std::uint8_t>& bytes) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+      });
   if (!file.commit()) {
     report_write_failure("PFM file", path, file.error());
     return false;
   }
   return true;
+}
+
+bool write_pfm(const float* samples, int channels, int width, int height, const char* path) {
+  const std::size_t row_values =
+      static_cast<std::size_t>(width > 0 ? width : 0) * static_cast<std::size_t>(channels);
+  return write_pfm_bands(channels, width, height, path, 1, [&](int first, int end, float* out) {
+    std::memcpy(out, samples + static_cast<std::size_t>(first) * row_values,
+                static_cast<std::size_t>(end - first) * row_values * sizeof(float));
+  });
 }

@@ -10,7 +10,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "common/output_file.h"
 #include "common/whole_file.h"
@@ -33,58 +36,90 @@ struct PngErrors {
 
 void on_png_warning(png_structp, png_const_charp) {}
 
-// ---- writing ----
-
-// Rows of a bottom-up picture: file row r (top first) is picture row
-// height - 1 - r.
-struct PictureRows {
-  const std::uint8_t* bottom_row;
-  std::size_t row_bytes;
-  int width;
-  int height;
-  int bit_depth;
-  int color_type;
-};
-
-bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
-  if (png == nullptr) {
-    std::snprintf(errors.message, sizeof errors.message, "libpng could not start");
+// Puts an encoded PNG file in place, or reports why it was not.
+bool finish_png_file(OutputFile& file, bool encoded, const char* message, const char* path) {
+  if (!encoded) {
+    std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path, message);
     return false;
   }
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
+  if (!file.commit()) {
+    report_write_failure("PNG file", path, file.error());
     return false;
   }
-  png_init_io(png, file);
-  // After PNG's adaptive row filters a picture is mostly small residuals,
-  // and runs of them are what deflate finds: zlib's fastest level with
-  // run-length matching only (Z_RLE) gives files as small as its default
-  // level and search, in a quarter of the time or less (a 4096 x 4096
-  // render: 28.3 MB in 3.6 s by default, 25.6 MB in 1.0 s so; see
-  // bench/tool_render_bench.cpp).
-  png_set_compression_level(png, Z_BEST_SPEED);
-  png_set_compression_strategy(png, Z_RLE);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width),
-               static_cast<png_uint_32>(rows.height), rows.bit_depth, rows.color_type,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  // PNG's 16-bit samples are big-endian; memory here is little-endian.
-  if (rows.bit_depth == 16) png_set_swap(png);
-  for (int r = 0; r < rows.height; ++r) {
-    const std::uint8_t* row =
-        rows.bottom_row + static_cast<std::size_t>(rows.height - 1 - r) * rows.row_bytes;
-    png_write_row(png, const_cast<png_bytep>(row));
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
   return true;
 }
 
-bool write_png_picture(const PictureRows& rows, const char* path) {
-  if (rows.width <= 0 || rows.height <= 0) {
+// ---- writing ----
+
+bool failed_png_start(PngErrors& errors, const char* what) {
+  std::snprintf(errors.message, sizeof errors.message, "%s", what);
+  return false;
+}
+
+}  // namespace
+
+// libpng's write structures for one file; each member function that calls
+// libpng sets the jump point first and holds nothing with a destructor.
+class PngRowWriter {
+ public:
+  PngRowWriter() = default;
+  PngRowWriter(const PngRowWriter&) = delete;
+  PngRowWriter& operator=(const PngRowWriter&) = delete;
+  ~PngRowWriter() {
+    if (png_ != nullptr) png_destroy_write_struct(&png_, &info_);
+  }
+
+  // Starts the picture on `file`. False with the reason in message().
+  bool start(std::FILE* file, int width, int height, int bit_depth, int color_type) {
+    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors_, on_png_error, on_png_warning);
+    if (png_ == nullptr) return failed_png_start(errors_, "libpng could not start");
+    info_ = png_create_info_struct(png_);
+    if (info_ == nullptr) return failed_png_start(errors_, "libpng could not start");
+    if (setjmp(png_jmpbuf(png_))) return false;
+    png_init_io(png_, file);
+    // After PNG's adaptive row filters a picture is mostly small residuals,
+    // and runs of them are what deflate finds: zlib's fastest level with
+    // run-length matching only (Z_RLE) gives files as small as its default
+    // level and search, in a quarter of the time or less (a 4096 x 4096
+    // render: 28.3 MB in 3.6 s by default, 25.6 MB in 1.0 s so; see
+    // bench/tool_render_bench.cpp).
+    png_set_compression_level(png_, Z_BEST_SPEED);
+    png_set_compression_strategy(png_, Z_RLE);
+    png_set_IHDR(png_, info_, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+                 bit_depth, color_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png_, info_);
+    // PNG's 16-bit samples are big-endian; memory here is little-endian.
+    if (bit_depth == 16) png_set_swap(png_);
+    return true;
+  }
+
+  bool write_row(const std::uint8_t* row) {
+    if (setjmp(png_jmpbuf(png_))) return false;
+    png_write_row(png_, const_cast<png_bytep>(row));
+    return true;
+  }
+
+  bool end() {
+    if (setjmp(png_jmpbuf(png_))) return false;
+    png_write_end(png_, info_);
+    return true;
+  }
+
+  const char* message() const { return errors_.message; }
+
+ private:
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+  PngErrors errors_{};
+};
+
+namespace {
+
+// Writes a picture whose rows, top row first, row(r) gives.
+bool write_png_picture(int width, int height, int bit_depth, int color_type, const char* path,
+                       const std::function<const std::uint8_t*(int file_row)>& row) {
+  if (width <= 0 || height <= 0) {
     std::fprintf(stderr, "Can't write PNG file %s: the picture is empty\n", path);
     return false;
   }
@@ -94,17 +129,17 @@ bool write_png_picture(const PictureRows& rows, const char* path) {
                  std::strerror(file.error()));
     return false;
   }
-  PngErrors errors{};
-  if (!encode_png(file.get(), rows, errors)) {
-    std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path,
-                 errors.message);
-    return false;
-  }
-  if (!file.commit()) {
-    report_write_failure("PNG file", path, file.error());
-    return false;
-  }
-  return true;
+  PngRowWriter png;
+  bool encoded = png.start(file.get(), width, height, bit_depth, color_type);
+  for (int r = 0; r < height && encoded; ++r) encoded = png.write_row(row(r));
+  encoded = encoded && png.end();
+  return finish_png_file(file, encoded, png.message(), path);
+}
+
+// The rows of a bottom-up picture in memory, top row first.
+std::function<const std::uint8_t*(int)> bottom_up_rows(const std::uint8_t* bottom_row,
+                                                      std::size_t row_bytes, int height) {
+  return [=](int r) { return bottom_row + static_cast<std::size_t>(height - 1 - r) * row_bytes; };
 }
 
 // ---- reading ----
@@ -191,17 +226,50 @@ bool decode_png_samples(const std::uint8_t* data, std::size_t size, const char* 
 }  // namespace
 
 bool write_png_rgb(const RgbImage& image, const char* path) {
-  const PictureRows rows{image.pixels, static_cast<std::size_t>(image.width) * 3, image.width,
-                         image.height, 8, PNG_COLOR_TYPE_RGB};
-  return write_png_picture(rows, path);
+  const std::size_t row_bytes = static_cast<std::size_t>(image.width > 0 ? image.width : 0) * 3;
+  return write_png_picture(image.width, image.height, 8, PNG_COLOR_TYPE_RGB, path,
+                           bottom_up_rows(image.pixels, row_bytes, image.height));
 }
 
 bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path) {
-  const PictureRows rows{reinterpret_cast<const std::uint8_t*>(samples),
-                         static_cast<std::size_t>(width > 0 ? width : 0) * 2, width, height,
-                         16, PNG_COLOR_TYPE_GRAY};
-  return write_png_picture(rows, path);
+  const std::size_t row_bytes = static_cast<std::size_t>(width > 0 ? width : 0) * 2;
+  return write_png_picture(width, height, 16, PNG_COLOR_TYPE_GRAY, path,
+                           bottom_up_rows(reinterpret_cast<const std::uint8_t*>(samples),
+                                          row_bytes, height));
 }
+
+bool write_png_grey16_rows(int width, int height, const char* path,
+                           const std::function<void(int y, std::uint16_t* samples)>& row) {
+  std::vector<std::uint16_t> samples(static_cast<std::size_t>(width > 0 ? width : 0));
+  return write_png_picture(width, height, 16, PNG_COLOR_TYPE_GRAY, path, [&](int file_row) {
+    row(height - 1 - file_row, samples.data());
+    return reinterpret_cast<const std::uint8_t*>(samples.data());
+  });
+}
+
+PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth, std::string& error) {
+  PngRows writer(new PngRowWriter);
+  if (writer->start(file, width, height, bit_depth,
+                    bit_depth == 16 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB)) {
+    return writer;
+  }
+  error = writer->message();
+  return nullptr;
+}
+
+bool write_png_row(PngRowWriter& writer, const std::uint8_t* row, std::string& error) {
+  if (writer.write_row(row)) return true;
+  error = writer.message();
+  return false;
+}
+
+bool end_png_rows(PngRowWriter& writer, std::string& error) {
+  if (writer.end()) return true;
+  error = writer.message();
+  return false;
+}
+
+void PngRowWriterDeleter::operator()(PngRowWriter* writer) const { delete writer; }
 
 bool has_png_signature(const std::uint8_t* data, std::size_t size) {
   return size >= 8 && png_sig_cmp(data, 0, 8) == 0;

@@ -6,6 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "common/rgb_image.h"
 #include "imageio/photograph.h"
@@ -18,6 +22,25 @@ bool write_png_rgb(const RgbImage& image, const char* path);
 // Writes width x height 16-bit grey samples (row 0 the bottom row) as a
 // 16-bit greyscale PNG, in the same way.
 bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path);
+
+// The same picture a row at a time, never whole in memory: row(y, samples)
+// fills the width samples of picture row y (0 the bottom row); the rows are
+// asked for from the top down.
+bool write_png_grey16_rows(int width, int height, const char* path,
+                           const std::function<void(int y, std::uint16_t* samples)>& row);
+
+// A PNG encoded a row at a time onto an open file, top row first: 8-bit
+// RGB (bit_depth 8) or 16-bit grey (16, samples in this machine's order).
+// The functions give libpng's reason in `error` when they fail; the caller
+// reports it and discards the file.
+class PngRowWriter;
+struct PngRowWriterDeleter {
+  void operator()(PngRowWriter* writer) const;
+};
+using PngRows = std::unique_ptr<PngRowWriter, PngRowWriterDeleter>;
+PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth, std::string& error);
+bool write_png_row(PngRowWriter& writer, const std::uint8_t* row, std::string& error);
+bool end_png_rows(PngRowWriter& writer, std::string& error);
 
 // The largest picture the reader decodes: 2^28 pixels (a 16384 x 16384
 // photograph), so that a forged header cannot demand gigabytes.

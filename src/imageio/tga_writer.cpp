@@ -14,6 +14,7 @@
 
 #include "common/output_file.h"
 #include "imageio/image_files.h"
+#include "imageio/picture_writer.h"
 
 namespace {
 
@@ -30,15 +31,7 @@ void put_le16(std::uint8_t* at, int value) {
 
 }  // namespace
 
-int write_tga(std::uint8_t* pixels, const char* path, int width, int height, const char* id_text) {
-  // Written under a temporary name, so that a screenshot cut short by a
-  // full disk leaves no file behind.
-  OutputFile file;
-  if (!file.open(path)) {
-    std::fprintf(stderr, "write_tga: Unable to write to FILE *\n");
-    return -1;
-  }
-
+bool write_tga_header(std::FILE* file, int width, int height, const char* id_text) {
   std::uint8_t header[header_size + 256] = {};
   const std::size_t id_length = id_text != nullptr ? strnlen(id_text, max_id_characters) : 0;
   header[0] = id_length > 0 ? static_cast<std::uint8_t>(id_length + 1) : 0;
@@ -47,9 +40,20 @@ int write_tga(std::uint8_t* pixels, const char* path, int width, int height, con
   put_le16(header + 14, height);
   header[16] = 24;
   if (id_length > 0) std::memcpy(header + header_size, id_text, id_length);  // zero byte follows
-
   const std::size_t header_and_id = header_size + header[0];
-  if (std::fwrite(header, 1, header_and_id, file.get()) != header_and_id) return -1;
+  return std::fwrite(header, 1, header_and_id, file) == header_and_id;
+}
+
+int write_tga(std::uint8_t* pixels, const char* path, int width, int height, const char* id_text) {
+  if (!tga_size_fits(path, width, height)) return -1;
+  // Written under a temporary name, so that a screenshot cut short by a
+  // full disk leaves no file behind.
+  OutputFile file;
+  if (!file.open(path)) {
+    std::fprintf(stderr, "write_tga: Unable to write to FILE *\n");
+    return -1;
+  }
+  if (!write_tga_header(file.get(), width, height, id_text)) return -1;
 
   const std::size_t row_bytes = width > 0 ? static_cast<std::size_t>(width) * 3 : 0;
   for (int row = 0; row < height; ++row) {

@@ -39,6 +39,7 @@ void build_coefficient_tables(const std::int32_t* scale_bias, CoefficientTables&
 }
 
 void convert_all_coefficients(Ptm& ptm) {
+  if (!has_integer_form(ptm)) return;
   CoefficientTables tables;
   build_coefficient_tables(ptm.scale_bias, tables);
   const std::size_t pixels = pixel_count(ptm);
@@ -54,7 +55,13 @@ void convert_all_coefficients(Ptm& ptm) {
       } else {
         // A packed record is rebuilt whole, so its colour goes back in.
         std::uint8_t colour[3];
-        if (ptm.packed_lrgb != nullptr) get_lrgb_color(ptm, p, colour);
+        if (ptm.packed_lrgb != nullptr) {
+          if (ptm.color_planes[0] != nullptr) {
+            for (int k = 0; k < 3; ++k) colour[k] = ptm.color_planes[k][p];
+          } else {
+            get_lrgb_color(ptm, p, colour);
+          }
+        }
         convert_luminance_pixel(ptm, tables, p, six, ptm.packed_lrgb != nullptr ? colour : nullptr);
       }
     }

@@ -42,7 +42,8 @@ inline void store_stored_bytes(std::uint8_t* low_plane, std::uint8_t* high_plane
 
 // The integer coefficients of one pixel of a luminance map (LRGB or LUM)
 // from its six stored bytes, and for LRGB its colour (`rgb`; null leaves the
-// colour planes of a wide map as they are).
+// colour planes of a wide or stored map as they are). A map in the stored
+// representation takes only the colour.
 inline void convert_luminance_pixel(Ptm& ptm, const CoefficientTables& tables, std::size_t pixel,
                                     const std::uint8_t* six, const std::uint8_t* rgb) {
   if (ptm.packed_lrgb != nullptr) {
@@ -58,8 +59,11 @@ inline void convert_luminance_pixel(Ptm& ptm, const CoefficientTables& tables, s
                      _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)));
     return;
   }
-  std::int32_t* wide = ptm.lum_coef_int + pixel * 6;
-  for (int k = 0; k < 6; ++k) wide[k] = tables.wide[k][six[k]];
+  // A map in the stored representation keeps only its colour.
+  if (ptm.lum_coef_int != nullptr) {
+    std::int32_t* wide = ptm.lum_coef_int + pixel * 6;
+    for (int k = 0; k < 6; ++k) wide[k] = tables.wide[k][six[k]];
+  }
   if (rgb != nullptr) {
     ptm.color_planes[0][pixel] = rgb[0];
     ptm.color_planes[1][pixel] = rgb[1];
@@ -67,7 +71,8 @@ inline void convert_luminance_pixel(Ptm& ptm, const CoefficientTables& tables, s
   }
 }
 
-// The integer coefficients of channel c of one pixel of an RGB map.
+// The integer coefficients of channel c of one pixel of an RGB map (none
+// for a map in the stored representation).
 inline void convert_rgb_channel(Ptm& ptm, const CoefficientTables& tables, std::size_t pixel, int c,
                                 const std::uint8_t* six) {
   if (ptm.packed_rgb != nullptr) {
@@ -77,14 +82,17 @@ inline void convert_rgb_channel(Ptm& ptm, const CoefficientTables& tables, std::
     out[7] = 0;
     return;
   }
+  if (ptm.coef_int[c] == nullptr) return;  // the stored representation
   std::int32_t* out = ptm.coef_int[c] + pixel * 6;
   for (int k = 0; k < 6; ++k) out[k] = tables.wide[k][six[k]];
 }
 
 // Converts every pixel's coefficient planes into the map's integer arrays,
 // with tables built from its scale_bias: all three channels of an RGB map,
-// or the luminance coefficients of an LRGB or LUM map (the colour is left
-// as it is).
+// or the luminance coefficients of an LRGB or LUM map. The colour is left
+// as it is, except that a packed LRGB record takes it from the colour
+// planes where the map has them (a view of a stored map given an integer
+// form). A map without an integer form is left as it is.
 void convert_all_coefficients(Ptm& ptm);
 
 // trunc(value * 256), the fixed-point form of a scale; false when the value

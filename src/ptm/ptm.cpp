@@ -8,6 +8,7 @@
 
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
+#include "ptm/coefficients.h"
 
 namespace {
 
@@ -32,12 +33,13 @@ struct StorageLayout {
 
 bool storage_layout(int format, CoefRepresentation representation, StorageLayout& layout) {
   const bool packed = representation == CoefRepresentation::packed;
+  const int wide = representation == CoefRepresentation::wide ? 1 : 0;
   if (is_rgb_storage(format)) {
-    layout = {6, 0, packed ? 0 : 3, packed ? packed_rgb_values_per_pixel * 2 : 0, false};
+    layout = {6, 0, 3 * wide, packed ? packed_rgb_values_per_pixel * 2 : 0, false};
   } else if (is_lrgb_storage(format)) {
-    layout = {2, packed ? 0 : 3, packed ? 0 : 1, packed ? 16 : 0, false};
+    layout = {2, packed ? 0 : 3, wide, packed ? 16 : 0, false};
   } else if (format == PTM_FORMAT_LUM) {
-    layout = {2, 2, 1, 0, true};
+    layout = {2, 2, representation == CoefRepresentation::stored ? 0 : 1, 0, true};
   } else {
     return false;
   }
@@ -81,11 +83,32 @@ void release_color_planes(Ptm* ptm) {
   }
 }
 
-CoefRepresentation representation_of(const Ptm& ptm) {
-  return uses_packed(ptm) ? CoefRepresentation::packed : CoefRepresentation::wide;
+// The integer arrays of `ptm`'s format in `representation` (LUM: wide).
+void allocate_integer_arrays(Ptm& ptm, CoefRepresentation representation) {
+  StorageLayout layout{};
+  if (ptm.format == PTM_FORMAT_LUM) representation = CoefRepresentation::wide;
+  if (!storage_layout(ptm.format, representation, layout)) return;
+  const std::size_t pixels = pixel_count(ptm);
+  if (layout.wide_channels == 3) {
+    for (auto*& channel : ptm.coef_int) channel = checked_alloc_array<std::int32_t>(pixels * 6);
+  } else if (layout.wide_channels == 1) {
+    ptm.lum_coef_int = checked_alloc_array<std::int32_t>(pixels * 6);
+  }
+  if (layout.packed_bytes != 0) {
+    if (is_rgb_storage(ptm.format)) {
+      ptm.packed_rgb = checked_alloc_array<std::int16_t>(pixels * packed_rgb_values_per_pixel);
+    } else {
+      ptm.packed_lrgb = checked_alloc_array<PackedLrgbTexel>(pixels);
+    }
+  }
 }
 
 }  // namespace
+
+CoefRepresentation representation_of(const Ptm& ptm) {
+  if (uses_packed(ptm)) return CoefRepresentation::packed;
+  return has_integer_form(ptm) ? CoefRepresentation::wide : CoefRepresentation::stored;
+}
 
 std::uint64_t ptm_storage_bytes(std::uint64_t width, std::uint64_t height, int format,
                                 CoefRepresentation representation) {
@@ -124,18 +147,7 @@ Ptm* create_ptm(int width, int height, int format, CoefRepresentation representa
     ptm->color_planes[0] = checked_alloc_array<std::uint8_t>(pixels);
     ptm->color_planes[2] = checked_alloc_array<std::uint8_t>(pixels);
   }
-  if (layout.wide_channels == 3) {
-    for (auto*& channel : ptm->coef_int) channel = checked_alloc_array<std::int32_t>(pixels * 6);
-  } else if (layout.wide_channels == 1) {
-    ptm->lum_coef_int = checked_alloc_array<std::int32_t>(pixels * 6);
-  }
-  if (layout.packed_bytes != 0) {
-    if (is_rgb_storage(format)) {
-      ptm->packed_rgb = checked_alloc_array<std::int16_t>(pixels * packed_rgb_values_per_pixel);
-    } else {
-      ptm->packed_lrgb = checked_alloc_array<PackedLrgbTexel>(pixels);
-    }
-  }
+  allocate_integer_arrays(*ptm, representation);
   if (layout.color_matrix) ptm->color_matrix = checked_alloc_array<float>(16);
   return ptm;
 }
@@ -143,6 +155,34 @@ Ptm* create_ptm(int width, int height, int format, CoefRepresentation representa
 Ptm* create_ptm(int width, int height, int format) {
   return create_ptm(width, height, format, preferred_representation());
 }
+
+Ptm ptm_rows_view(const Ptm& map, int first_row, int rows) {
+  Ptm view = map;
+  view.height = rows;
+  view.mask = nullptr;
+  const std::size_t first = static_cast<std::size_t>(first_row) * static_cast<std::size_t>(map.width);
+  for (auto*& plane : view.coef_planes) {
+    if (plane != nullptr) plane += first * 3;
+  }
+  for (auto*& plane : view.color_planes) {
+    if (plane != nullptr) plane += first;
+  }
+  for (auto*& channel : view.coef_int) {
+    if (channel != nullptr) channel += first * 6;
+  }
+  if (view.lum_coef_int != nullptr) view.lum_coef_int += first * 6;
+  if (view.packed_rgb != nullptr) view.packed_rgb += first * packed_rgb_values_per_pixel;
+  if (view.packed_lrgb != nullptr) view.packed_lrgb += first;
+  if (view.normals != nullptr) view.normals += first * 3;
+  return view;
+}
+
+void add_integer_form(Ptm& view, CoefRepresentation representation) {
+  allocate_integer_arrays(view, representation);
+  convert_all_coefficients(view);
+}
+
+void release_integer_form(Ptm& view) { free_integer_arrays(&view); }
 
 void free_ptm(Ptm* ptm) {
   if (ptm == nullptr) return;

@@ -67,6 +67,15 @@ inline bool uses_packed(const Ptm& ptm) {
   return ptm.packed_rgb != nullptr || ptm.packed_lrgb != nullptr;
 }
 
+// Whether the map holds an integer form the evaluators read (a map read in
+// the stored representation has none).
+inline bool has_integer_form(const Ptm& ptm) {
+  return uses_packed(ptm) || ptm.lum_coef_int != nullptr || ptm.coef_int[0] != nullptr;
+}
+
+// packed, wide or stored, by the arrays the map holds.
+CoefRepresentation representation_of(const Ptm& ptm);
+
 // Allocates the record and every array of `format` (0, 1, 2, 5..8) in the
 // given representation; contents undefined, normals and mask null. Any
 // other format prints "create_ptm error: unrecognized format" and ends the
@@ -84,6 +93,21 @@ std::uint64_t ptm_storage_bytes(std::uint64_t width, std::uint64_t height, int f
 // allocates anything.
 bool ptm_size_fits(std::int64_t width, std::int64_t height, int format,
                    CoefRepresentation representation);
+
+// Rows first_row .. first_row + rows - 1 of `map` as a map of their own:
+// the same format, width, scales and biases, every per-pixel array of `map`
+// (stored bytes, colour, integer form, normals) borrowed from that row on,
+// no mask (whose rows run the other way). It owns nothing and is never
+// freed; it lives no longer than `map`.
+Ptm ptm_rows_view(const Ptm& map, int first_row, int rows);
+
+// Gives a view of rows of a map without an integer form (ptm_rows_view of
+// a stored map) an integer form of its own in `representation` (packed or
+// wide; LUM always wide), converted from its stored bytes as a load
+// converts them: the same bytes as the map read in that representation.
+// Released by release_integer_form.
+void add_integer_form(Ptm& view, CoefRepresentation representation);
+void release_integer_form(Ptm& view);
 
 // Releases a map made by create_ptm and everything it owns.
 void free_ptm(Ptm* ptm);

@@ -196,13 +196,15 @@ int compression_type_of(int format) {
   return format >= PTM_FORMAT_JPEGLS_RGB ? compression_jpegls : compression_jpeg;
 }
 
-// The table formats live in memory as LRGB, the compressed ones as RGB or
-// LRGB.
+}  // namespace
+
 int memory_format_of(int format) {
   if (format == PTM_FORMAT_PTM_LUT || format == PTM_FORMAT_PTM_C_LUT) return PTM_FORMAT_LRGB;
   if (is_compressed(format)) return is_lrgb_compressed(format) ? PTM_FORMAT_LRGB : PTM_FORMAT_RGB;
   return format;
 }
+
+namespace {
 
 // The stored planes of a compressed file, read and checked before the map
 // is allocated, released with the object.
@@ -267,7 +269,9 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   const bool compressed = is_compressed(header.format);
   if (compressed && !has_plane_decoder(compression_type_of(header.format), path)) return nullptr;
   const int memory_format = memory_format_of(header.format);
-  if (memory_format == PTM_FORMAT_LUM) representation = CoefRepresentation::wide;
+  if (memory_format == PTM_FORMAT_LUM && representation == CoefRepresentation::packed) {
+    representation = CoefRepresentation::wide;
+  }
   CompressedPlanes planes;
   if (compressed && !read_compressed_planes(header, path, planes)) return nullptr;
   if (!ptm_size_fits(header.width, header.height, memory_format, representation)) {

@@ -9,10 +9,16 @@
 // is not a readable PTM.
 Ptm* read_ptm_file(const char* path);
 
-// The same in a chosen coefficient representation (LUM is always wide).
+// The same in a chosen coefficient representation (LUM has no packed form
+// and is read wide instead). The stored representation keeps only the
+// stored bytes and the colour: a map the size of its uncompressed file.
 Ptm* read_ptm_file(const char* path, CoefRepresentation representation);
 
 // Whether the file at `path` opens and its first header item begins as a
 // PTM magic word does ("PTM" or "SRF"): a file meant as a PTM file, whose
 // refusal by read_ptm_file is final.
 bool starts_like_ptm_file(const char* path);
+
+// The format a file of format `format` (0..8) has in memory: the table
+// formats are LRGB, the compressed ones RGB or LRGB, the others their own.
+int memory_format_of(int format);

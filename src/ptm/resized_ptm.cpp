@@ -60,8 +60,7 @@ Ptm* resize_ptm(const Ptm& source, int width, int height) {
   const bool supported = source.format == PTM_FORMAT_RGB || source.format == PTM_FORMAT_LUM ||
                          source.format == PTM_FORMAT_LRGB;
   if (!supported || source.coef_planes[0] == nullptr) return nullptr;
-  const CoefRepresentation representation =
-      uses_packed(source) ? CoefRepresentation::packed : CoefRepresentation::wide;
+  const CoefRepresentation representation = representation_of(source);
   if (!ptm_size_fits(width, height, source.format, representation)) return nullptr;
 
   Ptm* resized = create_ptm(width, height, source.format, representation);

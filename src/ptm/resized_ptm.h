@@ -6,7 +6,8 @@
 #include "ptm/ptm.h"
 
 // A width x height copy of `source` (RGB, LUM or LRGB as read from a file,
-// with its stored coefficient planes) in the same format, representation,
+// with its stored coefficient planes) in the same format, representation
+// (stored too),
 // scales and biases. Destination pixel (x, y) takes each stored element
 // bilinearly (bilerp_u8) at fx = x * W / width, fy = y * H / height (W, H
 // the source's size, exact rational positions), the neighbours beyond the

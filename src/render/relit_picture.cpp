@@ -1,11 +1,12 @@
 #include "render/relit_picture.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "analysis/normals.h"
 #include "common/checked_alloc.h"
-#include "imageio/image_files.h"
-#include "imageio/png_image.h"
+#include "common/parallel.h"
 #include "ptm/resized_ptm.h"
 #include "render/diffuse_gain.h"
 #include "render/light_sum.h"
@@ -13,8 +14,10 @@
 
 namespace {
 
-bool needs_normals(RelitMode mode) {
-  return mode == RelitMode::specular || mode == RelitMode::gain || mode == RelitMode::normals;
+// The modes that show the normals of the map they render (diffuse gain
+// reads them only to rewrite the map).
+bool shows_normals(RelitMode mode) {
+  return mode == RelitMode::specular || mode == RelitMode::normals;
 }
 
 RenderMode render_mode_of(const RelitSettings& settings) {
@@ -38,37 +41,91 @@ RenderMode render_mode_of(const RelitSettings& settings) {
   return mode;
 }
 
-// The picture of a map that has the normals its mode needs.
-RgbImage* picture_of(const Ptm& map, const RelitSettings& settings) {
+// Picture rows first .. end - 1 of `map` (one map row per picture row)
+// into `pixels`. Whatever the map lacks for these rows is made for them
+// alone: the normals of the mode, the integer form of a stored map.
+void relit_rows(const Ptm& map, const RelitSettings& settings, const RenderMode& mode, int first,
+                int end, std::uint8_t* pixels) {
+  Ptm band = ptm_rows_view(map, first, end - first);
+  std::vector<std::int8_t> normals;
+  if (shows_normals(settings.mode) && band.normals == nullptr) {
+    normals.resize(pixel_count(band) * 3);
+    compute_normal_field(band, normals.data());
+    band.normals = normals.data();
+  }
   if (settings.mode == RelitMode::normals) {
-    RgbImage* image = new_rgb_image(map.width, map.height);
-    normal_image(map, *image);
-    return image;
+    RgbImage view{band.width, band.height, pixels};
+    normal_image(band, view);
+    return;
   }
-  const RenderMode mode = render_mode_of(settings);
-  if (mode.enhancement != Enhancement::diffuse_gain) {
-    return render_light_sum(map, settings.lights, mode);
-  }
-  // As the viewer's Diffuse Gain shows it: the transformed map, sharing the
-  // colour of the loaded one.
-  Ptm* transformed = create_derived_ptm_shared(map);
-  diffuse_gain_transform(map, *transformed, mode.diffuse_gain);
-  RgbImage* image = render_light_sum(*transformed, settings.lights, mode);
-  free_derived_ptm_shared(transformed);
-  return image;
+  const bool converted = !has_integer_form(band);
+  if (converted) add_integer_form(band, preferred_representation());
+  render_light_sum_rows(PictureRows{pixels, map.width, map.height, first, end, 0, -first}, band,
+                        settings.lights, mode);
+  if (converted) release_integer_form(band);
 }
 
-RgbImage* picture_with_normals(const Ptm& map, const RelitSettings& settings) {
-  if (!needs_normals(settings.mode) || map.normals != nullptr) return picture_of(map, settings);
-  // The map is the caller's, and other pictures of it may be in the making:
-  // the normals go into a record of this call's own that borrows every
-  // other array of the map.
-  Ptm with_normals = map;
-  with_normals.normals = checked_alloc_array<std::int8_t>(pixel_count(map) * 3);
-  compute_normal_field(map, with_normals.normals);
-  RgbImage* image = picture_of(with_normals, settings);
-  checked_free(with_normals.normals);
-  return image;
+// The map a picture is made of: the caller's, or the resampled map of the
+// settings' size, or the diffuse-gain rewrite (of either), which needs the
+// whole map's normals and an integer form to write into.
+class PictureSource {
+ public:
+  PictureSource(const Ptm& map, const RelitSettings& settings) {
+    const bool resized = settings.width > 0 && settings.height > 0 &&
+                         (settings.width != map.width || settings.height != map.height);
+    const Ptm* source = &map;
+    if (resized) {
+      resampled_ = resize_ptm(map, settings.width, settings.height);
+      if (resampled_ == nullptr) {
+        std::fprintf(stderr,
+                     "The map cannot be resampled to %d x %d: too large for this machine\n",
+                     settings.width, settings.height);
+        return;
+      }
+      source = resampled_;
+    }
+    if (settings.mode == RelitMode::gain) {
+      // As the viewer's Diffuse Gain shows it: the transformed map, sharing
+      // the colour of the loaded one, from the normals of the whole map.
+      full_ = *source;
+      if (full_.normals == nullptr) {
+        full_.normals = own_normals_ = checked_alloc_array<std::int8_t>(pixel_count(full_) * 3);
+        compute_normal_field(full_, own_normals_, settings.threads);
+      }
+      if (!has_integer_form(full_)) {
+        add_integer_form(full_, preferred_representation());
+        full_has_own_form_ = true;
+      }
+      transformed_ = create_derived_ptm_shared(full_);
+      diffuse_gain_transform(full_, *transformed_, settings.gain);
+      source = transformed_;
+    }
+    picture_map_ = source;
+  }
+  PictureSource(const PictureSource&) = delete;
+  PictureSource& operator=(const PictureSource&) = delete;
+  ~PictureSource() {
+    free_derived_ptm_shared(transformed_);
+    if (full_has_own_form_) release_integer_form(full_);
+    checked_free(own_normals_);
+    free_ptm(resampled_);
+  }
+
+  // Null when the map could not be made (after the message).
+  const Ptm* map() const { return picture_map_; }
+
+ private:
+  const Ptm* picture_map_ = nullptr;
+  Ptm* resampled_ = nullptr;
+  Ptm full_{};
+  std::int8_t* own_normals_ = nullptr;
+  bool full_has_own_form_ = false;
+  Ptm* transformed_ = nullptr;
+};
+
+// The rows of one block of work for the picture of `map`.
+int block_rows(const Ptm& map, const RenderMode& mode) {
+  return static_cast<int>(std::min<std::int64_t>(render_block_rows(map.width, mode), map.height));
 }
 
 }  // namespace
@@ -84,38 +141,37 @@ RelitSettings default_relit_settings() {
   return settings;
 }
 
+void render_relit_rows(const Ptm& map, const RelitSettings& settings, int first, int end,
+                       std::uint8_t* rgb) {
+  relit_rows(map, settings, render_mode_of(settings), first, end, rgb);
+}
+
 RgbImage* render_relit_picture(const Ptm& map, const RelitSettings& settings) {
-  const bool resized = settings.width > 0 && settings.height > 0 &&
-                       (settings.width != map.width || settings.height != map.height);
-  if (!resized) return picture_with_normals(map, settings);
-  Ptm* resampled = resize_ptm(map, settings.width, settings.height);
-  if (resampled == nullptr) {
-    std::fprintf(stderr, "The map cannot be resampled to %d x %d: too large for this machine\n",
-                 settings.width, settings.height);
-    return nullptr;
-  }
-  RgbImage* image = picture_with_normals(*resampled, settings);
-  free_ptm(resampled);
+  const PictureSource source(map, settings);
+  if (source.map() == nullptr) return nullptr;
+  const Ptm& shown = *source.map();
+  const RenderMode mode = render_mode_of(settings);
+  RgbImage* image = new_rgb_image(shown.width, shown.height);
+  const std::size_t row_bytes = static_cast<std::size_t>(shown.width) * 3;
+  parallel_blocks(settings.threads, shown.height, block_rows(shown, mode),
+                  [&](std::int64_t begin, std::int64_t end) {
+                    relit_rows(shown, settings, mode, static_cast<int>(begin),
+                               static_cast<int>(end), image->pixels + begin * row_bytes);
+                  });
   return image;
 }
 
 bool write_relit_picture(const Ptm& map, const RelitSettings& settings, PictureFormat format,
                          const char* path) {
-  RgbImage* image = render_relit_picture(map, settings);
-  if (image == nullptr) return false;
-  bool written = false;
-  switch (format) {
-    case PictureFormat::png:
-      written = write_png_rgb(*image, path);
-      break;
-    case PictureFormat::ppm:
-      written = write_ppm(image->pixels, path, image->width, image->height);
-      break;
-    case PictureFormat::tga:
-      written = write_tga(image->pixels, path, image->width, image->height,
-                          screenshot_id_text) == 0;
-      break;
-  }
-  free_rgb_image(image);
-  return written;
+  const PictureSource source(map, settings);
+  if (source.map() == nullptr) return false;
+  const Ptm& shown = *source.map();
+  const RenderMode mode = render_mode_of(settings);
+  PictureWriter picture;
+  if (!picture.open(path, format, shown.width, shown.height, screenshot_id_text)) return false;
+
+  return write_picture_bands(picture, shown.width, shown.height, block_rows(shown, mode),
+                             settings.threads, [&](int first, int end, std::uint8_t* rgb) {
+                               relit_rows(shown, settings, mode, first, end, rgb);
+                             });
 }

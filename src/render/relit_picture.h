@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/rgb_image.h"
+#include "imageio/picture_writer.h"
 #include "ptm/ptm.h"
 #include "render/lights.h"
 
@@ -29,6 +30,9 @@ struct RelitSettings {
   // map first (resize_ptm), and the mode works on the resampled map.
   int width = 0;
   int height = 0;
+  // The threads the picture is made with (1 or more); the bytes are the
+  // same for any number.
+  int threads = 1;
 };
 
 // The viewer's starting point: one light at (0, 0) with intensity 1, plain,
@@ -40,17 +44,27 @@ RelitSettings default_relit_settings();
 // error when a resampled map of that size does not fit in memory. When the
 // mode needs normals and the map has none, they are computed for this
 // picture alone (a caller making many pictures computes them into the map
-// once, with compute_normal_field). Reads nothing but its arguments, so
-// several pictures can be made at once. The caller frees the picture.
+// once, with compute_normal_field). A map read in the stored
+// representation (no integer form) is converted a band of rows at a time.
+// Reads nothing but its arguments, so several pictures can be made at
+// once. The caller frees the picture.
 RgbImage* render_relit_picture(const Ptm& map, const RelitSettings& settings);
 
-enum class PictureFormat { png, ppm, tga };
+// Rows first .. end - 1 of the picture render_relit_picture makes, into
+// `rgb` (bottom-up, three bytes per pixel), on the calling thread: for a
+// caller that needs only some rows. The settings' own size and the
+// diffuse-gain mode need the whole map prepared first and are not taken
+// here (the map's own size, plain, specular, texture or normals only).
+void render_relit_rows(const Ptm& map, const RelitSettings& settings, int first, int end,
+                       std::uint8_t* rgb);
 
 // The image-ID text of a TGA picture, the viewer's screenshots included.
 constexpr char screenshot_id_text[] = "Korvex PTM";
 
 // Renders as above and writes the picture to `path`: an 8-bit RGB PNG, a
-// binary PPM, or a 24-bit TGA as the screenshot writes it. The file is whole
-// or absent; false after a message on standard error.
+// binary PPM, or a 24-bit TGA as the screenshot writes it. The picture is
+// made and written a band of rows at a time, never whole in memory (the
+// diffuse-gain mode alone holds a rewritten map). The file is whole or
+// absent; false after a message on standard error.
 bool write_relit_picture(const Ptm& map, const RelitSettings& settings, PictureFormat format,
                          const char* path);

@@ -180,7 +180,14 @@ int run_convert(ArgumentList& arguments) {
   const char* input = options.input.c_str();
   const char* output = options.output.c_str();
   check_output_is_not_input(input, output);
-  const OwnedPtm map(read_map(input));
+  // Copying or palettizing the stored bytes needs nothing else of the map:
+  // it is read without its integer form, no larger than its file. A fit or
+  // a requantisation evaluates it.
+  const int memory_format = map_memory_format(input);
+  const ConversionKind kind =
+      options.family_pick >= 0 ? ConversionKind::copy : conversion_kind(memory_format, options.format);
+  const bool stored = kind == ConversionKind::copy || kind == ConversionKind::palettize;
+  const OwnedPtm map(read_map(input, stored ? CoefRepresentation::stored : preferred_representation()));
   if (!map) return 1;
   check_against_map(options, *map);
 
@@ -192,6 +199,7 @@ int run_convert(ArgumentList& arguments) {
   conversion.whole_map = !options.crop;
   conversion.region = options.region;
   // The bar's line ends with the work, before the writer's closing message.
+  conversion.threads = arguments.threads();
   conversion.progress = [&bar](std::uint64_t done, std::uint64_t total) {
     bar.update(done, total);
     if (done >= total) bar.finish();

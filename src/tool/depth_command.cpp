@@ -30,7 +30,8 @@ int run_depth(ArgumentList& arguments) {
   Ptm* ptm = read_relief_input(options.map, options.method, options.camera, camera);
   if (ptm == nullptr) return 1;
   const bool written =
-      write_depth_file(*ptm, options.method, camera, options.format, options.output.c_str());
+      write_depth_file(*ptm, options.method, camera, options.format, options.output.c_str(),
+                       arguments.threads());
   free_ptm(ptm);
   return written ? 0 : 1;
 }

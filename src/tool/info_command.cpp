@@ -129,7 +129,9 @@ int run_info(ArgumentList& arguments) {
   int status = 0;
   bool first = true;
   for (const std::string& path : options.maps) {
-    Ptm* map = read_map(path.c_str());
+    // The map is read whole, so that a damaged one is found; the stored
+    // bytes are all that takes.
+    Ptm* map = read_map(path.c_str(), CoefRepresentation::stored);
     PtmFileInfo info;
     if (map == nullptr || !describe_ptm_file(path.c_str(), *map, info)) {
       if (map != nullptr) report_file_error(path.c_str(), "its header cannot be read again");

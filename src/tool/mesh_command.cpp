@@ -29,7 +29,7 @@ int run_mesh(ArgumentList& arguments) {
   if (ptm == nullptr) return 1;
   const bool written = run_core_step([&] {
     return write_map_mesh(*ptm, options.format, options.method, camera, options.step,
-                          options.output.c_str());
+                          options.output.c_str(), arguments.threads());
   });
   free_ptm(ptm);
   if (!written) return 1;

@@ -19,9 +19,11 @@ const char normals_usage[] =
 
 int run_normals(ArgumentList& arguments) {
   const NormalsOptions options = parse_normals_arguments(arguments);
-  Ptm* ptm = read_map(options.map.c_str());
+  // The normals come from the stored bytes alone.
+  Ptm* ptm = read_map(options.map.c_str(), CoefRepresentation::stored);
   if (ptm == nullptr) return 1;
-  const bool written = write_normal_file(*ptm, options.format, options.output.c_str());
+  const bool written =
+      write_normal_file(*ptm, options.format, options.output.c_str(), arguments.threads());
   free_ptm(ptm);
   return written ? 0 : 1;
 }

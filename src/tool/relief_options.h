@@ -44,7 +44,8 @@ DepthOptions parse_depth_arguments(ArgumentList& arguments);
 // --method poisson with it is a usage error rather than silently ignored.
 MeshOptions parse_mesh_arguments(ArgumentList& arguments);
 
-// The map at `map`, and for the rings method its camera: the file named by
+// The map at `map` in the stored representation, and for the rings method
+// its camera: the file named by
 // --camera, else the one the viewer reads beside the map
 // (camera_file_name). Null after a message naming the file when the map
 // cannot be read or the camera file is missing or unusable.

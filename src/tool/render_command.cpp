@@ -154,8 +154,15 @@ RenderOptions parse_render_arguments(ArgumentList& arguments) {
 }
 
 int run_render(ArgumentList& arguments) {
-  const RenderOptions options = parse_render_arguments(arguments);
-  Ptm* map = read_map(options.map.c_str());
+  RenderOptions options = parse_render_arguments(arguments);
+  options.settings.threads = arguments.threads();
+  // The picture is made a band of rows at a time, each band converting its
+  // own stored bytes: the map in memory is no larger than its file. Only
+  // the diffuse-gain rewrite needs the whole map's integer form.
+  const CoefRepresentation representation = options.settings.mode == RelitMode::gain
+                                                ? preferred_representation()
+                                                : CoefRepresentation::stored;
+  Ptm* map = read_map(options.map.c_str(), representation);
   if (map == nullptr) return 1;
   const bool written = write_relit_picture(*map, options.settings, options.picture_format,
                                            options.output.c_str());

@@ -15,6 +15,7 @@
 #include "common/file_names.h"
 #include "common/output_file.h"
 #include "ptm/file_kind.h"
+#include "ptm/ptm_file_header.h"
 #include "ptm/reader.h"
 #include "tool/arguments.h"
 
@@ -191,6 +192,18 @@ Ptm* read_map(const char* path, CoefRepresentation representation) {
 }
 
 Ptm* read_map(const char* path) { return read_map(path, preferred_representation()); }
+
+int map_memory_format(const char* path) {
+  PtmFileHeader header{};
+  bool read = false;
+  {
+    HeldMessages held(true);
+    read = read_ptm_file_header(path, header);
+    held.errors->release();
+    held.commentary.release();
+  }
+  return read ? memory_format_of(header.format) : -1;
+}
 
 void set_core_commentary_shown(bool shown) { commentary_shown = shown; }
 

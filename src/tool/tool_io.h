@@ -38,6 +38,11 @@ void check_output_is_not_input(const char* input, const char* output);
 Ptm* read_map(const char* path);
 Ptm* read_map(const char* path, CoefRepresentation representation);
 
+// The format (RGB, LUM or LRGB) the map at `path` has in memory, from its
+// header alone and without a word, or -1 when the header cannot be read
+// (read_map then says why).
+int map_memory_format(const char* path);
+
 // --quiet: the core's commentary (format lines, "Writing PTM File") is not
 // shown. core_commentary_shown() tells the tool's own notes the same.
 void set_core_commentary_shown(bool shown);

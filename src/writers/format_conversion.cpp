@@ -38,10 +38,12 @@ bool is_compressed(int format) { return format >= PTM_FORMAT_JPEG_RGB && format 
 
 bool is_palette(int format) { return format == PTM_FORMAT_PTM_LUT || format == PTM_FORMAT_PTM_C_LUT; }
 
-CoefRepresentation representation_of(const Ptm& ptm) {
-  // LUM has no packed form; a map made from it takes this processor's.
-  if (ptm.format == PTM_FORMAT_LUM) return preferred_representation();
-  return uses_packed(ptm) ? CoefRepresentation::packed : CoefRepresentation::wide;
+// The representation of the maps made from `ptm`: its own (stored too),
+// except that LUM has no packed form, so a map made from a LUM map in
+// memory takes this processor's.
+CoefRepresentation made_representation(const Ptm& ptm) {
+  if (ptm.format == PTM_FORMAT_LUM && has_integer_form(ptm)) return preferred_representation();
+  return representation_of(ptm);
 }
 
 // Step `step` of `steps` equal parts of the whole conversion's progress.
@@ -76,7 +78,8 @@ bool write_in_format(const Ptm& map, const ConversionOptions& options, const cha
     // same map gives the same file every time.
     LcgRandom random;
     Palette palette;
-    return cluster_palette(map, mode, random, palette, best_nearest_isa(), progress) &&
+    return cluster_palette(map, mode, random, palette, best_nearest_isa(), progress,
+                           options.threads) &&
            output_paletized_LRGB_ptm(map, palette, mode, path);
   }
   return write_ptm_region(map, path, 0, 0, map.width, map.height);
@@ -101,7 +104,7 @@ bool convert_and_write(const Ptm& source, const ConversionOptions& options, cons
   OwnedPtm converted;
   if (report.kind == ConversionKind::fit) {
     const int target = family_of(options.format) == Family::rgb ? PTM_FORMAT_RGB : PTM_FORMAT_LRGB;
-    RefitResult fit = refit_map(*map, target, representation_of(*map),
+    RefitResult fit = refit_map(*map, target, made_representation(*map),
                                 step_progress(options.progress, step++, steps));
     converted.reset(fit.ptm);
     report.fit_lights = fit.light_count;
@@ -129,7 +132,7 @@ ConversionKind conversion_kind(int source_format, int target_format) {
 }
 
 Ptm* crop_ptm(const Ptm& ptm, const PtmRect& rect) {
-  Ptm* out = create_ptm(rect.w, rect.h, ptm.format, representation_of(ptm));
+  Ptm* out = create_ptm(rect.w, rect.h, ptm.format, made_representation(ptm));
   std::memcpy(out->scale_bias, ptm.scale_bias, 12 * sizeof(std::int32_t));
   if (ptm.format == PTM_FORMAT_LUM) std::memcpy(out->color_matrix, ptm.color_matrix, 16 * sizeof(float));
   const int planes = ptm.format == PTM_FORMAT_RGB ? 6 : 2;
@@ -172,7 +175,7 @@ Ptm* rgb_from_lrgb(const Ptm& lrgb) {
       for (int c = 0; c < 3; ++c) a[6 * c + k] = q * static_cast<float>(rgb[c]) / 256.0f;
     }
   }
-  return make_rgb_ptm(RgbFit{lrgb.width, lrgb.height, coefficients.data()}, representation_of(lrgb));
+  return make_rgb_ptm(RgbFit{lrgb.width, lrgb.height, coefficients.data()}, made_representation(lrgb));
 }
 
 CompressedPtmOptions conversion_plane_coding(int target_format, int quality, int near) {

@@ -47,6 +47,9 @@ struct ConversionOptions {
   // Fraction of the whole conversion done, over every step it takes
   // (fit, palette or plane coding).
   ProgressFn progress;
+  // The threads the planes and the palette are made with; the file is the
+  // same for any number.
+  int threads = 1;
 };
 
 struct ConversionReport {

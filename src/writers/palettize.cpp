@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/parallel.h"
+
 namespace {
 
 constexpr int iterations = 10;
@@ -12,6 +14,8 @@ constexpr std::size_t dot_interval = 50000;
 // Pixels gathered, assigned and accumulated at a time: their features stay
 // in the first-level cache between the three steps.
 constexpr std::size_t run_length = 4096;
+// Runs assigned side by side before their totals are added up.
+constexpr std::size_t group_runs = 64;
 
 struct ModeText {
   int components;
@@ -62,6 +66,17 @@ void accumulate(const std::uint8_t* features, const std::int16_t* indices, std::
       totals.error_max[j] = std::max(totals.error_max[j], e);
       totals.sum[k][j] += f[j];
     }
+  }
+}
+
+void add_totals(const IterationTotals& run, int components, IterationTotals& totals) {
+  for (int j = 0; j < components; ++j) {
+    totals.error_sum[j] += run.error_sum[j];
+    totals.error_max[j] = std::max(totals.error_max[j], run.error_max[j]);
+  }
+  for (int k = 0; k < palette_entries; ++k) {
+    totals.count[k] += run.count[k];
+    for (int j = 0; j < components; ++j) totals.sum[k][j] += run.sum[k][j];
   }
 }
 
@@ -124,7 +139,7 @@ void palette_features(const Ptm& ptm, std::size_t first, std::size_t count, int 
 }
 
 bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palette,
-                     NearestIsa isa, const ProgressFn& progress) {
+                     NearestIsa isa, const ProgressFn& progress, int threads) {
   if (ptm.format != PTM_FORMAT_LRGB) {
     std::printf("Palletization is only implemented for LRGB format currently\n");
     return false;
@@ -148,23 +163,44 @@ bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palet
   }
   std::printf("%s", text->title);
 
-  std::vector<std::uint8_t> features(run_length * components);
+  const std::size_t runs = (n + run_length - 1) / run_length;
+  // Runs are assigned on every thread a group at a time, each with totals
+  // of its own; the totals are integers, added in run order, and the dots
+  // and the progress follow each group in order.
+  std::vector<IterationTotals> run_totals(std::min(runs, group_runs));
   for (int iteration = 0; iteration < iterations; ++iteration) {
     const NearestEntrySearch search(palette.table.data(), components, isa);
     auto totals = std::make_unique<IterationTotals>();
-    for (std::size_t first = 0; first < n; first += run_length) {
-      const std::size_t count = std::min(run_length, n - first);
-      // A dot for every multiple of 50000 among this run's pixels.
-      for (std::size_t i = (first + dot_interval - 1) / dot_interval * dot_interval;
-           i < first + count; i += dot_interval) {
-        std::printf(".");
-        std::fflush(stdout);
+    for (std::size_t group = 0; group < runs; group += group_runs) {
+      const std::size_t group_end = std::min(runs, group + group_runs);
+      parallel_blocks(threads, static_cast<std::int64_t>(group_end - group), 1,
+                      [&](std::int64_t begin, std::int64_t end) {
+                        std::vector<std::uint8_t> features(run_length * components);
+                        for (std::int64_t r = begin; r < end; ++r) {
+                          const std::size_t first = (group + static_cast<std::size_t>(r)) * run_length;
+                          const std::size_t count = std::min(run_length, n - first);
+                          palette_features(ptm, first, count, components, features.data());
+                          std::int16_t* indices = palette.indices.data() + first;
+                          search.assign(features.data(), count, indices);
+                          IterationTotals& own = run_totals[static_cast<std::size_t>(r)];
+                          own = IterationTotals{};
+                          accumulate(features.data(), indices, count, components, palette.table,
+                                     own);
+                        }
+                      });
+      for (std::size_t r = group; r < group_end; ++r) {
+        add_totals(run_totals[r - group], components, *totals);
+        // A dot for every multiple of 50000 among this run's pixels.
+        const std::size_t first = r * run_length;
+        const std::size_t count = std::min(run_length, n - first);
+        for (std::size_t i = (first + dot_interval - 1) / dot_interval * dot_interval;
+             i < first + count; i += dot_interval) {
+          std::printf(".");
+          std::fflush(stdout);
+        }
       }
-      palette_features(ptm, first, count, components, features.data());
-      std::int16_t* indices = palette.indices.data() + first;
-      search.assign(features.data(), count, indices);
-      accumulate(features.data(), indices, count, components, palette.table, *totals);
-      report_progress(progress, iteration * n + first + count, iterations * n);
+      report_progress(progress, iteration * n + std::min(n, group_end * run_length),
+                      iterations * n);
     }
     print_statistics(*text, *totals, n);
     update_table(ptm, *totals, components, random, palette.table);

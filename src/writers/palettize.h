@@ -57,14 +57,17 @@ std::size_t palette_reseed_pixel(float fraction, std::size_t n);
 // Error statistics:"), a dot for every 50000th pixel of each assignment
 // (flushed), each iteration's "\nMax: ..." and "Avg: ..." lines, and a final
 // line feed. The result holds the table after the tenth update and the
-// indices of the tenth assignment. `progress` hears of every run of pixels
-// assigned, counted over all ten iterations (10 x pixels in all).
+// indices of the tenth assignment. `progress` hears of every group of runs
+// of pixels assigned, counted over all ten iterations (10 x pixels in all).
 // Refuses, with "Palletization is only implemented for LRGB format
 // currently\n" and before any draw, a map that is not LRGB, and a map
 // without pixels or a mode other than 1 and 2 with a message of their own;
-// false then.
+// false then. The assignment runs on up to `threads` threads; the sums it
+// feeds are integers, so the table, the indices and the figures are the
+// same for any number.
 bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palette,
-                     NearestIsa isa = best_nearest_isa(), const ProgressFn& progress = {});
+                     NearestIsa isa = best_nearest_isa(), const ProgressFn& progress = {},
+                     int threads = 1);
 
 // Writes the palettized map to `path` (through write_ptm_output: the same
 // messages, no file left after a failure): "PTM_1.2", "PTM_FORMAT_PTM_LUT"

@@ -19,5 +19,5 @@ void compute_normals() {
   viewer.normals_valid = 1;
   ptm->normals = checked_alloc_array<std::int8_t>(pixel_count(*ptm) * 3);
   std::printf("Computing Normals from PTM\n");
-  compute_normal_field(*ptm, ptm->normals);
+  compute_normal_field(*ptm, ptm->normals, viewer.threads);
 }

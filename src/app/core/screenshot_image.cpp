@@ -19,7 +19,7 @@ RgbImage* render_screenshot(const Ptm& ptm) {
                  steered ? viewer.light_v : viewer.light_v_of[i], viewer.light_intensity[i],
                  viewer.light_enabled[i] != 0};
   }
-  return render_light_sum(ptm, lights, viewer_render_mode());
+  return render_light_sum(ptm, lights, viewer_render_mode(), viewer.threads);
 }
 
 std::string free_screenshot_name(const std::string& base_dir) {

@@ -7,6 +7,7 @@
 
 #include "analysis/source_images.h"
 #include "common/lcg_random.h"
+#include "common/parallel.h"
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
 #include "render/diffuse_gain.h"
@@ -127,6 +128,10 @@ struct ViewerState {
   int kd_slider_window = 0;
   int ks_slider_window = 0;
   int exp_slider_window = 0;
+
+  // The threads the full-size pictures (the view, the screenshot) and the
+  // normals are made with: every core the viewer may run on.
+  int threads = available_cores();
 
   // The palettizers' random sequence: state 1 at start-up and never
   // re-seeded, so the first palettized file of a run is always the same
