@@ -1,10 +1,16 @@
 #include "ptm/compressed_decoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
+#include <tbb/parallel_for_each.h>
+#include <tbb/task_arena.h>
+
+#include "common/parallel.h"
 #include "ptm/coefficients.h"
 #include "ptm/convert_lrgb_rows.h"
 #include "ptm/decoder_alloc.h"
@@ -96,7 +102,7 @@ struct JpegPlaneReaders {
 // arrays while they are still in cache.
 constexpr int band_rows = 16;
 
-bool decode_intra_jpeg_bands(const CompressedPtmHeader& header, Ptm& ptm) {
+bool decode_intra_jpeg_bands(const CompressedPtmHeader& header, Ptm& ptm, int threads) {
   const int n = header.num_planes;
   const std::size_t width = static_cast<std::size_t>(header.width);
   JpegPlaneReaders readers;
@@ -113,14 +119,47 @@ bool decode_intra_jpeg_bands(const CompressedPtmHeader& header, Ptm& ptm) {
   for (int k = 0; k < n; ++k) planes[k] = band.data() + k * band_rows * width;
   for (int y = 0; y < header.height; y += band_rows) {
     const int rows = std::min(band_rows, header.height - y);
-    for (int k = 0; k < n; ++k) {
-      if (!read_jpeg_plane_rows(readers.reader[k], band.data() + k * band_rows * width, rows)) {
-        return plane_refused(header, k);
+    // Each plane has a decoder of its own: the planes' rows of a band are
+    // decoded side by side.
+    std::atomic<int> refused{-1};
+    parallel_blocks(threads, n, 1, [&](std::int64_t first, std::int64_t end) {
+      for (std::int64_t k = first; k < end; ++k) {
+        if (!read_jpeg_plane_rows(readers.reader[k], band.data() + k * band_rows * width, rows)) {
+          refused = static_cast<int>(k);
+        }
       }
-    }
+    });
+    if (refused >= 0) return plane_refused(header, refused);
     store_pixels(ptm, tables, header.is_lrgb != 0, planes, y * width, rows * width);
   }
   return true;
+}
+
+// The arrays of the map a decoded plane goes into, numbered so that two
+// planes written at once never share one: the coefficient planes 0 .. 5,
+// the colour planes 6 .. 8, or the packed records 9.
+int destination_of(const CompressedPtmHeader& header, const Ptm& ptm, int k) {
+  if (header.is_lrgb == 0 || k < 6) return k / 3;
+  return ptm.packed_lrgb != nullptr ? 9 : k;
+}
+constexpr int destination_count = 10;
+
+// Plane k of the file into the map's stored bytes or colour.
+void scatter_plane(const CompressedPtmHeader& header, Ptm& ptm, int k, const std::uint8_t* plane) {
+  const std::size_t pixels = plane_bytes(header);
+  if (header.is_lrgb != 0 && k >= 6) {
+    const int c = k - 6;
+    if (ptm.packed_lrgb != nullptr) {
+      // The record's colour bytes; its coefficients are converted once
+      // every plane is in.
+      for (std::size_t p = 0; p < pixels; ++p) (&ptm.packed_lrgb[p].red)[c] = plane[p];
+    } else {
+      std::memcpy(ptm.color_planes[c], plane, pixels);
+    }
+    return;
+  }
+  std::uint8_t* stored = ptm.coef_planes[k / 3] + k % 3;
+  for (std::size_t p = 0; p < pixels; ++p) stored[3 * p] = plane[p];
 }
 
 bool all_intra_planes(const CompressedPtmHeader& header) {
@@ -129,11 +168,6 @@ bool all_intra_planes(const CompressedPtmHeader& header) {
   }
   return true;
 }
-
-struct HeaderOwner {
-  CompressedPtmHeader& header;
-  ~HeaderOwner() { free_compressed_header(header); }
-};
 
 PlaneProbe plane_probe_for(int compression_type) {
   if (compression_type == compression_jpeg) return probe_jpeg_plane;
@@ -177,28 +211,69 @@ bool read_compressed_map(const char* path, int width, int height, bool lrgb,
   return fit;
 }
 
-bool decode_compressed_map(const CompressedPtmHeader& header, Ptm& ptm) {
+bool decode_compressed_map(CompressedPtmHeader& header, Ptm& ptm, int threads) {
   if (header.compression_type == compression_jpeg && all_intra_planes(header)) {
-    return decode_intra_jpeg_bands(header, ptm);
+    return decode_intra_jpeg_bands(header, ptm, threads);
   }
-  DecodedPlanes planes;
-  if (!decode_planes(header, plane_decoder_for(header.compression_type), planes)) return false;
-  CoefficientTables tables;
-  build_coefficient_tables(ptm.scale_bias, tables);
-  store_pixels(ptm, tables, header.is_lrgb != 0, planes.plane, 0, pixel_count(ptm));
+  const PlaneDecoder codec = plane_decoder_for(header.compression_type);
+  const int n = header.num_planes;
+  const std::size_t bytes = plane_bytes(header);
+  auto predicted_from = [&](int k) {
+    return !is_intra_plane(header, k) && reads_decoded_reference(header, k) ? header.reference[k]
+                                                                             : -1;
+  };
+  // A decoded plane is kept while a later plane has yet to predict from it.
+  std::vector<int> waiting(static_cast<std::size_t>(n), 0);
+  for (int k = 0; k < n; ++k) {
+    if (predicted_from(k) >= 0) ++waiting[static_cast<std::size_t>(predicted_from(k))];
+  }
+  std::vector<std::uint8_t*> kept(static_cast<std::size_t>(n), nullptr);
+  std::mutex kept_lock;
+  std::mutex destination_locks[destination_count];
+  std::atomic<bool> failed{false};
+  for_each_plane_after_its_reference(header, threads, [&](int k) {
+    if (failed) return;
+    const int reference = predicted_from(k);
+    std::uint8_t* plane = decoder_alloc(bytes);
+    {
+      DecoderWork work(bytes);
+      if (!decode_plane(header, k, codec, reference >= 0 ? kept[reference] : nullptr, plane,
+                        work)) {
+        failed = true;
+        decoder_free(plane);
+        return;
+      }
+    }
+    decoder_free(header.plane_data[k]);
+    header.plane_data[k] = nullptr;
+    {
+      const std::lock_guard<std::mutex> guard(destination_locks[destination_of(header, ptm, k)]);
+      scatter_plane(header, ptm, k, plane);
+    }
+    const std::lock_guard<std::mutex> guard(kept_lock);
+    if (waiting[static_cast<std::size_t>(k)] > 0) {
+      kept[static_cast<std::size_t>(k)] = plane;
+    } else {
+      decoder_free(plane);
+    }
+    if (reference >= 0 && --waiting[static_cast<std::size_t>(reference)] == 0) {
+      decoder_free(kept[static_cast<std::size_t>(reference)]);
+      kept[static_cast<std::size_t>(reference)] = nullptr;
+    }
+  });
+  for (std::uint8_t* plane : kept) decoder_free(plane);
+  if (failed) return false;
+  // The integer form from the stored bytes, a block of rows per thread.
+  if (has_integer_form(ptm)) {
+    parallel_blocks(threads, ptm.height, rows_per_block(ptm.width),
+                    [&](std::int64_t first, std::int64_t end) {
+                      Ptm rows = ptm_rows_view(ptm, static_cast<int>(first),
+                                               static_cast<int>(end - first));
+                      convert_all_coefficients(rows);
+                    });
+  }
   return true;
 }
-
-namespace {
-
-bool read_and_decode(const char* path, Ptm& ptm, bool lrgb) {
-  CompressedPtmHeader header;
-  if (!read_compressed_map(path, ptm.width, ptm.height, lrgb, header)) return false;
-  HeaderOwner owner{header};
-  return decode_compressed_map(header, ptm);
-}
-
-}  // namespace
 
 PlaneDecoder plane_decoder_for(int compression_type) {
   if (compression_type == compression_jpeg) return decode_jpeg_plane;
@@ -260,15 +335,20 @@ DecoderWork::~DecoderWork() {
   decoder_free(prediction);
   decoder_free(residual);
   decoder_free(temporary);
+  decoder_free(zeros);
 }
 
 void allocate_decoded_planes(const CompressedPtmHeader& header, DecodedPlanes& planes) {
   for (int k = 0; k < header.num_planes; ++k) planes.plane[k] = decoder_alloc(plane_bytes(header));
 }
 
+bool reads_decoded_reference(const CompressedPtmHeader& header, int k) {
+  return header.order[header.reference[k]] < header.order[k];
+}
+
 const std::uint8_t* predict_plane(const CompressedPtmHeader& header, int k,
-                                  const DecodedPlanes& planes, DecoderWork& work) {
-  const std::uint8_t* reference = planes.plane[header.reference[k]];
+                                  const std::uint8_t* reference, DecoderWork& work) {
+  if (reference == nullptr) reference = work_plane(work, work.zeros);
   if ((header.transformation[k] & transform_invert) != 0) {
     std::uint8_t* inverted = work_plane(work, work.reference_copy);
     invert_plane(reference, inverted, work.plane_bytes);
@@ -285,15 +365,50 @@ const std::uint8_t* predict_plane(const CompressedPtmHeader& header, int k,
 }
 
 bool decode_plane(const CompressedPtmHeader& header, int k, PlaneDecoder codec,
-                  DecodedPlanes& planes, DecoderWork& work) {
-  std::uint8_t* plane = planes.plane[k];
+                  const std::uint8_t* reference, std::uint8_t* plane, DecoderWork& work) {
   // An I-plane is the decoded image as it is: no offset, no side information.
   if (is_intra_plane(header, k)) return decode_stream(header, k, codec, plane);
-  const std::uint8_t* prediction = predict_plane(header, k, planes, work);
+  const std::uint8_t* prediction = predict_plane(header, k, reference, work);
   std::uint8_t* residual = work_plane(work, work.residual);
   if (!decode_stream(header, k, codec, residual)) return false;
   add_residual(residual, prediction, plane, work.plane_bytes);
   return apply_side_info(header, k, plane);
+}
+
+void for_each_plane_after_its_reference(const CompressedPtmHeader& header, int threads,
+                                        const std::function<void(int k)>& plane) {
+  const int n = header.num_planes;
+  std::vector<std::vector<int>> dependents(static_cast<std::size_t>(n));
+  std::vector<int> ready;
+  for (int k = 0; k < n; ++k) {
+    if (!is_intra_plane(header, k) && reads_decoded_reference(header, k)) {
+      dependents[static_cast<std::size_t>(header.reference[k])].push_back(k);
+    } else {
+      ready.push_back(k);
+    }
+  }
+  if (threads <= 1) {
+    // The decoding order itself puts every reference first.
+    std::vector<int> sequence(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k) sequence[static_cast<std::size_t>(header.order[k])] = k;
+    for (int k : sequence) plane(k);
+    return;
+  }
+  // Planes that others wait for start first.
+  std::stable_sort(ready.begin(), ready.end(), [&](int a, int b) {
+    return dependents[static_cast<std::size_t>(a)].size() >
+           dependents[static_cast<std::size_t>(b)].size();
+  });
+  tbb::task_arena arena(threads);
+  arena.execute([&] {
+    tbb::parallel_for_each(ready.begin(), ready.end(),
+                           [&](int k, tbb::feeder<int>& feeder) {
+                             plane(k);
+                             for (int next : dependents[static_cast<std::size_t>(k)]) {
+                               feeder.add(next);
+                             }
+                           });
+  });
 }
 
 bool decode_planes(const CompressedPtmHeader& header, PlaneDecoder codec, DecodedPlanes& planes) {
@@ -305,13 +420,11 @@ bool decode_planes(const CompressedPtmHeader& header, PlaneDecoder codec, Decode
       std::printf("No compressed plane is decoded at step %d\n", step);
       return false;
     }
-    if (!decode_plane(header, static_cast<int>(k - header.order), codec, planes, work)) {
-      return false;
-    }
+    const int plane = static_cast<int>(k - header.order);
+    // A reference later in the order is still all zeros here.
+    const std::uint8_t* reference =
+        is_intra_plane(header, plane) ? nullptr : planes.plane[header.reference[plane]];
+    if (!decode_plane(header, plane, codec, reference, planes.plane[plane], work)) return false;
   }
   return true;
 }
-
-bool decode_compressed_rgb(const char* path, Ptm& ptm) { return read_and_decode(path, ptm, false); }
-
-bool decode_compressed_lrgb(const char* path, Ptm& ptm) { return read_and_decode(path, ptm, true); }

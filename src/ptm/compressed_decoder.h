@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "ptm/compressed_header.h"
 #include "ptm/ptm.h"
@@ -66,7 +67,8 @@ struct DecodedPlanes {
   std::uint8_t* plane[max_compressed_planes] = {};
 };
 
-// The work planes of the P-plane steps, allocated on first use.
+// The work planes of the P-plane steps, allocated (zero-filled) on first
+// use. One set per plane decoded at a time.
 struct DecoderWork {
   explicit DecoderWork(std::size_t plane_bytes) : plane_bytes(plane_bytes) {}
   DecoderWork(const DecoderWork&) = delete;
@@ -78,27 +80,44 @@ struct DecoderWork {
   std::uint8_t* prediction = nullptr;
   std::uint8_t* residual = nullptr;
   std::uint8_t* temporary = nullptr;
+  std::uint8_t* zeros = nullptr;  // the reference of a plane predicted from one not yet decoded
 };
+
+// Calls plane(k) once for every plane of `header` on up to `threads`
+// threads: a P-plane that reads its reference as decoded after the call for
+// that reference has returned, planes that do not depend on each other at
+// the same time. With one thread the planes go in decoding order.
+void for_each_plane_after_its_reference(const CompressedPtmHeader& header, int threads,
+                                        const std::function<void(int k)>& plane);
 
 // Allocates the zero planes of `header` into `planes`.
 void allocate_decoded_planes(const CompressedPtmHeader& header, DecodedPlanes& planes);
 
-// The prediction of P-plane `k` from the planes decoded so far: its
-// reference, inverted when transformation bit 1 is set, shifted when bit 2
-// is set and the motion is not (0, 0). Points into `planes` or `work`.
+// Whether P-plane k reads its reference as decoded: the reference comes
+// earlier in the decoding order. A reference decoded later is a plane of
+// zeros when k is decoded.
+bool reads_decoded_reference(const CompressedPtmHeader& header, int k);
+
+// The prediction of P-plane `k` from `reference`, the decoded plane it is
+// predicted from (null: a plane of zeros): inverted when transformation
+// bit 1 is set, shifted when bit 2 is set and the motion is not (0, 0).
+// Points into `reference` or `work`.
 const std::uint8_t* predict_plane(const CompressedPtmHeader& header, int k,
-                                  const DecodedPlanes& planes, DecoderWork& work);
+                                  const std::uint8_t* reference, DecoderWork& work);
 
-// Decodes plane `k` of `header` into planes.plane[k]: an I-plane is its
-// stream decoded; a P-plane its prediction plus the decoded residual, then
-// patched by its side information. False, after a message, when the stream
-// does not decode to exactly one plane or side information points outside
-// the plane.
+// Decodes plane `k` of `header` into `plane` (width x height bytes): an
+// I-plane is its stream decoded; a P-plane its prediction from `reference`
+// (as predict_plane takes it) plus the decoded residual, then patched by
+// its side information. False, after a message, when the stream does not
+// decode to exactly one plane or side information points outside the
+// plane. Planes with distinct `plane` and `work` may be decoded at once.
 bool decode_plane(const CompressedPtmHeader& header, int k, PlaneDecoder codec,
-                  DecodedPlanes& planes, DecoderWork& work);
+                  const std::uint8_t* reference, std::uint8_t* plane, DecoderWork& work);
 
-// Every plane of a header as read_compressed_header leaves it, in decoding
-// order, with `codec`. False after a message when a plane cannot be decoded.
+// Every plane of a header as read_compressed_header leaves it, one after
+// the other in decoding order, with `codec`, each kept whole: the plain
+// way, against which the reader's own is checked. False after a message
+// when a plane cannot be decoded.
 bool decode_planes(const CompressedPtmHeader& header, PlaneDecoder codec, DecodedPlanes& planes);
 
 // Reads the compressed file at `path` (read_compressed_header) and checks,
@@ -112,14 +131,13 @@ bool read_compressed_map(const char* path, int width, int height, bool lrgb,
                          CompressedPtmHeader& header);
 
 // Decodes a header that read_compressed_map accepted into `ptm`, a map of
-// its size made by create_ptm (as decode_compressed_rgb and _lrgb below).
-// False after a message when a plane cannot be decoded.
-bool decode_compressed_map(const CompressedPtmHeader& header, Ptm& ptm);
-
-// Decode the compressed file at `path` into `ptm`, a map of the file's size
-// made by create_ptm: its coefficient planes (plane 6c + k of RGB, plane k
-// of LRGB, at byte k % 3 of coef_planes[k / 3] per channel pair), its colour
-// (LRGB planes 6, 7, 8) and its integer coefficients. False after a message
-// when the file cannot be decoded.
-bool decode_compressed_rgb(const char* path, Ptm& ptm);
-bool decode_compressed_lrgb(const char* path, Ptm& ptm);
+// its size made by create_ptm in any representation: its coefficient
+// planes (plane 6c + k of RGB, plane k of LRGB, at byte k % 3 of
+// coef_planes[k / 3] per channel pair), its colour (LRGB planes 6, 7, 8)
+// and its integer form. Planes that do not depend on each other are
+// decoded at once on up to `threads` threads, a plane after the plane it
+// is predicted from; each goes into the map as soon as it is decoded and
+// is kept only while a later plane still predicts from it, and each stream
+// is released once decoded. False after a message when a plane cannot be
+// decoded.
+bool decode_compressed_map(CompressedPtmHeader& header, Ptm& ptm, int threads = 1);

@@ -259,7 +259,7 @@ bool read_header(std::FILE* file, PtmFileHeader& header, const char* path, bool 
 
 }  // namespace
 
-Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
+Ptm* read_ptm_file(const char* path, CoefRepresentation representation, int threads) {
   FileHandle file(std::fopen(path, "rb"));
   if (!file) return nullptr;
   std::printf("%s\n", path);
@@ -289,7 +289,7 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   if (ptm->color_matrix != nullptr) {
     std::memcpy(ptm->color_matrix, header.color_matrix, sizeof header.color_matrix);
   }
-  const bool loaded = compressed ? decode_compressed_map(planes.header, *ptm)
+  const bool loaded = compressed ? decode_compressed_map(planes.header, *ptm, threads)
                                  : read_uncompressed_data(*ptm, header, fileno(file.get()), path);
   if (!loaded) {
     free_ptm(ptm);

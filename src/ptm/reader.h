@@ -12,7 +12,8 @@ Ptm* read_ptm_file(const char* path);
 // The same in a chosen coefficient representation (LUM has no packed form
 // and is read wide instead). The stored representation keeps only the
 // stored bytes and the colour: a map the size of its uncompressed file.
-Ptm* read_ptm_file(const char* path, CoefRepresentation representation);
+// The planes of a compressed file are decoded on up to `threads` threads.
+Ptm* read_ptm_file(const char* path, CoefRepresentation representation, int threads = 1);
 
 // Whether the file at `path` opens and its first header item begins as a
 // PTM magic word does ("PTM" or "SRF"): a file meant as a PTM file, whose

@@ -187,7 +187,8 @@ int run_convert(ArgumentList& arguments) {
   const ConversionKind kind =
       options.family_pick >= 0 ? ConversionKind::copy : conversion_kind(memory_format, options.format);
   const bool stored = kind == ConversionKind::copy || kind == ConversionKind::palettize;
-  const OwnedPtm map(read_map(input, stored ? CoefRepresentation::stored : preferred_representation()));
+  const OwnedPtm map(read_map(input, stored ? CoefRepresentation::stored : preferred_representation(),
+                               arguments.threads()));
   if (!map) return 1;
   check_against_map(options, *map);
 

@@ -27,7 +27,8 @@ const char depth_usage[] =
 int run_depth(ArgumentList& arguments) {
   const DepthOptions options = parse_depth_arguments(arguments);
   CameraParameters camera{};
-  Ptm* ptm = read_relief_input(options.map, options.method, options.camera, camera);
+  Ptm* ptm =
+      read_relief_input(options.map, options.method, options.camera, camera, arguments.threads());
   if (ptm == nullptr) return 1;
   const bool written =
       write_depth_file(*ptm, options.method, camera, options.format, options.output.c_str(),

@@ -131,7 +131,7 @@ int run_info(ArgumentList& arguments) {
   for (const std::string& path : options.maps) {
     // The map is read whole, so that a damaged one is found; the stored
     // bytes are all that takes.
-    Ptm* map = read_map(path.c_str(), CoefRepresentation::stored);
+    Ptm* map = read_map(path.c_str(), CoefRepresentation::stored, arguments.threads());
     PtmFileInfo info;
     if (map == nullptr || !describe_ptm_file(path.c_str(), *map, info)) {
       if (map != nullptr) report_file_error(path.c_str(), "its header cannot be read again");

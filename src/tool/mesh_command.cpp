@@ -25,7 +25,8 @@ const char mesh_usage[] =
 int run_mesh(ArgumentList& arguments) {
   const MeshOptions options = parse_mesh_arguments(arguments);
   CameraParameters camera{};
-  Ptm* ptm = read_relief_input(options.map, options.method, options.camera, camera);
+  Ptm* ptm =
+      read_relief_input(options.map, options.method, options.camera, camera, arguments.threads());
   if (ptm == nullptr) return 1;
   const bool written = run_core_step([&] {
     return write_map_mesh(*ptm, options.format, options.method, camera, options.step,

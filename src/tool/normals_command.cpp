@@ -20,7 +20,7 @@ const char normals_usage[] =
 int run_normals(ArgumentList& arguments) {
   const NormalsOptions options = parse_normals_arguments(arguments);
   // The normals come from the stored bytes alone.
-  Ptm* ptm = read_map(options.map.c_str(), CoefRepresentation::stored);
+  Ptm* ptm = read_map(options.map.c_str(), CoefRepresentation::stored, arguments.threads());
   if (ptm == nullptr) return 1;
   const bool written =
       write_normal_file(*ptm, options.format, options.output.c_str(), arguments.threads());

@@ -140,10 +140,10 @@ bool read_rings_camera(const std::string& map, const std::string& camera_option,
 }  // namespace
 
 Ptm* read_relief_input(const std::string& map, DepthMethod method, const std::string& camera_option,
-                       CameraParameters& camera) {
+                       CameraParameters& camera, int threads) {
   // Normals, depth and meshes read the stored bytes (and relight them a
   // band of rows at a time): the map takes no more memory than its file.
-  Ptm* ptm = read_map(map.c_str(), CoefRepresentation::stored);
+  Ptm* ptm = read_map(map.c_str(), CoefRepresentation::stored, threads);
   if (ptm == nullptr) return nullptr;
   if (method == DepthMethod::rings && !read_rings_camera(map, camera_option, camera)) {
     free_ptm(ptm);

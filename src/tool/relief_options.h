@@ -50,4 +50,4 @@ MeshOptions parse_mesh_arguments(ArgumentList& arguments);
 // (camera_file_name). Null after a message naming the file when the map
 // cannot be read or the camera file is missing or unusable.
 Ptm* read_relief_input(const std::string& map, DepthMethod method, const std::string& camera_option,
-                       CameraParameters& camera);
+                       CameraParameters& camera, int threads = 1);

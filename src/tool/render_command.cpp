@@ -162,7 +162,7 @@ int run_render(ArgumentList& arguments) {
   const CoefRepresentation representation = options.settings.mode == RelitMode::gain
                                                 ? preferred_representation()
                                                 : CoefRepresentation::stored;
-  Ptm* map = read_map(options.map.c_str(), representation);
+  Ptm* map = read_map(options.map.c_str(), representation, arguments.threads());
   if (map == nullptr) return 1;
   const bool written = write_relit_picture(*map, options.settings, options.picture_format,
                                            options.output.c_str());

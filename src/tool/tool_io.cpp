@@ -159,7 +159,7 @@ void check_output_is_not_input(const char* input, const char* output) {
   }
 }
 
-Ptm* read_map(const char* path, CoefRepresentation representation) {
+Ptm* read_map(const char* path, CoefRepresentation representation, int threads) {
   const FileIdentity identity = identify_file(path);
   if (identity.kind == FileKind::missing || identity.kind == FileKind::unopenable) {
     report_file_error(path, std::strerror(identity.error));
@@ -175,7 +175,7 @@ Ptm* read_map(const char* path, CoefRepresentation representation) {
   Ptm* ptm = nullptr;
   {
     HeldMessages held(true);
-    ptm = read_ptm_file(path, representation);
+    ptm = read_ptm_file(path, representation, threads);
     errors = held.errors->release();
     commentary = held.commentary.release();
   }

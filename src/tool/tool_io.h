@@ -35,8 +35,9 @@ void check_output_is_not_input(const char* input, const char* output);
 // picture, not a PTM map", "maps is a folder") or the reader refuses it
 // (its reason). On success the reader's commentary (the path and the
 // format line) is shown unless --quiet was given; its warnings always are.
+// A compressed map's planes are decoded on up to `threads` threads.
 Ptm* read_map(const char* path);
-Ptm* read_map(const char* path, CoefRepresentation representation);
+Ptm* read_map(const char* path, CoefRepresentation representation, int threads = 1);
 
 // The format (RGB, LUM or LRGB) the map at `path` has in memory, from its
 // header alone and without a word, or -1 when the header cannot be read

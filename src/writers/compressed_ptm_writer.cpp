@@ -1,8 +1,11 @@
 #include "writers/compressed_ptm_writer.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "ptm/compressed_decoder.h"
 #include "ptm/jpeg_plane.h"
@@ -18,24 +21,22 @@ bool refuse(const std::string& reason) {
   return false;
 }
 
-// The map's planes in the file's numbering: RGB plane 6c + k is
+// Plane k of the map in the file's numbering: RGB plane 6c + k is
 // coefficient ak of channel c; LRGB planes 0..5 are a0..a5, 6..8 the colour.
-std::vector<Plane> source_planes(const Ptm& ptm, int count) {
+Plane source_plane(const Ptm& ptm, int k) {
   const std::size_t pixels = pixel_count(ptm);
-  std::vector<Plane> planes(count, Plane(pixels));
-  const int coefficient_planes = ptm.format == PTM_FORMAT_RGB ? 18 : 6;
-  for (int j = 0; j < coefficient_planes; ++j) {
-    const std::uint8_t* stored = ptm.coef_planes[j / 3] + j % 3;
-    for (std::size_t p = 0; p < pixels; ++p) planes[j][p] = stored[3 * p];
-  }
-  if (ptm.format == PTM_FORMAT_LRGB) {
+  Plane plane(pixels);
+  if (ptm.format == PTM_FORMAT_LRGB && k >= 6) {
     std::uint8_t rgb[3];
     for (std::size_t p = 0; p < pixels; ++p) {
       get_lrgb_color(ptm, p, rgb);
-      for (int c = 0; c < 3; ++c) planes[6 + c][p] = rgb[c];
+      plane[p] = rgb[k - 6];
     }
+    return plane;
   }
-  return planes;
+  const std::uint8_t* stored = ptm.coef_planes[k / 3] + k % 3;
+  for (std::size_t p = 0; p < pixels; ++p) plane[p] = stored[3 * p];
+  return plane;
 }
 
 bool fill_header(const Ptm& ptm, const CompressedPtmOptions& options, CompressedPtmHeader& header) {
@@ -96,26 +97,36 @@ void append_side_info(Plane& stream, const SideInfoRecord& record) {
   stream.push_back(record.value);
 }
 
-// Codes plane k and reconstructs it as the reader will, so that the planes
-// predicted from it later see what the reader sees.
-bool encode_plane(int k, const Plane& source, const CompressedPtmOptions& options,
-                  CompressedPtmHeader& header, Plane& stream, DecodedPlanes& decoded,
-                  DecoderWork& work) {
+// Codes plane k against `reference` (the reader's reconstruction of the
+// plane it is predicted from; null: one not decoded before it, zeros) into
+// `stream`, setting the plane's sizes in `header`. When `reconstruction` is
+// given, it receives the plane as the reader will reconstruct it, so that
+// the planes predicted from it see what the reader sees.
+bool encode_plane(const Ptm& ptm, int k, const std::uint8_t* reference,
+                  const CompressedPtmOptions& options, CompressedPtmHeader& header, Plane& stream,
+                  Plane* reconstruction) {
   const bool intra = is_intra_plane(header, k);
+  Plane source = source_plane(ptm, k);
   const std::size_t pixels = source.size();
-  Plane residual;
-  if (!intra) {
-    const std::uint8_t* prediction = predict_plane(header, k, decoded, work);
-    residual.resize(pixels);
+  DecoderWork work(pixels);
+  const bool jpegls = header.compression_type == compression_jpegls;
+  bool encoded = false;
+  if (intra) {
+    encoded = jpegls ? encode_jpegls_plane(source.data(), header.width, header.height, options.near,
+                                           stream)
+                     : encode_jpeg_plane(source.data(), header.width, header.height,
+                                         options.quality, stream);
+  } else {
+    const std::uint8_t* prediction = predict_plane(header, k, reference, work);
+    Plane residual(pixels);
     for (std::size_t p = 0; p < pixels; ++p) {
       residual[p] = static_cast<std::uint8_t>(source[p] - prediction[p] + 128);
     }
+    encoded = jpegls ? encode_jpegls_plane(residual.data(), header.width, header.height,
+                                           options.near, stream)
+                     : encode_jpeg_plane(residual.data(), header.width, header.height,
+                                         options.quality, stream);
   }
-  const std::uint8_t* samples = intra ? source.data() : residual.data();
-  const bool jpegls = header.compression_type == compression_jpegls;
-  const bool encoded =
-      jpegls ? encode_jpegls_plane(samples, header.width, header.height, options.near, stream)
-             : encode_jpeg_plane(samples, header.width, header.height, options.quality, stream);
   if (!encoded) {
     return refuse(std::string(jpegls ? "the JPEG-LS codec" : "libjpeg") + " cannot encode plane " +
                   std::to_string(k));
@@ -124,19 +135,30 @@ bool encode_plane(int k, const Plane& source, const CompressedPtmOptions& option
   for (const SideInfoRecord& record : options.planes[k].side_info) append_side_info(stream, record);
   header.side_info[k] = static_cast<std::int32_t>(stream.size()) - header.size[k];
   header.plane_data[k] = stream.data();
-  if (!decode_plane(header, k, plane_decoder_for(header.compression_type), decoded, work)) {
+  const bool corrected = !intra && options.correction_threshold >= 0;
+  if (reconstruction == nullptr && !corrected) return true;
+  // A lossless JPEG-LS stream without side information gives the reader
+  // back the source plane itself.
+  if (jpegls && options.near == 0 && options.planes[k].side_info.empty()) {
+    if (reconstruction != nullptr) *reconstruction = std::move(source);
+    return true;
+  }
+  Plane decoded(pixels);
+  if (!decode_plane(header, k, plane_decoder_for(header.compression_type), reference,
+                    decoded.data(), work)) {
     return refuse("plane " + std::to_string(k) + " does not decode again");
   }
-  if (intra || options.correction_threshold < 0) return true;
-  std::uint8_t* plane = decoded.plane[k];
-  for (std::size_t p = 0; p < pixels; ++p) {
-    if (std::abs(plane[p] - source[p]) > options.correction_threshold) {
-      append_side_info(stream, {static_cast<std::uint32_t>(p), source[p]});
-      plane[p] = source[p];
+  if (corrected) {
+    for (std::size_t p = 0; p < pixels; ++p) {
+      if (std::abs(decoded[p] - source[p]) > options.correction_threshold) {
+        append_side_info(stream, {static_cast<std::uint32_t>(p), source[p]});
+        decoded[p] = source[p];
+      }
     }
+    header.side_info[k] = static_cast<std::int32_t>(stream.size()) - header.size[k];
+    header.plane_data[k] = stream.data();
   }
-  header.side_info[k] = static_cast<std::int32_t>(stream.size()) - header.size[k];
-  header.plane_data[k] = stream.data();
+  if (reconstruction != nullptr) *reconstruction = std::move(decoded);
   return true;
 }
 
@@ -171,22 +193,47 @@ bool write_file(const Ptm& ptm, const char* path, const CompressedPtmHeader& hea
 }  // namespace
 
 bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options,
-                          const ProgressFn& progress) {
+                          const ProgressFn& progress, int threads) {
   if (ptm.format != PTM_FORMAT_RGB && ptm.format != PTM_FORMAT_LRGB) {
     return refuse("only RGB and LRGB maps can be compressed");
   }
   CompressedPtmHeader header{};
   if (!fill_header(ptm, options, header)) return false;
-  const std::vector<Plane> sources = source_planes(ptm, header.num_planes);
-  std::vector<Plane> streams(header.num_planes);
-  DecodedPlanes decoded;
-  allocate_decoded_planes(header, decoded);
-  DecoderWork work(pixel_count(ptm));
-  for (int step = 0; step < header.num_planes; ++step) {
-    int k = 0;
-    while (header.order[k] != step) ++k;
-    if (!encode_plane(k, sources[k], options, header, streams[k], decoded, work)) return false;
-    report_progress(progress, step + 1, header.num_planes);
+  const int n = header.num_planes;
+  auto predicted_from = [&](int k) {
+    return !is_intra_plane(header, k) && reads_decoded_reference(header, k) ? header.reference[k]
+                                                                             : -1;
+  };
+  // A plane's reconstruction is kept while a later plane has yet to be
+  // predicted from it.
+  std::vector<int> waiting(static_cast<std::size_t>(n), 0);
+  for (int k = 0; k < n; ++k) {
+    if (predicted_from(k) >= 0) ++waiting[static_cast<std::size_t>(predicted_from(k))];
   }
+  std::vector<Plane> streams(static_cast<std::size_t>(n));
+  std::vector<Plane> kept(static_cast<std::size_t>(n));
+  std::mutex lock;  // kept, waiting, the progress
+  std::atomic<bool> failed{false};
+  int coded = 0;
+  for_each_plane_after_its_reference(header, threads, [&](int k) {
+    if (failed) return;
+    const int reference = predicted_from(k);
+    const bool needed = waiting[static_cast<std::size_t>(k)] > 0;
+    Plane reconstruction;
+    if (!encode_plane(ptm, k, reference >= 0 ? kept[static_cast<std::size_t>(reference)].data()
+                                             : nullptr,
+                      options, header, streams[static_cast<std::size_t>(k)],
+                      needed ? &reconstruction : nullptr)) {
+      failed = true;
+      return;
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    if (needed) kept[static_cast<std::size_t>(k)] = std::move(reconstruction);
+    if (reference >= 0 && --waiting[static_cast<std::size_t>(reference)] == 0) {
+      Plane().swap(kept[static_cast<std::size_t>(reference)]);
+    }
+    report_progress(progress, static_cast<std::uint64_t>(++coded), static_cast<std::uint64_t>(n));
+  });
+  if (failed) return false;
   return write_file(ptm, path, header, streams);
 }

@@ -50,6 +50,10 @@ struct CompressedPtmOptions {
 // within NEAR of it in every plane. Returns false after a message on standard output
 // when the map's format or the options cannot be written, the file cannot
 // be opened ("Can't open PTM file %s for writing") or a write fails.
-// `progress` hears of every plane coded (9 or 18 in all).
+// `progress` hears of every plane coded (9 or 18 in all). Planes that do
+// not depend on each other are coded at once on up to `threads` threads, a
+// P-plane after the plane it is predicted from; the file is the same for
+// any number. A plane is extracted from the map only while it is coded, and
+// a reconstruction kept only while a later plane still predicts from it.
 bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmOptions& options,
-                          const ProgressFn& progress = {});
+                          const ProgressFn& progress = {}, int threads = 1);

@@ -69,7 +69,7 @@ bool write_in_format(const Ptm& map, const ConversionOptions& options, const cha
   if (is_compressed(options.format)) {
     return write_compressed_ptm(
         map, path, conversion_plane_coding(options.format, options.quality, options.near),
-        progress);
+        progress, options.threads);
   }
   if (is_palette(options.format)) {
     const int mode =
