@@ -38,5 +38,7 @@ bool moments_isa_available(MomentsIsa isa);
 
 // The moments of every pixel of an RGB, LUM or LRGB map, by the kernels of
 // `isa` (which must be available) or by the fastest this processor has.
-LuminanceMoments luminance_moments(const Ptm& ptm, MomentsIsa isa);
-LuminanceMoments luminance_moments(const Ptm& ptm);
+// Blocks of pixels go to up to `threads` threads; the integer sums are the
+// same for any number.
+LuminanceMoments luminance_moments(const Ptm& ptm, MomentsIsa isa, int threads = 1);
+LuminanceMoments luminance_moments(const Ptm& ptm, int threads = 1);

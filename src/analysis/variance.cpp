@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <vector>
 
 #include "analysis/luminance_moments.h"
 #include "analysis/normals.h"
 #include "common/end_program.h"
+#include "common/parallel.h"
 #include "render/reflectance_plot.h"
 
 namespace {
@@ -23,7 +25,7 @@ constexpr double rounding_tolerance = 1e-9;
 
 // The pixels of the per-pixel sums are added in blocks of this many, so
 // that no running sum collects the rounding of millions of additions.
-constexpr std::size_t sum_block = 4096;
+constexpr std::int64_t sum_block = 4096;
 
 constexpr std::uint8_t mid_grey = 128;
 
@@ -82,8 +84,8 @@ bool decoding_is_exact(const Ptm& ptm) {
 // C_ij = P_ij - o_j S_i - o_i S_j + N o_i o_j, exact in 128 bits (P up to
 // 2^62, the offset terms up to 2^108), and sum a_k = scale_k (S_k - N o_k)
 // / d. Each sum is then three roundings from the exact real one.
-void model_from_moments(const Ptm& ptm, VarianceModel& model) {
-  const LuminanceMoments m = luminance_moments(ptm);
+void model_from_moments(const Ptm& ptm, VarianceModel& model, int threads) {
+  const LuminanceMoments m = luminance_moments(ptm, threads);
   const std::int64_t weight = luminance_weight(ptm);
   const double divisor = 256.0 * static_cast<double>(weight);
   const __int128 n = static_cast<__int128>(pixel_count(ptm));
@@ -117,25 +119,33 @@ void powers(double x, double p[5]) {
 
 }  // namespace
 
-bool build_variance_model_per_pixel(const Ptm& ptm, VarianceModel& model) {
+bool build_variance_model_per_pixel(const Ptm& ptm, VarianceModel& model, int threads) {
   if (!check_format(ptm)) return false;
   const std::size_t pixels = pixel_count(ptm);
+  // Each block's sums in a place of their own, added in block order.
+  struct BlockSums {
+    double products[moment_pair_count] = {};
+    double sums[6] = {};
+  };
+  std::vector<BlockSums> blocks(
+      static_cast<std::size_t>(block_count(static_cast<std::int64_t>(pixels), sum_block)));
+  parallel_blocks(threads, static_cast<std::int64_t>(pixels), sum_block,
+                  [&](std::int64_t first, std::int64_t end) {
+                    BlockSums& block = blocks[static_cast<std::size_t>(first / sum_block)];
+                    for (std::int64_t p = first; p < end; ++p) {
+                      double a[6];
+                      luminance_coefficients(ptm, static_cast<std::size_t>(p), a);
+                      for (int i = 0; i < 6; ++i) {
+                        block.sums[i] += a[i];
+                        for (int j = i; j < 6; ++j) block.products[moment_pair(i, j)] += a[i] * a[j];
+                      }
+                    }
+                  });
   double products[moment_pair_count] = {};
   double sums[6] = {};
-  for (std::size_t first = 0; first < pixels; first += sum_block) {
-    const std::size_t end = std::min(pixels, first + sum_block);
-    double block_products[moment_pair_count] = {};
-    double block_sums[6] = {};
-    for (std::size_t p = first; p < end; ++p) {
-      double a[6];
-      luminance_coefficients(ptm, p, a);
-      for (int i = 0; i < 6; ++i) {
-        block_sums[i] += a[i];
-        for (int j = i; j < 6; ++j) block_products[moment_pair(i, j)] += a[i] * a[j];
-      }
-    }
-    for (int i = 0; i < moment_pair_count; ++i) products[i] += block_products[i];
-    for (int k = 0; k < 6; ++k) sums[k] += block_sums[k];
+  for (const BlockSums& block : blocks) {
+    for (int i = 0; i < moment_pair_count; ++i) products[i] += block.products[i];
+    for (int k = 0; k < 6; ++k) sums[k] += block.sums[k];
   }
   collect_quadratic_sums(products, model);
   std::copy(sums, sums + 6, model.linear);
@@ -143,10 +153,10 @@ bool build_variance_model_per_pixel(const Ptm& ptm, VarianceModel& model) {
   return true;
 }
 
-bool build_variance_model(const Ptm& ptm, VarianceModel& model) {
+bool build_variance_model(const Ptm& ptm, VarianceModel& model, int threads) {
   if (!check_format(ptm)) return false;
-  if (!decoding_is_exact(ptm)) return build_variance_model_per_pixel(ptm, model);
-  model_from_moments(ptm, model);
+  if (!decoding_is_exact(ptm)) return build_variance_model_per_pixel(ptm, model, threads);
+  model_from_moments(ptm, model, threads);
   return true;
 }
 

@@ -41,13 +41,15 @@ struct VarianceModel {
 // scale), the sums come from exact integer moments of the stored bytes
 // and are within a few roundings of the exact real sums; otherwise from
 // each pixel's decoded coefficients. Another format prints "Unsupported ptm
-// format for computing variance bounds" and returns false.
-bool build_variance_model(const Ptm& ptm, VarianceModel& model);
+// format for computing variance bounds" and returns false. Blocks of
+// pixels go to up to `threads` threads and their sums are added in block
+// order, so the model is the same for any number.
+bool build_variance_model(const Ptm& ptm, VarianceModel& model, int threads = 1);
 
 // The same from every pixel's decoded luminance coefficients, summed in
 // double precision block by block: the straightforward way, kept for maps
 // whose decoding wraps.
-bool build_variance_model_per_pixel(const Ptm& ptm, VarianceModel& model);
+bool build_variance_model_per_pixel(const Ptm& ptm, VarianceModel& model, int threads = 1);
 
 // The variance of the luminance over the pixels for light (lu, lv):
 // E2 = (sum of Q[m] m(lu, lv)) / N, mean = (sum of S[k] times a_k's

@@ -22,7 +22,7 @@ void build_model_of_loaded_map() {
   std::printf("computing variance constants");
   std::printf(viewer.selection_visible ? " (partial)" : " (full)");
   std::fflush(stdout);
-  if (!build_variance_model(*viewer.current_ptm, variance_model)) end_program(-1);
+  if (!build_variance_model(*viewer.current_ptm, variance_model, viewer.threads)) end_program(-1);
   std::printf("...done\n");
 }
 

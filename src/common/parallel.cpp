@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <tbb/blocked_range.h>
+#include <tbb/global_control.h>
 #include <tbb/parallel_pipeline.h>
 #include <tbb/parallel_for.h>
 #include <tbb/partitioner.h>
@@ -17,6 +18,21 @@ int available_cores() {
   return std::max(1, CPU_COUNT(&set));
 }
 
+int usable_threads(int threads) {
+  const auto allowed = static_cast<int>(std::min<std::size_t>(
+      tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism), 1 << 16));
+  return std::max(1, std::min(threads, allowed));
+}
+
+ThreadAllowance::ThreadAllowance(int threads) {
+  if (threads > available_cores()) {
+    control_ = new tbb::global_control(tbb::global_control::max_allowed_parallelism,
+                                       static_cast<std::size_t>(threads));
+  }
+}
+
+ThreadAllowance::~ThreadAllowance() { delete static_cast<tbb::global_control*>(control_); }
+
 void parallel_blocks(int threads, std::int64_t count, std::int64_t block_size,
                      const std::function<void(std::int64_t begin, std::int64_t end)>& body) {
   if (count <= 0) return;
@@ -26,6 +42,7 @@ void parallel_blocks(int threads, std::int64_t count, std::int64_t block_size,
     const std::int64_t begin = block * block_size;
     body(begin, std::min(count, begin + block_size));
   };
+  threads = usable_threads(threads);
   if (threads <= 1 || blocks == 1) {
     for (std::int64_t block = 0; block < blocks; ++block) run_block(block);
     return;
@@ -47,6 +64,7 @@ void parallel_in_order(int threads, std::int64_t count, int in_flight,
                        const std::function<void(std::int64_t item)>& make,
                        const std::function<void(std::int64_t item)>& consume) {
   if (count <= 0) return;
+  threads = usable_threads(threads);
   if (threads <= 1 || count == 1 || in_flight <= 1) {
     for (std::int64_t item = 0; item < count; ++item) {
       make(item);

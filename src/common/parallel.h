@@ -17,6 +17,25 @@
 // default thread count of every command.
 int available_cores();
 
+// The threads a request for `threads` gets: at least 1, and no more than
+// the process allows (oneTBB's max_allowed_parallelism: the cores unless a
+// program raised it), so that asking for more never costs a warning.
+int usable_threads(int threads);
+
+// Raises, while it lives, the threads the process allows to `threads` when
+// that is more than the cores: a program that is asked for N threads runs
+// N. (oneTBB keeps the smallest of several such limits.)
+class ThreadAllowance {
+ public:
+  explicit ThreadAllowance(int threads);
+  ThreadAllowance(const ThreadAllowance&) = delete;
+  ThreadAllowance& operator=(const ThreadAllowance&) = delete;
+  ~ThreadAllowance();
+
+ private:
+  void* control_ = nullptr;
+};
+
 // Calls body(begin, end) for the blocks [0, b), [b, 2b), ... of [0, count)
 // (the last may be shorter), on at most `threads` threads; with one thread
 // (or one block) in order on the calling thread. Returns when every block

@@ -387,6 +387,7 @@ void for_each_plane_after_its_reference(const CompressedPtmHeader& header, int t
       ready.push_back(k);
     }
   }
+  threads = usable_threads(threads);
   if (threads <= 1) {
     // The decoding order itself puts every reference first.
     std::vector<int> sequence(static_cast<std::size_t>(n));

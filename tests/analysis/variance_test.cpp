@@ -129,8 +129,6 @@ double raw_difference(const VarianceModel& model, float lu, float lv) {
 
 constexpr std::array<std::int32_t, 6> unit_scale = {256, 256, 256, 256, 256, 256};
 
-}  // namespace
-
 TEST(VarianceModel, MatchesTheVarianceOfTheRelitLuminanceComputedPixelByPixel) {
   const struct {
     const char* name;
@@ -285,7 +283,7 @@ TEST(VarianceModel, AUniformMapHasVarianceZeroForEveryLightWhicheverWayRoundingG
                         [&c](int plane, std::size_t i) { return c.bytes[plane % 2 * 3 + i % 3]; });
     for (const auto build : {build_variance_model, build_variance_model_per_pixel}) {
       VarianceModel model{};
-      ASSERT_TRUE(build(*ptm, model));
+      ASSERT_TRUE(build(*ptm, model, 1));
       const VarianceRange range = scan_variance_range(model, 250, 250, 2.0f);
       EXPECT_EQ(range.min, 0.0);
       EXPECT_EQ(range.max, 0.0);
@@ -397,3 +395,28 @@ TEST(VariancePicture, ColoursTheNormalisedVarianceClampedAtTheDiscsEdge) {
   EXPECT_EQ(normalised_variance(model, empty, 0.5f, 0.0f), 0.0);
   EXPECT_EQ(normalised_variance(model, VarianceRange{2500.0, 2500.0}, 0.5f, 0.0f), 0.0);
 }
+
+// The sums of blocks of pixels are added in block order whatever thread
+// made them: the same model for one thread and for three, by both ways of
+// building it, on maps of several blocks (a million pixels and more for
+// the moments).
+TEST(VarianceModel, IsTheSameForAnyThreadCount) {
+  const std::array<std::int32_t, 6> scale = {300, 256, 700, 256, 513, 256};
+  const std::array<std::int32_t, 6> bias = {120, 128, 100, 128, 140, 0};
+  for (int format : {PTM_FORMAT_LRGB, PTM_FORMAT_RGB}) {
+    Ptm* ptm = random_map(format, 1031, 1100, 11, scale, bias);
+    for (const auto build : {build_variance_model, build_variance_model_per_pixel}) {
+      VarianceModel one{};
+      VarianceModel three{};
+      ASSERT_TRUE(build(*ptm, one, 1));
+      ASSERT_TRUE(build(*ptm, three, 3));
+      EXPECT_EQ(std::vector<double>(one.quadratic, one.quadratic + variance_monomial_count),
+                std::vector<double>(three.quadratic, three.quadratic + variance_monomial_count));
+      EXPECT_EQ(std::vector<double>(one.linear, one.linear + 6),
+                std::vector<double>(three.linear, three.linear + 6));
+    }
+    free_ptm(ptm);
+  }
+}
+
+}  // namespace
