@@ -8,6 +8,7 @@
 #include "app/core/viewer_state.h"
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
+#include "common/parallel.h"
 
 int normals_valid = 0;
 
@@ -272,17 +273,24 @@ void compute_normal_field(const Ptm& ptm, std::int8_t* normals) {
   }
 }
 
-void compute_unit_normal_field(const Ptm& ptm, float* normals) {
+void compute_unit_normal_field(const Ptm& ptm, float* normals, int threads) {
   const std::size_t pixels = pixel_count(ptm);
   if (pixels == 0) return;
   require_supported_format(ptm);
-  double a[6];
-  double unit[3];
-  for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
-    luminance_coefficients(ptm, pixel, a);
-    unit_normal_from_coefficients(a, unit);
-    for (int c = 0; c < 3; ++c) normals[pixel * 3 + c] = static_cast<float>(unit[c]);
-  }
+  constexpr std::int64_t pixels_per_block = 1 << 14;
+  parallel_blocks(threads, static_cast<std::int64_t>(pixels), pixels_per_block,
+                  [&](std::int64_t begin, std::int64_t end) {
+                    double a[6];
+                    double unit[3];
+                    for (auto pixel = static_cast<std::size_t>(begin);
+                         pixel < static_cast<std::size_t>(end); ++pixel) {
+                      luminance_coefficients(ptm, pixel, a);
+                      unit_normal_from_coefficients(a, unit);
+                      for (int c = 0; c < 3; ++c) {
+                        normals[pixel * 3 + c] = static_cast<float>(unit[c]);
+                      }
+                    }
+                  });
 }
 
 void compute_normals() {

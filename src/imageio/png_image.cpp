@@ -7,11 +7,14 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "common/checked_alloc.h"
 #include "common/output_file.h"
 #include "common/whole_file.h"
 
@@ -46,7 +49,36 @@ struct PictureRows {
   int color_type;
 };
 
-bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
+// libpng's text records for the notes; they point into the notes' strings.
+std::vector<png_text> png_text_records(const PngNotes& notes) {
+  std::vector<png_text> records;
+  for (const PngText& note : notes.texts) {
+    png_text record{};
+    const bool ascii = std::all_of(note.text.begin(), note.text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    record.compression = ascii ? PNG_TEXT_COMPRESSION_NONE : PNG_ITXT_COMPRESSION_NONE;
+    record.key = const_cast<char*>(note.key.c_str());
+    record.text = const_cast<char*>(note.text.c_str());
+    if (ascii) {
+      record.text_length = note.text.size();
+    } else {
+      record.itxt_length = note.text.size();
+    }
+    records.push_back(record);
+  }
+  return records;
+}
+
+// The notes of the picture: libpng's text records and the resolution.
+struct EncodedNotes {
+  const png_text* texts;
+  int text_count;
+  std::uint32_t pixels_per_metre_x;
+  std::uint32_t pixels_per_metre_y;
+};
+
+bool encode_png(std::FILE* file, const PictureRows& rows, const EncodedNotes& notes,
+                PngErrors& errors) {
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
   if (png == nullptr) {
@@ -70,6 +102,13 @@ bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
   png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width),
                static_cast<png_uint_32>(rows.height), rows.bit_depth, rows.color_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (notes.pixels_per_metre_x > 0 && notes.pixels_per_metre_y > 0) {
+    png_set_pHYs(png, info, notes.pixels_per_metre_x, notes.pixels_per_metre_y,
+                 PNG_RESOLUTION_METER);
+  }
+  if (notes.text_count > 0) {
+    png_set_text(png, info, const_cast<png_textp>(notes.texts), notes.text_count);
+  }
   png_write_info(png, info);
   // PNG's 16-bit samples are big-endian; memory here is little-endian.
   if (rows.bit_depth == 16) png_set_swap(png);
@@ -83,7 +122,7 @@ bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
   return true;
 }
 
-bool write_png_picture(const PictureRows& rows, const char* path) {
+bool write_png_picture(const PictureRows& rows, const PngNotes& notes, const char* path) {
   if (rows.width <= 0 || rows.height <= 0) {
     std::fprintf(stderr, "Can't write PNG file %s: the picture is empty\n", path);
     return false;
@@ -94,8 +133,11 @@ bool write_png_picture(const PictureRows& rows, const char* path) {
                  std::strerror(file.error()));
     return false;
   }
+  const std::vector<png_text> texts = png_text_records(notes);
+  const EncodedNotes encoded{texts.data(), static_cast<int>(texts.size()),
+                             notes.pixels_per_metre_x, notes.pixels_per_metre_y};
   PngErrors errors{};
-  if (!encode_png(file.get(), rows, errors)) {
+  if (!encode_png(file.get(), rows, encoded, errors)) {
     std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path,
                  errors.message);
     return false;
@@ -170,19 +212,111 @@ bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
   return true;
 }
 
-}  // namespace
-
-bool write_png_rgb(const RgbImage& image, const char* path) {
-  const PictureRows rows{image.pixels, static_cast<std::size_t>(image.width) * 3, image.width,
-                         image.height, 8, PNG_COLOR_TYPE_RGB};
-  return write_png_picture(rows, path);
+// Reads the whole file (every row into one scratch row, which *row holds
+// so that a jump can free it) and collects the notes before and after the
+// picture data.
+bool decode_notes(PngSource& source, PngNotes& notes, std::uint8_t** row, PngErrors& errors) {
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
+  if (png == nullptr) {
+    std::snprintf(errors.message, sizeof errors.message, "libpng could not start");
+    return false;
+  }
+  png_infop info = png_create_info_struct(png);
+  png_infop end_info = info == nullptr ? nullptr : png_create_info_struct(png);
+  if (info == nullptr || end_info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, &end_info);
+    checked_free(*row);
+    *row = nullptr;
+    return false;
+  }
+  png_set_read_fn(png, &source, read_png_bytes);
+  png_read_info(png, info);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  if (static_cast<std::uint64_t>(width) * height > max_png_pixels) {
+    png_error(png, "the picture is larger than 16384 x 16384 pixels");
+  }
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  *row = static_cast<std::uint8_t*>(checked_alloc(png_get_rowbytes(png, info)));
+  for (int pass = 0; pass < passes; ++pass) {
+    for (png_uint_32 r = 0; r < height; ++r) png_read_row(png, *row, nullptr);
+  }
+  png_read_end(png, end_info);
+  png_uint_32 x = 0;
+  png_uint_32 y = 0;
+  int unit = 0;
+  if (png_get_pHYs(png, info, &x, &y, &unit) != 0 && unit == PNG_RESOLUTION_METER) {
+    notes.pixels_per_metre_x = x;
+    notes.pixels_per_metre_y = y;
+  }
+  for (png_infop part : {info, end_info}) {
+    png_textp texts = nullptr;
+    int count = 0;
+    png_get_text(png, part, &texts, &count);
+    for (int i = 0; i < count; ++i) {
+      const std::size_t length =
+          texts[i].compression >= PNG_ITXT_COMPRESSION_NONE ? texts[i].itxt_length
+                                                            : texts[i].text_length;
+      notes.texts.push_back({texts[i].key, std::string(texts[i].text, length)});
+    }
+  }
+  png_destroy_read_struct(&png, &info, &end_info);
+  checked_free(*row);
+  *row = nullptr;
+  return true;
 }
 
-bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path) {
+}  // namespace
+
+bool write_png_rgb(const RgbImage& image, const char* path, const PngNotes& notes) {
+  const PictureRows rows{image.pixels, static_cast<std::size_t>(image.width) * 3, image.width,
+                         image.height, 8, PNG_COLOR_TYPE_RGB};
+  return write_png_picture(rows, notes, path);
+}
+
+bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path,
+                      const PngNotes& notes) {
   const PictureRows rows{reinterpret_cast<const std::uint8_t*>(samples),
                          static_cast<std::size_t>(width > 0 ? width : 0) * 2, width, height,
                          16, PNG_COLOR_TYPE_GRAY};
-  return write_png_picture(rows, path);
+  return write_png_picture(rows, notes, path);
+}
+
+bool decode_png_notes(const std::uint8_t* data, std::size_t size, const char* name,
+                      PngNotes& notes) {
+  notes = PngNotes{};
+  if (!has_png_signature(data, size)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
+    return false;
+  }
+  PngSource source{data, size, 0};
+  PngErrors errors{};
+  std::uint8_t* row = nullptr;
+  if (!decode_notes(source, notes, &row, errors)) {
+    notes = PngNotes{};
+    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
+    return false;
+  }
+  return true;
+}
+
+bool read_png_notes(const char* path, PngNotes& notes) {
+  std::string bytes;
+  if (read_whole_file(path, max_png_file_bytes, bytes) != WholeFile::read) {
+    std::fprintf(stderr, "Unable to load png file %s\n", path);
+    return false;
+  }
+  return decode_png_notes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path,
+                          notes);
+}
+
+const std::string* find_png_text(const PngNotes& notes, const std::string& key) {
+  for (const PngText& note : notes.texts) {
+    if (note.key == key) return &note.text;
+  }
+  return nullptr;
 }
 
 bool has_png_signature(const std::uint8_t* data, std::size_t size) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/rgb_image.h"
+#include "imageio/png_image.h"
 #include "ptm/ptm.h"
 
 enum class RelitMode {
@@ -48,6 +49,11 @@ RelitSettings default_relit_settings();
 RgbImage* render_relit_picture(Ptm& map, const RelitSettings& settings);
 
 enum class PictureFormat { png, ppm, tga };
+
+// Writes a bottom-up picture as `format` (a PNG with `notes`), the whole
+// file or nothing; false after a message on standard error.
+bool write_picture_file(const RgbImage& picture, PictureFormat format, const char* path,
+                        const PngNotes& notes = {});
 
 // Renders as above and writes the picture to `path`: an 8-bit RGB PNG, a
 // binary PPM, or a 24-bit TGA as the screenshot writes it. The file is whole

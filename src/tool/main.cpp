@@ -18,6 +18,8 @@ const ToolCommand commands[] = {
     {"normals", "write the normal field of a map", normals_usage, run_normals},
     {"depth", "integrate a map's normals into a depth map", depth_usage, run_depth},
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
+    {"curvature", "the mean curvature of a map's relief as numbers or a picture",
+     curvature_usage, run_curvature},
 };
 
 // The options every subcommand takes, after each one's own usage.

@@ -1,0 +1,68 @@
+#include "analysis/curvature_export.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "analysis/curvature.h"
+#include "analysis/normals.h"
+#include "analysis/value_range.h"
+#include "common/checked_alloc.h"
+#include "common/rgb_image.h"
+#include "imageio/pfm_image.h"
+#include "render/colour_maps.h"
+
+float* map_curvature(const Ptm& ptm, const CurvatureSettings& settings) {
+  const std::size_t pixels = pixel_count(ptm);
+  std::vector<float> normals(pixels * 3);
+  compute_unit_normal_field(ptm, normals.data(), settings.threads);
+  float* curvature = checked_alloc_array<float>(pixels + 1);
+  mean_curvature(normals.data(), ptm.mask, ptm.width, ptm.height, settings.sigma,
+                 settings.threads, curvature);
+  // Curvature is 1 / radius: a radius of r pixels is r / ppmm millimetres.
+  if (settings.pixels_per_mm > 0) {
+    for (std::size_t i = 0; i < pixels; ++i) {
+      curvature[i] = static_cast<float>(curvature[i] * settings.pixels_per_mm);
+    }
+  }
+  return curvature;
+}
+
+double curvature_extent(const float* values, std::size_t count) {
+  const ValueRange span = central_range(values, count, colour_range_outside);
+  if (!(span.lowest <= span.highest)) return 0;
+  return std::max(std::fabs(span.lowest), std::fabs(span.highest));
+}
+
+namespace {
+
+bool write_curvature_png(const float* values, int width, int height, const char* path,
+                         const PngNotes& notes) {
+  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const double extent = curvature_extent(values, pixels);
+  RgbImage* picture = new_rgb_image(width, height);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    std::uint8_t* rgb = picture->pixels + 3 * i;
+    if (!std::isfinite(values[i])) {
+      rgb[0] = rgb[1] = rgb[2] = 0;
+      continue;
+    }
+    signed_colour(extent > 0 ? values[i] / extent : 0.0, rgb);
+  }
+  const bool written = write_png_rgb(*picture, path, notes);
+  free_rgb_image(picture);
+  return written;
+}
+
+}  // namespace
+
+bool write_curvature_file(const Ptm& ptm, const CurvatureSettings& settings,
+                          CurvatureFileFormat format, const char* path, const PngNotes& notes) {
+  float* curvature = map_curvature(ptm, settings);
+  const bool written = format == CurvatureFileFormat::pfm
+                           ? write_pfm(curvature, 1, ptm.width, ptm.height, path)
+                           : write_curvature_png(curvature, ptm.width, ptm.height, path, notes);
+  checked_free(curvature);
+  return written;
+}

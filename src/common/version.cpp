@@ -1,0 +1,3 @@
+#include "common/version.h"
+
+const char* relumo_version() { return RELUMO_VERSION; }

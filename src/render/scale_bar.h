@@ -1,0 +1,24 @@
+// The scale bar of a figure: a bar of a round length (1, 2 or 5 times a
+// power of ten millimetres) with its length written above it, in the
+// lower right corner on a dark plate so that it reads on any surface.
+#pragma once
+
+#include <string>
+
+#include "common/rgb_image.h"
+
+struct ScaleBarLength {
+  double millimetres;
+  double pixels;
+};
+
+// The round length whose bar is the longest not above a fifth of
+// `picture_width` pixels, at `pixels_per_mm` picture pixels per millimetre.
+ScaleBarLength scale_bar_length(double pixels_per_mm, int picture_width);
+
+// "5 mm", "0.2 mm", "20 mm": the length as written on the bar.
+std::string scale_bar_label(double millimetres);
+
+// Draws the bar into the picture (bottom-up rows). False, after a message
+// on standard error, when the text cannot be drawn (no font).
+bool draw_scale_bar(RgbImage& picture, double pixels_per_mm);
