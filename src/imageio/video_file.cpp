@@ -7,6 +7,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/bsf.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
@@ -72,7 +73,11 @@ void set_encoder_options(AVCodecContext* codec, VideoContainer container) {
     av_opt_set(codec->priv_data, "crf", "30", 0);
     av_opt_set(codec->priv_data, "deadline", "good", 0);
     av_opt_set(codec->priv_data, "cpu-used", "4", 0);
-    av_opt_set(codec->priv_data, "row-mt", "1", 0);
+    // Columns of tiles (up to 4, as the width allows) are coded apart and
+    // shared among the threads; rows within a tile are not, as libvpx's
+    // row threading changes the bytes with the thread count.
+    av_opt_set(codec->priv_data, "row-mt", "0", 0);
+    av_opt_set(codec->priv_data, "tile-columns", "2", 0);
   }
 }
 
@@ -85,6 +90,9 @@ struct VideoFile::Encoder {
   AVCodecContext* codec = nullptr;
   AVStream* stream = nullptr;
   SwsContext* convert = nullptr;
+  // H.264 only: takes x264's SEI note of its settings out of the stream,
+  // the one part of the bytes that names the encoder's thread count.
+  AVBSFContext* filter = nullptr;
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
   std::int64_t next_pts = 0;
@@ -97,6 +105,7 @@ struct VideoFile::Encoder {
       }
       avformat_free_context(format);
     }
+    av_bsf_free(&filter);
     avcodec_free_context(&codec);
     sws_freeContext(convert);
     av_frame_free(&frame);
@@ -109,21 +118,60 @@ struct VideoFile::Encoder {
     return false;
   }
 
+  bool write_packet() {
+    av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+    packet->stream_index = stream->index;
+    const int status = av_interleaved_write_frame(format, packet);
+    if (status < 0) return fail("writing failed: " + error_text(status));
+    return true;
+  }
+
+  // Passes the packet in `packet` (none at the end) through the filter and
+  // writes what comes out.
+  bool filter_and_write(bool end) {
+    if (filter == nullptr) return end || write_packet();
+    int status = av_bsf_send_packet(filter, end ? nullptr : packet);
+    if (status < 0) return fail("the stream filter refused a packet: " + error_text(status));
+    for (;;) {
+      status = av_bsf_receive_packet(filter, packet);
+      if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+      if (status < 0) return fail("the stream filter failed: " + error_text(status));
+      if (!write_packet()) return false;
+    }
+  }
+
   // Sends `input` (null: the end) and writes every packet that comes out.
   bool encode(const AVFrame* input) {
     int status = avcodec_send_frame(codec, input);
     if (status < 0) return fail("the encoder refused a frame: " + error_text(status));
     for (;;) {
       status = avcodec_receive_packet(codec, packet);
-      if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+      if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) {
+        return input != nullptr || filter_and_write(true);
+      }
       if (status < 0) return fail("the encoder failed: " + error_text(status));
-      av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-      packet->stream_index = stream->index;
-      status = av_interleaved_write_frame(format, packet);
-      if (status < 0) return fail("writing failed: " + error_text(status));
+      if (!filter_and_write(false)) return false;
     }
   }
+
+  // The filter that removes SEI units (NAL unit type 6) from H.264.
+  bool start_filter() {
+    const AVBitStreamFilter* kind = av_bsf_get_by_name("filter_units");
+    if (kind == nullptr || av_bsf_alloc(kind, &filter) < 0) {
+      return fail("this FFmpeg has no filter_units stream filter");
+    }
+    av_opt_set(filter->priv_data, "remove_types", "6", 0);
+    int status = avcodec_parameters_from_context(filter->par_in, codec);
+    if (status >= 0) {
+      filter->time_base_in = codec->time_base;
+      status = av_bsf_init(filter);
+    }
+    if (status < 0) return fail("the stream filter cannot start: " + error_text(status));
+    return true;
+  }
 };
+
+void show_video_library_errors_only() { av_log_set_level(AV_LOG_ERROR); }
 
 VideoFile::VideoFile() = default;
 VideoFile::~VideoFile() = default;
@@ -165,12 +213,17 @@ bool VideoFile::open(const char* path, const VideoSettings& settings) {
   c->color_trc = AVCOL_TRC_BT709;
   c->colorspace = AVCOL_SPC_BT709;
   c->color_range = AVCOL_RANGE_MPEG;
+  // No random identifiers or library versions in the file: the same
+  // frames give the same bytes.
+  e.format->flags |= AVFMT_FLAG_BITEXACT;
+  c->flags |= AV_CODEC_FLAG_BITEXACT;
   if ((e.format->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
     c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
   set_encoder_options(c, settings.container);
   int status = avcodec_open2(c, codec, nullptr);
   if (status < 0) return e.fail("the encoder cannot start: " + error_text(status));
+  if (settings.container == VideoContainer::mp4 && !e.start_filter()) return false;
   status = avcodec_parameters_from_context(e.stream->codecpar, c);
   if (status < 0) return e.fail("FFmpeg could not start: " + error_text(status));
   e.stream->time_base = c->time_base;

@@ -16,11 +16,19 @@ struct VideoSettings {
   int width = 0;   // even, at least 2: 4:2:0 chroma covers 2 x 2 pixels
   int height = 0;
   int frames_per_second = 25;
-  // The encoder's own threads; the bytes it writes depend on their number
-  // with H.264 (each thread starts its frame before the previous one is
-  // done), never the pictures' content.
+  // The encoder's threads. The file is the same for every number: no
+  // random identifiers or versions are written, VP9 shares only columns
+  // of tiles among them, and x264's note of its settings (which names
+  // the count) is left out. (x264 with several threads limits the
+  // vertical motion search to the rows already coded, about a frame's
+  // height over the thread count, far more than a light sweep moves.)
   int threads = 1;
 };
+
+// FFmpeg's libraries print what they do (the encoder's settings, its
+// statistics) on standard error; after this call only their errors, for
+// the whole process.
+void show_video_library_errors_only();
 
 // One video file being written: open, add every frame in order, finish.
 // Written through OutputFile, so the target appears only when finish()

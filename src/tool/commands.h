@@ -22,6 +22,7 @@ int run_normals(ArgumentList& arguments);
 int run_depth(ArgumentList& arguments);
 int run_mesh(ArgumentList& arguments);
 int run_curvature(ArgumentList& arguments);
+int run_video(ArgumentList& arguments);
 
 extern const char info_usage[];
 extern const char render_usage[];
@@ -31,3 +32,4 @@ extern const char normals_usage[];
 extern const char depth_usage[];
 extern const char mesh_usage[];
 extern const char curvature_usage[];
+extern const char video_usage[];

@@ -20,6 +20,8 @@ const ToolCommand commands[] = {
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
     {"curvature", "the mean curvature of a map's relief as numbers or a picture",
      curvature_usage, run_curvature},
+    {"video", "a video of the map under a light circling it (MP4 or WebM)", video_usage,
+     run_video},
 };
 
 // The options every subcommand takes, after each one's own usage.
