@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <vector>
 
 #include "analysis/curvature.h"
@@ -11,7 +12,10 @@
 #include "common/checked_alloc.h"
 #include "common/rgb_image.h"
 #include "imageio/pfm_image.h"
+#include "render/colour_legend.h"
 #include "render/colour_maps.h"
+#include "render/scale_bar.h"
+#include "render/text_drawing.h"
 
 float* map_curvature(const Ptm& ptm, const CurvatureSettings& settings) {
   const std::size_t pixels = pixel_count(ptm);
@@ -37,8 +41,17 @@ double curvature_extent(const float* values, std::size_t count) {
 
 namespace {
 
-bool write_curvature_png(const float* values, int width, int height, const char* path,
+// The signed colours over the legend's bar, -extent at its left end.
+void signed_bar_colour(double t, std::uint8_t rgb[3]) { signed_colour(2 * t - 1, rgb); }
+
+bool write_curvature_png(const float* values, int width, int height,
+                         const CurvatureSettings& settings, const char* path,
                          const PngNotes& notes) {
+  TextFont* font = open_text_font();
+  if (font == nullptr) {
+    std::fprintf(stderr, "Can't write PNG file %s: no font for its legend\n", path);
+    return false;
+  }
   const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   const double extent = curvature_extent(values, pixels);
   RgbImage* picture = new_rgb_image(width, height);
@@ -50,8 +63,17 @@ bool write_curvature_png(const float* values, int width, int height, const char*
     }
     signed_colour(extent > 0 ? values[i] / extent : 0.0, rgb);
   }
-  const bool written = write_png_rgb(*picture, path, notes);
+  const bool scaled = settings.pixels_per_mm > 0;
+  if (scaled && settings.scale_bar) draw_scale_bar(*font, *picture, settings.pixels_per_mm);
+  const char* unit = scaled ? "1/mm" : "1/px";
+  const ColourLegend legend{signed_bar_colour, legend_value(-extent, unit), "0",
+                            legend_value(extent, unit),
+                            "mean curvature: concave (blue) to convex (red)"};
+  RgbImage* figure = with_colour_legend(*picture, legend, *font);
+  close_text_font(font);
   free_rgb_image(picture);
+  const bool written = write_png_rgb(*figure, path, notes);
+  free_rgb_image(figure);
   return written;
 }
 
@@ -62,7 +84,8 @@ bool write_curvature_file(const Ptm& ptm, const CurvatureSettings& settings,
   float* curvature = map_curvature(ptm, settings);
   const bool written = format == CurvatureFileFormat::pfm
                            ? write_pfm(curvature, 1, ptm.width, ptm.height, path)
-                           : write_curvature_png(curvature, ptm.width, ptm.height, path, notes);
+                           : write_curvature_png(curvature, ptm.width, ptm.height, settings, path,
+                                                 notes);
   checked_free(curvature);
   return written;
 }

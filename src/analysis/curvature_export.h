@@ -12,13 +12,15 @@ enum class CurvatureFileFormat {
   pfm,
   // 8-bit colour: concave blue through white at 0 to convex red, symmetric
   // around 0 up to curvature_extent (a few sharp pixels do not wash out
-  // the rest); outside the mask black.
+  // the rest); outside the mask black; a legend of the extent in a band
+  // below the map's pixels.
   png,
 };
 
 struct CurvatureSettings {
   double sigma = 1;          // blur of the slopes, map pixels
   double pixels_per_mm = 0;  // above 0: curvature in 1/mm, else 1/pixel
+  bool scale_bar = false;    // the picture: a scale bar (with pixels_per_mm)
   int threads = 1;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "analysis/depth.h"
@@ -16,7 +17,10 @@
 #include "common/parallel.h"
 #include "imageio/pfm_image.h"
 #include "imageio/png_image.h"
+#include "render/colour_legend.h"
 #include "render/colour_maps.h"
+#include "render/scale_bar.h"
+#include "render/text_drawing.h"
 
 namespace {
 
@@ -100,9 +104,33 @@ bool write_height_png(const float* heights, int width, int height, const char* p
   return write_png_grey16(samples.data(), width, height, path, notes);
 }
 
-// The heights through the relief colour map over their central range.
-bool write_height_colour_png(const float* heights, int width, int height, const char* path,
+// What the colour picture shows, for its legend.
+std::string colour_caption(const DepthSettings& settings) {
+  if (settings.detail_sigma > 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, "fine relief: height above its blur of %g px",
+                  settings.detail_sigma);
+    return text;
+  }
+  if (settings.method == DepthMethod::poisson && settings.trend == HeightTrend::plane) {
+    return "height above the object's plane";
+  }
+  if (settings.method == DepthMethod::poisson && settings.trend == HeightTrend::quadric) {
+    return "height above the object's quadric";
+  }
+  return "height";
+}
+
+// The heights through the relief colour map over their central range,
+// with the legend below and the scale bar when asked for.
+bool write_height_colour_png(const float* heights, int width, int height,
+                             const DepthSettings& settings, const char* path,
                              const PngNotes& notes) {
+  TextFont* font = open_text_font();
+  if (font == nullptr) {
+    std::fprintf(stderr, "Can't write PNG file %s: no font for its legend\n", path);
+    return false;
+  }
   const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   const ValueRange span = central_range(heights, pixels, colour_range_outside);
   const double range = span.highest - span.lowest;
@@ -115,8 +143,18 @@ bool write_height_colour_png(const float* heights, int width, int height, const 
     }
     relief_colour(range > 0 ? (heights[i] - span.lowest) / range : 0.5, rgb);
   }
-  const bool written = write_png_rgb(*picture, path, notes);
+  const bool scaled = settings.pixels_per_mm > 0;
+  if (scaled && settings.scale_bar) draw_scale_bar(*font, *picture, settings.pixels_per_mm);
+  const char* unit = scaled ? "mm" : "px";
+  const bool any = span.lowest <= span.highest;
+  const ColourLegend legend{relief_colour, any ? legend_value(span.lowest, unit) : "",
+                            "", any ? legend_value(span.highest, unit) : "",
+                            colour_caption(settings)};
+  RgbImage* figure = with_colour_legend(*picture, legend, *font);
+  close_text_font(font);
   free_rgb_image(picture);
+  const bool written = write_png_rgb(*figure, path, notes);
+  free_rgb_image(figure);
   return written;
 }
 
@@ -184,7 +222,7 @@ bool write_depth_file(const Ptm& ptm, const DepthSettings& settings,
       written = write_height_png(values, ptm.width, ptm.height, path, notes);
       break;
     case DepthFileFormat::colour_png:
-      written = write_height_colour_png(values, ptm.width, ptm.height, path, notes);
+      written = write_height_colour_png(values, ptm.width, ptm.height, settings, path, notes);
       break;
   }
   checked_free(values);

@@ -29,6 +29,8 @@ struct DepthSettings {
   double detail_sigma = 0;
   // Above 0: map pixels per millimetre; heights in millimetres.
   double pixels_per_mm = 0;
+  // The colour picture: a scale bar (with pixels_per_mm).
+  bool scale_bar = false;
   int threads = 1;
 };
 
@@ -44,7 +46,8 @@ enum class DepthFileFormat {
   pfm,
   // 8-bit colour: the heights through the relief colour map, low dark,
   // high light, over the central 99 % of the object's heights (the lowest
-  // and highest 0.5 % take the end colours), outside the mask black.
+  // and highest 0.5 % take the end colours), outside the mask black; a
+  // legend of that range in a band below the map's pixels.
   colour_png,
 };
 

@@ -16,7 +16,7 @@ std::uint8_t byte_of(double value) {
 void relief_colour(double t, std::uint8_t rgb[3]) {
   constexpr double start = 0.5;
   constexpr double rotations = -1.5;
-  constexpr double hue = 1.2;
+  constexpr double hue = 1.0;
   const double lambda = std::clamp(t, 0.0, 1.0);
   const double phi = 2 * pi * (start / 3 + rotations * lambda);
   const double amplitude = hue * lambda * (1 - lambda) / 2;

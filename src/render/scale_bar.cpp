@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "render/shape_drawing.h"
+
 ScaleBarLength scale_bar_length(double pixels_per_mm, int picture_width) {
   const double longest_mm = picture_width / 5.0 / pixels_per_mm;
   // The decade at or below the longest length, then the largest of 1, 2,
@@ -25,33 +27,36 @@ std::string scale_bar_label(double millimetres) {
   return text;
 }
 
-namespace {
-
-void fill_rectangle(RgbImage& picture, int x0, int y0, int x1, int y1, const std::uint8_t rgb[3]) {
-  for (int y = std::max(0, y0); y < std::min(picture.height, y1); ++y) {
-    for (int x = std::max(0, x0); x < std::min(picture.width, x1); ++x) {
-      std::uint8_t* pixel = picture.pixels + 3 * (static_cast<std::size_t>(y) * picture.width + x);
-      pixel[0] = rgb[0];
-      pixel[1] = rgb[1];
-      pixel[2] = rgb[2];
-    }
-  }
+bool draw_scale_bar(RgbImage& picture, double pixels_per_mm) {
+  TextFont* font = open_text_font();
+  if (font == nullptr) return false;
+  draw_scale_bar(*font, picture, pixels_per_mm);
+  close_text_font(font);
+  return true;
 }
 
-}  // namespace
-
-bool draw_scale_bar(RgbImage& picture, double pixels_per_mm) {
+void draw_scale_bar(TextFont& font, RgbImage& picture, double pixels_per_mm) {
   const ScaleBarLength length = scale_bar_length(pixels_per_mm, picture.width);
-  const int bar = static_cast<int>(std::lround(length.pixels));
+  const int bar = std::max(1, static_cast<int>(std::lround(length.pixels)));
   const int side = std::min(picture.width, picture.height);
-  const int margin = std::max(3, side / 40);
-  const int thickness = std::max(2, side / 120);
-  const int right = picture.width - 2 * margin;
-  const int bottom = 2 * margin;  // rows count upward
-  constexpr std::uint8_t plate[3] = {24, 24, 24};
-  constexpr std::uint8_t white[3] = {255, 255, 255};
-  fill_rectangle(picture, right - bar - margin, bottom - margin, right + margin,
-                 bottom + thickness + margin, plate);
-  fill_rectangle(picture, right - bar, bottom, right, bottom + thickness, white);
-  return true;
+  // Sizes follow the picture, with a floor that keeps the label readable.
+  const int text_size = std::max(11, side / 28);
+  const int pad = std::max(2, text_size / 3);
+  const int thickness = std::max(2, text_size / 4);
+  const std::string label = scale_bar_label(length.millimetres);
+  const TextExtent extent = measure_text(font, label, text_size);
+  const int plate_width = std::max(bar, extent.width) + 2 * pad;
+  const int plate_height = pad + extent.ascent + extent.descent + pad / 2 + thickness + pad;
+  // In top-down coordinates: the plate's corner a pad from the picture's
+  // lower right corner.
+  const int plate_left = picture.width - pad - plate_width;
+  const int plate_top = picture.height - pad - plate_height;
+  constexpr DrawColor plate{24, 24, 24};
+  constexpr DrawColor white{255, 255, 255};
+  fill_rectangle(picture, plate_left, plate_top, plate_width, plate_height, plate);
+  const int centre = plate_left + plate_width / 2;
+  const int baseline = plate_top + pad + extent.ascent;
+  draw_text(font, picture, centre - extent.width / 2, baseline, label, text_size, white);
+  fill_rectangle(picture, centre - bar / 2, baseline + extent.descent + pad / 2, bar, thickness,
+                 white);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/rgb_image.h"
+#include "render/text_drawing.h"
 
 struct ScaleBarLength {
   double millimetres;
@@ -19,6 +20,9 @@ ScaleBarLength scale_bar_length(double pixels_per_mm, int picture_width);
 // "5 mm", "0.2 mm", "20 mm": the length as written on the bar.
 std::string scale_bar_label(double millimetres);
 
-// Draws the bar into the picture (bottom-up rows). False, after a message
-// on standard error, when the text cannot be drawn (no font).
+// Draws the bar into the picture's lower right corner, its sizes from the
+// picture's. False, after a message, when the font cannot be opened.
 bool draw_scale_bar(RgbImage& picture, double pixels_per_mm);
+
+// The same with a font already open.
+void draw_scale_bar(TextFont& font, RgbImage& picture, double pixels_per_mm);

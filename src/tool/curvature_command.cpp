@@ -28,6 +28,7 @@ int run_curvature(ArgumentList& arguments) {
   CurvatureSettings settings;
   settings.sigma = options.sigma;
   settings.pixels_per_mm = options.scale.pixels_per_mm;
+  settings.scale_bar = options.scale.scale_bar;
   settings.threads = options.threads;
   const bool written = write_curvature_file(
       *ptm, settings, options.pfm ? CurvatureFileFormat::pfm : CurvatureFileFormat::png,

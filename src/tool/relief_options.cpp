@@ -171,6 +171,7 @@ DepthOptions parse_depth_arguments(ArgumentList& arguments) {
                         : colormap ? DepthFileFormat::colour_png : DepthFileFormat::png;
   options.settings.detail_sigma = detail ? sigma : 0;
   options.settings.pixels_per_mm = options.scale.pixels_per_mm;
+  options.settings.scale_bar = options.scale.scale_bar;
   options.view = std::string("depth --method ") +
                  (choices.method == DepthMethod::rings ? "rings" : "poisson");
   if (choices.method == DepthMethod::poisson) {
