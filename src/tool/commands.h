@@ -23,6 +23,7 @@ int run_depth(ArgumentList& arguments);
 int run_mesh(ArgumentList& arguments);
 int run_curvature(ArgumentList& arguments);
 int run_video(ArgumentList& arguments);
+int run_sheet(ArgumentList& arguments);
 
 extern const char info_usage[];
 extern const char render_usage[];
@@ -33,3 +34,4 @@ extern const char depth_usage[];
 extern const char mesh_usage[];
 extern const char curvature_usage[];
 extern const char video_usage[];
+extern const char sheet_usage[];

@@ -20,6 +20,8 @@ const ToolCommand commands[] = {
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
     {"curvature", "the mean curvature of a map's relief as numbers or a picture",
      curvature_usage, run_curvature},
+    {"sheet", "the map under raking light from N directions, laid out for a report",
+     sheet_usage, run_sheet},
     {"video", "a video of the map under a light circling it (MP4 or WebM)", video_usage,
      run_video},
 };
