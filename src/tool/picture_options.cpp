@@ -1,5 +1,6 @@
 #include "tool/picture_options.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -73,10 +74,9 @@ PngNotes picture_notes(const std::string& map_path, const std::string& view,
 }
 
 std::string shortest_text(float value) {
+  // to_chars without a format gives the shortest text that reads back as
+  // the same float, plain or with an exponent, whichever is shorter.
   char text[32];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-    if (std::strtof(text, nullptr) == value) break;
-  }
-  return text;
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, end.ptr);
 }
