@@ -12,6 +12,9 @@
 #include "tool/info_options.h"
 #include "tool/relief_options.h"
 #include "tool/render_options.h"
+#include "tool/sheet_options.h"
+#include "tool/video_options.h"
+#include "tool/view_options.h"
 
 namespace {
 
@@ -51,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parse_quietly([&] { parse_picture_size(t, 65536, "--size"); });
     parse_quietly([&] { parse_choice(t, {"plain", "specular"}, "--mode"); });
     file_extension(t);
+    parse_quietly([&] { parse_render_view(t); });
   }
   // Each command's parser over the whole list, as its arguments.
   const auto as_command = [&](auto parse) {
@@ -66,6 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   as_command([](ArgumentList& a) { parse_normals_arguments(a); });
   as_command([](ArgumentList& a) { parse_depth_arguments(a); });
   as_command([](ArgumentList& a) { parse_mesh_arguments(a); });
+  as_command([](ArgumentList& a) { parse_curvature_arguments(a); });
+  as_command([](ArgumentList& a) { parse_sheet_arguments(a); });
+  as_command([](ArgumentList& a) { parse_video_arguments(a); });
   as_command([](ArgumentList& a) {
     while (!a.done()) {
       const char* argument = a.next();

@@ -10,12 +10,9 @@
 #include "analysis/normals.h"
 #include "analysis/value_range.h"
 #include "common/checked_alloc.h"
-#include "common/rgb_image.h"
 #include "imageio/pfm_image.h"
-#include "render/colour_legend.h"
 #include "render/colour_maps.h"
-#include "render/scale_bar.h"
-#include "render/text_drawing.h"
+#include "render/value_figure.h"
 
 float* map_curvature(const Ptm& ptm, const CurvatureSettings& settings) {
   const std::size_t pixels = pixel_count(ptm);
@@ -47,34 +44,18 @@ void signed_bar_colour(double t, std::uint8_t rgb[3]) { signed_colour(2 * t - 1,
 bool write_curvature_png(const float* values, int width, int height,
                          const CurvatureSettings& settings, const char* path,
                          const PngNotes& notes) {
-  TextFont* font = open_text_font();
-  if (font == nullptr) {
-    std::fprintf(stderr, "Can't write PNG file %s: no font for its legend\n", path);
-    return false;
-  }
-  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  const double extent = curvature_extent(values, pixels);
-  RgbImage* picture = new_rgb_image(width, height);
-  for (std::size_t i = 0; i < pixels; ++i) {
-    std::uint8_t* rgb = picture->pixels + 3 * i;
-    if (!std::isfinite(values[i])) {
-      rgb[0] = rgb[1] = rgb[2] = 0;
-      continue;
-    }
-    signed_colour(extent > 0 ? values[i] / extent : 0.0, rgb);
-  }
-  const bool scaled = settings.pixels_per_mm > 0;
-  if (scaled && settings.scale_bar) draw_scale_bar(*font, *picture, settings.pixels_per_mm);
-  const char* unit = scaled ? "1/mm" : "1/px";
-  const ColourLegend legend{signed_bar_colour, legend_value(-extent, unit), "0",
-                            legend_value(extent, unit),
-                            "mean curvature: concave (blue) to convex (red)"};
-  RgbImage* figure = with_colour_legend(*picture, legend, *font);
-  close_text_font(font);
-  free_rgb_image(picture);
-  const bool written = write_png_rgb(*figure, path, notes);
-  free_rgb_image(figure);
-  return written;
+  const double extent =
+      curvature_extent(values, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  const char* unit = settings.pixels_per_mm > 0 ? "1/mm" : "1/px";
+  ValueFigure figure;
+  figure.colour = [&](float value, std::uint8_t rgb[3]) {
+    signed_colour(extent > 0 ? value / extent : 0.0, rgb);
+  };
+  figure.legend = {signed_bar_colour, legend_value(-extent, unit), "0", legend_value(extent, unit),
+                   "mean curvature: concave (blue) to convex (red)"};
+  figure.pixels_per_mm = settings.pixels_per_mm;
+  figure.scale_bar = settings.scale_bar;
+  return write_value_figure(values, width, height, figure, path, notes);
 }
 
 }  // namespace

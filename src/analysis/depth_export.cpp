@@ -17,10 +17,8 @@
 #include "common/parallel.h"
 #include "imageio/pfm_image.h"
 #include "imageio/png_image.h"
-#include "render/colour_legend.h"
 #include "render/colour_maps.h"
-#include "render/scale_bar.h"
-#include "render/text_drawing.h"
+#include "render/value_figure.h"
 
 namespace {
 
@@ -126,36 +124,20 @@ std::string colour_caption(const DepthSettings& settings) {
 bool write_height_colour_png(const float* heights, int width, int height,
                              const DepthSettings& settings, const char* path,
                              const PngNotes& notes) {
-  TextFont* font = open_text_font();
-  if (font == nullptr) {
-    std::fprintf(stderr, "Can't write PNG file %s: no font for its legend\n", path);
-    return false;
-  }
   const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   const ValueRange span = central_range(heights, pixels, colour_range_outside);
   const double range = span.highest - span.lowest;
-  RgbImage* picture = new_rgb_image(width, height);
-  for (std::size_t i = 0; i < pixels; ++i) {
-    std::uint8_t* rgb = picture->pixels + 3 * i;
-    if (!std::isfinite(heights[i])) {
-      rgb[0] = rgb[1] = rgb[2] = 0;
-      continue;
-    }
-    relief_colour(range > 0 ? (heights[i] - span.lowest) / range : 0.5, rgb);
-  }
-  const bool scaled = settings.pixels_per_mm > 0;
-  if (scaled && settings.scale_bar) draw_scale_bar(*font, *picture, settings.pixels_per_mm);
-  const char* unit = scaled ? "mm" : "px";
+  const char* unit = settings.pixels_per_mm > 0 ? "mm" : "px";
   const bool any = span.lowest <= span.highest;
-  const ColourLegend legend{relief_colour, any ? legend_value(span.lowest, unit) : "",
-                            "", any ? legend_value(span.highest, unit) : "",
-                            colour_caption(settings)};
-  RgbImage* figure = with_colour_legend(*picture, legend, *font);
-  close_text_font(font);
-  free_rgb_image(picture);
-  const bool written = write_png_rgb(*figure, path, notes);
-  free_rgb_image(figure);
-  return written;
+  ValueFigure figure;
+  figure.colour = [&](float value, std::uint8_t rgb[3]) {
+    relief_colour(range > 0 ? (value - span.lowest) / range : 0.5, rgb);
+  };
+  figure.legend = {relief_colour, any ? legend_value(span.lowest, unit) : "", "",
+                   any ? legend_value(span.highest, unit) : "", colour_caption(settings)};
+  figure.pixels_per_mm = settings.pixels_per_mm;
+  figure.scale_bar = settings.scale_bar;
+  return write_value_figure(heights, width, height, figure, path, notes);
 }
 
 }  // namespace

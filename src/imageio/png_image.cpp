@@ -164,86 +164,18 @@ void read_png_bytes(png_structp png, png_bytep out, std::size_t count) {
   source->offset += count;
 }
 
-// Decodes into *image (allocated here once the size is known and checked).
-bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
-  if (png == nullptr) {
-    std::snprintf(errors.message, sizeof errors.message, "libpng could not start");
-    return false;
-  }
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    if (*image != nullptr) free_rgb_image(*image);
-    *image = nullptr;
-    return false;
-  }
-  png_set_read_fn(png, &source, read_png_bytes);
-  png_read_info(png, info);
-  const png_uint_32 width = png_get_image_width(png, info);
-  const png_uint_32 height = png_get_image_height(png, info);
-  if (static_cast<std::uint64_t>(width) * height > max_png_pixels) {
-    png_error(png, "the picture is larger than 16384 x 16384 pixels");
-  }
-  const int color_type = png_get_color_type(png, info);
-  const int bit_depth = png_get_bit_depth(png, info);
-  if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-  if ((color_type & PNG_COLOR_MASK_COLOR) == 0 && bit_depth < 8) {
-    png_set_expand_gray_1_2_4_to_8(png);
-  }
-  if (bit_depth == 16) png_set_strip_16(png);
-  if ((color_type & PNG_COLOR_MASK_ALPHA) != 0) png_set_strip_alpha(png);
-  if ((color_type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
-    png_error(png, "unexpected row layout");
-  }
-  *image = new_rgb_image(static_cast<int>(width), static_cast<int>(height));
-  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
-  for (int pass = 0; pass < passes; ++pass) {
-    for (png_uint_32 r = 0; r < height; ++r) {
-      png_read_row(png, (*image)->pixels + (height - 1 - r) * row_bytes, nullptr);
-    }
-  }
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return true;
-}
+// What one pass over a PNG file fills: the picture, when `image` is not
+// null (allocated here once the size is known and checked), and the
+// notes, when `notes` is not null. Without a picture the rows pass through
+// one scratch row. Whatever was allocated is held here so that a jump can
+// free it.
+struct PngDecode {
+  RgbImage** image;
+  PngNotes* notes;
+  std::uint8_t* scratch_row;
+};
 
-// Reads the whole file (every row into one scratch row, which *row holds
-// so that a jump can free it) and collects the notes before and after the
-// picture data.
-bool decode_notes(PngSource& source, PngNotes& notes, std::uint8_t** row, PngErrors& errors) {
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
-  if (png == nullptr) {
-    std::snprintf(errors.message, sizeof errors.message, "libpng could not start");
-    return false;
-  }
-  png_infop info = png_create_info_struct(png);
-  png_infop end_info = info == nullptr ? nullptr : png_create_info_struct(png);
-  if (info == nullptr || end_info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, &end_info);
-    checked_free(*row);
-    *row = nullptr;
-    return false;
-  }
-  png_set_read_fn(png, &source, read_png_bytes);
-  png_read_info(png, info);
-  const png_uint_32 width = png_get_image_width(png, info);
-  const png_uint_32 height = png_get_image_height(png, info);
-  if (static_cast<std::uint64_t>(width) * height > max_png_pixels) {
-    png_error(png, "the picture is larger than 16384 x 16384 pixels");
-  }
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  *row = static_cast<std::uint8_t*>(checked_alloc(png_get_rowbytes(png, info)));
-  for (int pass = 0; pass < passes; ++pass) {
-    for (png_uint_32 r = 0; r < height; ++r) png_read_row(png, *row, nullptr);
-  }
-  png_read_end(png, end_info);
+void collect_notes(png_structp png, png_infop info, png_infop end_info, PngNotes& notes) {
   png_uint_32 x = 0;
   png_uint_32 y = 0;
   int unit = 0;
@@ -256,15 +188,90 @@ bool decode_notes(PngSource& source, PngNotes& notes, std::uint8_t** row, PngErr
     int count = 0;
     png_get_text(png, part, &texts, &count);
     for (int i = 0; i < count; ++i) {
-      const std::size_t length =
-          texts[i].compression >= PNG_ITXT_COMPRESSION_NONE ? texts[i].itxt_length
-                                                            : texts[i].text_length;
+      const std::size_t length = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE
+                                     ? texts[i].itxt_length
+                                     : texts[i].text_length;
       notes.texts.push_back({texts[i].key, std::string(texts[i].text, length)});
     }
   }
+}
+
+bool decode_png(PngSource& source, PngDecode& decode, PngErrors& errors) {
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
+  if (png == nullptr) {
+    std::snprintf(errors.message, sizeof errors.message, "libpng could not start");
+    return false;
+  }
+  png_infop info = png_create_info_struct(png);
+  png_infop end_info = info == nullptr ? nullptr : png_create_info_struct(png);
+  if (info == nullptr || end_info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, &end_info);
+    if (decode.image != nullptr && *decode.image != nullptr) free_rgb_image(*decode.image);
+    if (decode.image != nullptr) *decode.image = nullptr;
+    checked_free(decode.scratch_row);
+    decode.scratch_row = nullptr;
+    return false;
+  }
+  png_set_read_fn(png, &source, read_png_bytes);
+  png_read_info(png, info);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  if (static_cast<std::uint64_t>(width) * height > max_png_pixels) {
+    png_error(png, "the picture is larger than 16384 x 16384 pixels");
+  }
+  if (decode.image != nullptr) {
+    const int color_type = png_get_color_type(png, info);
+    const int bit_depth = png_get_bit_depth(png, info);
+    if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if ((color_type & PNG_COLOR_MASK_COLOR) == 0 && bit_depth < 8) {
+      png_set_expand_gray_1_2_4_to_8(png);
+    }
+    if (bit_depth == 16) png_set_strip_16(png);
+    if ((color_type & PNG_COLOR_MASK_ALPHA) != 0) png_set_strip_alpha(png);
+    if ((color_type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
+  }
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (decode.image != nullptr) {
+    if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
+      png_error(png, "unexpected row layout");
+    }
+    *decode.image = new_rgb_image(static_cast<int>(width), static_cast<int>(height));
+  } else {
+    decode.scratch_row = static_cast<std::uint8_t*>(checked_alloc(png_get_rowbytes(png, info)));
+  }
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (png_uint_32 r = 0; r < height; ++r) {
+      png_read_row(png,
+                   decode.image != nullptr ? (*decode.image)->pixels + (height - 1 - r) * row_bytes
+                                           : decode.scratch_row,
+                   nullptr);
+    }
+  }
+  png_read_end(png, end_info);
+  if (decode.notes != nullptr) collect_notes(png, info, end_info, *decode.notes);
   png_destroy_read_struct(&png, &info, &end_info);
-  checked_free(*row);
-  *row = nullptr;
+  checked_free(decode.scratch_row);
+  decode.scratch_row = nullptr;
+  return true;
+}
+
+// Runs `decode` over the bytes; false after the reader's message naming
+// `name`.
+bool decode_png_bytes(const std::uint8_t* data, std::size_t size, const char* name,
+                      PngDecode& decode) {
+  if (!has_png_signature(data, size)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
+    return false;
+  }
+  PngSource source{data, size, 0};
+  PngErrors errors{};
+  if (!decode_png(source, decode, errors)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
+    return false;
+  }
   return true;
 }
 
@@ -287,19 +294,10 @@ bool write_png_grey16(const std::uint16_t* samples, int width, int height, const
 bool decode_png_notes(const std::uint8_t* data, std::size_t size, const char* name,
                       PngNotes& notes) {
   notes = PngNotes{};
-  if (!has_png_signature(data, size)) {
-    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
-    return false;
-  }
-  PngSource source{data, size, 0};
-  PngErrors errors{};
-  std::uint8_t* row = nullptr;
-  if (!decode_notes(source, notes, &row, errors)) {
-    notes = PngNotes{};
-    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
-    return false;
-  }
-  return true;
+  PngDecode decode{nullptr, &notes, nullptr};
+  if (decode_png_bytes(data, size, name, decode)) return true;
+  notes = PngNotes{};
+  return false;
 }
 
 bool read_png_notes(const char* path, PngNotes& notes) {
@@ -341,18 +339,9 @@ bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, in
 }
 
 RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name) {
-  if (!has_png_signature(data, size)) {
-    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
-    return nullptr;
-  }
-  PngSource source{data, size, 0};
-  PngErrors errors{};
   RgbImage* image = nullptr;
-  if (!decode_png(source, &image, errors)) {
-    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
-    return nullptr;
-  }
-  return image;
+  PngDecode decode{&image, nullptr, nullptr};
+  return decode_png_bytes(data, size, name, decode) ? image : nullptr;
 }
 
 RgbImage* read_png_rgb(const char* path) {

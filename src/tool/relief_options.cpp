@@ -3,38 +3,10 @@
 #include <cstring>
 #include <vector>
 
+#include "tool/map_arguments.h"
 #include "tool/tool_io.h"
 
 namespace {
-
-// The operands and the options every relief command shares; `own_option`
-// takes the others and says whether it did.
-template <typename OwnOption>
-void parse_relief_arguments(ArgumentList& arguments, std::string& map, std::string& output,
-                            OwnOption own_option) {
-  std::vector<std::string> operands;
-  bool has_output = false;
-  while (!arguments.done()) {
-    const char* argument = arguments.next();
-    if (!arguments.is_option()) {
-      operands.emplace_back(argument);
-      continue;
-    }
-    if (arguments.common_option(argument)) continue;
-    if (std::strcmp(argument, "-o") == 0) {
-      output = arguments.value();
-      has_output = true;
-    } else if (!own_option(argument)) {
-      arguments.unknown_option();
-    }
-  }
-  if (operands.size() != 1) {
-    throw UsageError(operands.empty() ? "no map given" : "more than one map given");
-  }
-  if (!has_output || output.empty()) throw UsageError("no output given (-o OUT)");
-  map = operands[0];
-  check_output_is_not_input(map.c_str(), output.c_str());
-}
 
 // The output's format from its extension, one of `extensions`.
 int output_format(const std::string& output, const std::vector<const char*>& extensions) {
@@ -126,7 +98,7 @@ std::string scale_view(const ScaleOptions& scale) {
 
 NormalsOptions parse_normals_arguments(ArgumentList& arguments) {
   NormalsOptions options;
-  parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* option) {
     return scale_option(arguments, option, options.scale, false);
   });
   options.format =
@@ -141,7 +113,7 @@ DepthOptions parse_depth_arguments(ArgumentList& arguments) {
   bool sigma_given = false;
   bool colormap = false;
   double sigma = default_detail_sigma;
-  parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* option) {
     if (depth_option(arguments, option, choices)) return true;
     if (scale_option(arguments, option, options.scale)) return true;
     if (std::strcmp(option, "--detail") == 0) {
@@ -188,7 +160,7 @@ MeshOptions parse_mesh_arguments(ArgumentList& arguments) {
   DepthChoices choices;
   bool step_given = false;
   ScaleOptions scale;
-  parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* option) {
     if (depth_option(arguments, option, choices)) return true;
     if (scale_option(arguments, option, scale, false)) return true;
     if (std::strcmp(option, "--step") != 0) return false;
@@ -222,7 +194,7 @@ MeshOptions parse_mesh_arguments(ArgumentList& arguments) {
 
 CurvatureOptions parse_curvature_arguments(ArgumentList& arguments) {
   CurvatureOptions options;
-  parse_relief_arguments(arguments, options.map, options.output, [&](const char* option) {
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* option) {
     if (scale_option(arguments, option, options.scale)) return true;
     if (std::strcmp(option, "--sigma") != 0) return false;
     options.sigma = parse_sigma(arguments.value());

@@ -7,6 +7,7 @@
 #include "imageio/png_image.h"
 #include "render/relit_figure.h"
 #include "tool/commands.h"
+#include "tool/map_arguments.h"
 #include "tool/render_options.h"
 #include "tool/tool_io.h"
 #include "tool/view_options.h"
@@ -52,28 +53,12 @@ PictureFormat picture_format_of(const std::string& output) {
 RenderOptions parse_render_arguments(ArgumentList& arguments) {
   RenderOptions options;
   RenderViewParser view;
-  bool output_given = false;
-  while (!arguments.done()) {
-    const char* argument = arguments.next();
-    if (!arguments.is_option()) {
-      if (!options.map.empty()) throw UsageError(std::string("a second map ") + argument);
-      options.map = argument;
-      if (options.map.empty()) throw UsageError("the map name is empty");
-      continue;
-    }
-    if (arguments.common_option(argument)) continue;
-    if (std::strcmp(argument, "-o") == 0) {
-      options.output = arguments.value();
-      output_given = true;
-    } else if (std::strcmp(argument, "--from") == 0) {
-      options.from = arguments.value();
-      if (options.from.empty()) throw UsageError("--from needs a picture");
-    } else if (!view.option(arguments, argument)) {
-      arguments.unknown_option();
-    }
-  }
-  if (options.map.empty()) throw UsageError("no map given");
-  if (!output_given || options.output.empty()) throw UsageError("no output given (-o FILE)");
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* option) {
+    if (std::strcmp(option, "--from") != 0) return view.option(arguments, option);
+    options.from = arguments.value();
+    if (options.from.empty()) throw UsageError("--from needs a picture");
+    return true;
+  });
   if (!options.from.empty() && view.any) {
     throw UsageError("--from takes the whole view from the picture: no --light, --mode, "
                      "--kd, --ks, --exp, --gain, --size or scale beside it");
@@ -82,7 +67,6 @@ RenderOptions parse_render_arguments(ArgumentList& arguments) {
   options.settings = chosen.settings;
   options.scale = chosen.scale;
   options.picture_format = picture_format_of(options.output);
-  check_output_is_not_input(options.map.c_str(), options.output.c_str());
   if (!options.from.empty()) check_output_is_not_input(options.from.c_str(), options.output.c_str());
   return options;
 }

@@ -5,6 +5,7 @@
 #include "ptm/ptm.h"
 #include "render/raking_sheet.h"
 #include "tool/commands.h"
+#include "tool/map_arguments.h"
 #include "tool/progress_bar.h"
 #include "tool/sheet_options.h"
 #include "tool/tool_io.h"
@@ -40,22 +41,10 @@ double parse_elevation(const char* text) {
 SheetOptions parse_sheet_arguments(ArgumentList& arguments) {
   SheetOptions options;
   options.sheet.view = default_relit_settings();
-  bool output_given = false;
-  while (!arguments.done()) {
-    const char* argument = arguments.next();
-    if (!arguments.is_option()) {
-      if (!options.map.empty()) throw UsageError(std::string("a second map ") + argument);
-      options.map = argument;
-      if (options.map.empty()) throw UsageError("the map name is empty");
-      continue;
-    }
-    if (arguments.common_option(argument)) continue;
-    if (mode_option(arguments, argument, options.sheet.view)) continue;
-    if (scale_option(arguments, argument, options.scale)) continue;
-    if (std::strcmp(argument, "-o") == 0) {
-      options.output = arguments.value();
-      output_given = true;
-    } else if (std::strcmp(argument, "--elevation") == 0) {
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* argument) {
+    if (mode_option(arguments, argument, options.sheet.view)) return true;
+    if (scale_option(arguments, argument, options.scale)) return true;
+    if (std::strcmp(argument, "--elevation") == 0) {
       options.sheet.elevation_degrees = parse_elevation(arguments.value());
     } else if (std::strcmp(argument, "--azimuths") == 0) {
       options.sheet.azimuth_count = static_cast<int>(
@@ -65,17 +54,15 @@ SheetOptions parse_sheet_arguments(ArgumentList& arguments) {
       options.sheet.view.width = size.width;
       options.sheet.view.height = size.height;
     } else {
-      arguments.unknown_option();
+      return false;
     }
-  }
-  if (options.map.empty()) throw UsageError("no map given");
-  if (!output_given || options.output.empty()) throw UsageError("no output given (-o FILE)");
+    return true;
+  });
   if (file_extension(options.output.c_str()) != "png") {
     throw UsageError("the output " + options.output + " does not end in .png");
   }
   check_scale_options(options.scale);
   options.sheet.pixels_per_mm = options.scale.pixels_per_mm;
-  check_output_is_not_input(options.map.c_str(), options.output.c_str());
   return options;
 }
 

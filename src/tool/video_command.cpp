@@ -7,6 +7,7 @@
 #include "ptm/ptm.h"
 #include "render/light_sweep_video.h"
 #include "tool/commands.h"
+#include "tool/map_arguments.h"
 #include "tool/progress_bar.h"
 #include "tool/tool_io.h"
 #include "tool/video_options.h"
@@ -48,21 +49,9 @@ VideoOptions parse_video_arguments(ArgumentList& arguments) {
   VideoOptions options;
   options.sweep.view = default_relit_settings();
   double seconds = 10;
-  bool output_given = false;
-  while (!arguments.done()) {
-    const char* argument = arguments.next();
-    if (!arguments.is_option()) {
-      if (!options.map.empty()) throw UsageError(std::string("a second map ") + argument);
-      options.map = argument;
-      if (options.map.empty()) throw UsageError("the map name is empty");
-      continue;
-    }
-    if (arguments.common_option(argument)) continue;
-    if (mode_option(arguments, argument, options.sweep.view)) continue;
-    if (std::strcmp(argument, "-o") == 0) {
-      options.output = arguments.value();
-      output_given = true;
-    } else if (std::strcmp(argument, "--elevation") == 0) {
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* argument) {
+    if (mode_option(arguments, argument, options.sweep.view)) return true;
+    if (std::strcmp(argument, "--elevation") == 0) {
       options.sweep.elevation_degrees = parse_range(arguments.value(), 0, 90, "--elevation");
     } else if (std::strcmp(argument, "--seconds") == 0) {
       seconds = parse_range(arguments.value(), 0, max_seconds, "--seconds");
@@ -77,11 +66,10 @@ VideoOptions parse_video_arguments(ArgumentList& arguments) {
       options.sweep.view.width = size.width;
       options.sweep.view.height = size.height;
     } else {
-      arguments.unknown_option();
+      return false;
     }
-  }
-  if (options.map.empty()) throw UsageError("no map given");
-  if (!output_given || options.output.empty()) throw UsageError("no output given (-o FILE)");
+    return true;
+  });
   const std::string extension = file_extension(options.output.c_str());
   if (extension == "mp4") {
     options.sweep.container = VideoContainer::mp4;
@@ -98,7 +86,6 @@ VideoOptions parse_video_arguments(ArgumentList& arguments) {
                      " frames per second makes no frame");
   }
   options.sweep.threads = arguments.threads();
-  check_output_is_not_input(options.map.c_str(), options.output.c_str());
   return options;
 }
 
