@@ -41,8 +41,18 @@ bool read_capture(const char* lp_path, std::vector<CapturePhotograph>& photograp
     return false;
   }
   for (LightPosition& entry : entries) {
+    const std::string path = locate_source_photograph(lp_path, entry.name);
+    // The fit sees only the projected direction (x, y), which a light below
+    // the surface shares with its mirror image above: such a photograph is
+    // fitted as if lit from above, most likely a sign flipped in the file.
+    if (entry.z < 0) {
+      std::fprintf(stderr,
+                   "Warning: the light of photograph %s is below the horizon (z = %g); it is "
+                   "fitted as if lit from above\n",
+                   path.c_str(), static_cast<double>(entry.z));
+    }
     normalise_light_direction(entry.x, entry.y, entry.z);
-    photographs.push_back({locate_source_photograph(lp_path, entry.name), {entry.x, entry.y}});
+    photographs.push_back({path, {entry.x, entry.y}});
   }
   return true;
 }

@@ -43,6 +43,8 @@ struct CaptureFitReport {
 // their lights determine the fit and that every photograph (by its header)
 // and the mask have one size, fits the map, measures it and writes it to
 // `out_path` (through OutputFile: the whole file or nothing). False after a
-// message naming the file on standard output; nothing is written then.
+// message naming the file on standard output; nothing is written then. A
+// light below the horizon (z < 0) is warned of on standard error, naming
+// its photograph.
 bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOptions& options,
                  CaptureFitReport& report);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "analysis/normals.h"
+#include "app/core/command_line.h"
 #include "app/core/display_mode.h"
 #include "app/core/region.h"
 #include "app/core/viewer_state.h"
@@ -43,7 +44,7 @@ void set_pixel_projection(int width, int height) {
 }
 
 int create_main_window() {
-  viewer.main_window = glutCreateWindow("Relumo");
+  viewer.main_window = glutCreateWindow(main_window_title(viewer.base_name).c_str());
   return viewer.main_window;
 }
 

@@ -2,6 +2,7 @@
 // photographs.
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -106,13 +107,16 @@ int run_fit(ArgumentList& arguments) {
   fit_options.jpegls = options.jpegls;
   fit_options.mask_path = options.mask.empty() ? nullptr : options.mask.c_str();
   CaptureFitReport report;
-  bool fitted;
-  {
-    ProgressBar bar("Reading photographs");
-    fit_options.progress = bar.callback();
-    fitted = fit_capture(options.capture.c_str(), options.output.c_str(), fit_options, report);
-  }
-  std::fflush(stdout);
+  ProgressBar bar("Reading photographs");
+  // The bar's line ends with the reading, before the writer's message.
+  fit_options.progress = [&bar](std::uint64_t done, std::uint64_t total) {
+    bar.update(done, total);
+    if (done >= total) bar.finish();
+  };
+  const bool fitted = run_core_step([&] {
+    return fit_capture(options.capture.c_str(), options.output.c_str(), fit_options, report);
+  });
+  bar.finish();
   if (!fitted) {
     report_file_error(options.output.c_str(), "not written");
     return 1;

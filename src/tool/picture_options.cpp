@@ -67,7 +67,7 @@ PngNotes picture_notes(const std::string& map_path, const std::string& view,
     notes.pixels_per_metre_x = pixels_per_metre(scale.pixels_per_mm * width_ratio);
     notes.pixels_per_metre_y = pixels_per_metre(scale.pixels_per_mm * height_ratio);
   }
-  notes.texts.push_back({software_note, std::string("Relumo ") + relumo_version()});
+  notes.texts.push_back({software_note, std::string("Relumo ") + relumo_version});
   notes.texts.push_back({map_note, map_path.substr(file_name_start(map_path))});
   notes.texts.push_back({view_note, view});
   return notes;

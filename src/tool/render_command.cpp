@@ -36,7 +36,10 @@ const char render_usage[] =
     "  --scale-bar    with a scale: a bar of a round length in a corner\n"
     "  --from FIG.png take the view (lights, mode, size, scale) from a picture this\n"
     "                 command wrote, to remake it: every PNG it writes notes its\n"
-    "                 map (\"Relumo map\") and these options (\"Relumo view\")\n";
+    "                 map (\"Relumo map\") and these options (\"Relumo view\")\n"
+    "\n"
+    "An option the mode has no use for (--kd, --ks or --exp without specular,\n"
+    "--gain without gain, --light with normals) is a usage error.\n";
 
 namespace {
 

@@ -21,5 +21,6 @@ struct RenderOptions {
 // option, a missing or second map, no -o, an output other than .png, .ppm
 // or .tga, the output naming the input, a light outside |u|, |v| <= 3 or
 // with a negative intensity, more lights than the viewer sums, any value
-// out of its range, and a view option beside --from.
+// out of its range, an option the chosen mode has no use for, and a view
+// option beside --from.
 RenderOptions parse_render_arguments(ArgumentList& arguments);

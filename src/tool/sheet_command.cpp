@@ -1,6 +1,7 @@
 // relumo-tool sheet: a raking-light sheet for a condition report.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ptm/ptm.h"
 #include "render/raking_sheet.h"
@@ -41,8 +42,9 @@ double parse_elevation(const char* text) {
 SheetOptions parse_sheet_arguments(ArgumentList& arguments) {
   SheetOptions options;
   options.sheet.view = default_relit_settings();
+  std::vector<std::string> mode_options;
   parse_map_arguments(arguments, options.map, options.output, [&](const char* argument) {
-    if (mode_option(arguments, argument, options.sheet.view)) return true;
+    if (mode_option(arguments, argument, options.sheet.view, mode_options)) return true;
     if (scale_option(arguments, argument, options.scale)) return true;
     if (std::strcmp(argument, "--elevation") == 0) {
       options.sheet.elevation_degrees = parse_elevation(arguments.value());
@@ -58,6 +60,7 @@ SheetOptions parse_sheet_arguments(ArgumentList& arguments) {
     }
     return true;
   });
+  check_mode_options_apply(mode_options, options.sheet.view.mode);
   if (file_extension(options.output.c_str()) != "png") {
     throw UsageError("the output " + options.output + " does not end in .png");
   }

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "imageio/video_file.h"
 #include "ptm/ptm.h"
@@ -49,8 +50,9 @@ VideoOptions parse_video_arguments(ArgumentList& arguments) {
   VideoOptions options;
   options.sweep.view = default_relit_settings();
   double seconds = 10;
+  std::vector<std::string> mode_options;
   parse_map_arguments(arguments, options.map, options.output, [&](const char* argument) {
-    if (mode_option(arguments, argument, options.sweep.view)) return true;
+    if (mode_option(arguments, argument, options.sweep.view, mode_options)) return true;
     if (std::strcmp(argument, "--elevation") == 0) {
       options.sweep.elevation_degrees = parse_range(arguments.value(), 0, 90, "--elevation");
     } else if (std::strcmp(argument, "--seconds") == 0) {
@@ -70,6 +72,7 @@ VideoOptions parse_video_arguments(ArgumentList& arguments) {
     }
     return true;
   });
+  check_mode_options_apply(mode_options, options.sweep.view.mode);
   const std::string extension = file_extension(options.output.c_str());
   if (extension == "mp4") {
     options.sweep.container = VideoContainer::mp4;

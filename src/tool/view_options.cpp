@@ -31,7 +31,8 @@ double parse_within(const char* text, double lo, double hi, const char* what) {
 
 }  // namespace
 
-bool mode_option(ArgumentList& arguments, const char* option, RelitSettings& settings) {
+bool mode_option(ArgumentList& arguments, const char* option, RelitSettings& settings,
+                 std::vector<std::string>& given) {
   if (std::strcmp(option, "--mode") == 0) {
     settings.mode = static_cast<RelitMode>(parse_choice(
         arguments.value(), {mode_names[0], mode_names[1], mode_names[2], mode_names[3],
@@ -50,7 +51,23 @@ bool mode_option(ArgumentList& arguments, const char* option, RelitSettings& set
   } else {
     return false;
   }
+  given.emplace_back(option);
   return true;
+}
+
+void check_mode_options_apply(const std::vector<std::string>& given, RelitMode mode) {
+  for (const std::string& option : given) {
+    const bool specular = option == "--kd" || option == "--ks" || option == "--exp";
+    if (specular && mode != RelitMode::specular) {
+      throw UsageError(option + " applies to --mode specular only");
+    }
+    if (option == "--gain" && mode != RelitMode::gain) {
+      throw UsageError("--gain applies to --mode gain only");
+    }
+    if (option == "--light" && mode == RelitMode::normals) {
+      throw UsageError("--light does not apply to --mode normals (the lights play no part)");
+    }
+  }
 }
 
 RelitLight parse_light(const char* text) {
@@ -72,7 +89,8 @@ RelitLight parse_light(const char* text) {
 std::string render_view_text(const RenderView& view, int width, int height) {
   const RelitSettings& s = view.settings;
   std::string text;
-  for (const RelitLight& light : s.lights) {
+  // The normal field is the same under any light.
+  for (const RelitLight& light : s.mode == RelitMode::normals ? std::vector<RelitLight>{} : s.lights) {
     text += "--light " + shortest_text(light.u) + "," + shortest_text(light.v) + "," +
             shortest_text(light.intensity) + " ";
   }
@@ -97,11 +115,12 @@ bool RenderViewParser::option(ArgumentList& arguments, const char* option) {
       throw UsageError("more than " + std::to_string(light_count) + " lights");
     }
     lights.push_back(parse_light(arguments.value()));
+    given.emplace_back(option);
   } else if (std::strcmp(option, "--size") == 0) {
     const PictureSize size = parse_picture_size(arguments.value(), max_picture_side, "--size");
     view.settings.width = size.width;
     view.settings.height = size.height;
-  } else if (!mode_option(arguments, option, view.settings) &&
+  } else if (!mode_option(arguments, option, view.settings, given) &&
              !scale_option(arguments, option, view.scale)) {
     return false;
   }
@@ -110,6 +129,7 @@ bool RenderViewParser::option(ArgumentList& arguments, const char* option) {
 }
 
 RenderView RenderViewParser::finish() {
+  check_mode_options_apply(given, view.settings.mode);
   if (!lights.empty()) view.settings.lights = lights;
   check_scale_options(view.scale);
   return view;

@@ -14,8 +14,16 @@
 inline constexpr int max_picture_side = 1 << 16;
 
 // --mode, --kd, --ks, --exp and --gain into `settings`; true when `option`
-// was one of them. Values out of their range are usage errors.
-bool mode_option(ArgumentList& arguments, const char* option, RelitSettings& settings);
+// was one of them, and then added to `given`. Values out of their range
+// are usage errors.
+bool mode_option(ArgumentList& arguments, const char* option, RelitSettings& settings,
+                 std::vector<std::string>& given);
+
+// An option given for a mode other than the chosen one would change
+// nothing: a usage error, so that a script that means it hears of it
+// (--kd, --ks, --exp without specular, --gain without gain, --light with
+// normals).
+void check_mode_options_apply(const std::vector<std::string>& given, RelitMode mode);
 
 // "U,V[,I]": a light at the projected direction (U, V), |U|, |V| <= 3,
 // with intensity I (0..255, default 1).
@@ -33,12 +41,14 @@ struct RenderViewParser {
   RenderView view;
   std::vector<RelitLight> lights;  // replace the default light when any is given
   bool any = false;                // whether any view option was given
+  std::vector<std::string> given;  // the mode options and --light, as given
 
   RenderViewParser();
   // --light, --size, the mode options and the scale options; true when
   // `option` was one of them.
   bool option(ArgumentList& arguments, const char* option);
-  // The view after the last option.
+  // The view after the last option; a usage error for options the mode
+  // has no use for.
   RenderView finish();
 };
 

@@ -107,8 +107,6 @@ bool convert_and_write(const Ptm& source, const ConversionOptions& options, cons
     converted.reset(fit.ptm);
     report.fit_lights = fit.light_count;
     report.rms_error = fit.rms_error;
-    std::printf("Fitted the %d x %d map to %d lights: RMS error %.2f grey levels\n", map->width,
-                map->height, fit.light_count, fit.rms_error);
   } else if (report.kind == ConversionKind::requantize) {
     converted.reset(rgb_from_lrgb(*map));
   }

@@ -93,7 +93,7 @@ CompressedPtmOptions conversion_plane_coding(int target_format, int quality, int
 // converting as above; a region is cut out before anything else. False
 // after a message on standard output when the conversion is unsupported,
 // the region leaves the map, or a writer fails (the writers leave no file
-// behind then). Prints "Fitted ... RMS error ..." after a fit. Leaves the
-// source's evaluator installed (a fit relights other maps).
+// behind then). A fit's error is in `report`. Leaves the source's
+// evaluator installed (a fit relights other maps).
 bool write_converted_ptm(const Ptm& source, const ConversionOptions& options, const char* path,
                          ConversionReport& report);

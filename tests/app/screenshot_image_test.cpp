@@ -110,7 +110,9 @@ TEST(ScreenshotName, ADirectoryThatCannotBeWrittenIsReportedByTheWriter) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   save_screenshot(*ptm, dir);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_tga: Unable to write to FILE *\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Can't write in folder " + dir +
+                ": No such file or directory\nwrite_tga: Unable to write to FILE *\n");
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Creating Screenshot " + dir + "screenshot000.tga\n");
   free_ptm(ptm);

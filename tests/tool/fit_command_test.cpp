@@ -336,6 +336,42 @@ TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStep) {
   }
 }
 
+// The fit sees only a light's projected direction, which a light below the
+// horizon shares with its mirror image above: each such photograph is named
+// in a warning, and the map is the one of the mirrored file.
+TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
+  ScratchDirectory scratch("fit-mirrored-lights");
+  const std::string lp = write_known_capture(scratch, true);
+  const ProgramRun above =
+      run_program({RELUMO_TOOL_BINARY, "fit", lp, "-o", scratch.file("above.ptm")});
+  ASSERT_EQ(above.exit_status, 0) << above.err;
+  EXPECT_EQ(above.err.find("below the horizon"), std::string::npos) << above.err;
+  std::string text = read_file_bytes(lp);
+  for (const char* name : {"shot3.png ", "shot8.ppm "}) {
+    const std::size_t line_end = text.find('\n', text.find(name));
+    const std::size_t z = text.rfind(' ', line_end) + 1;
+    text = text.substr(0, z) + "-" + text.substr(z);
+  }
+  write_file_bytes(scratch.file("below.lp"), text);
+  const ProgramRun below = run_program(
+      {RELUMO_TOOL_BINARY, "fit", scratch.file("below.lp"), "-o", scratch.file("below.ptm")});
+  ASSERT_EQ(below.exit_status, 0) << below.err;
+  for (const char* name : {"shot3.png", "shot8.ppm"}) {
+    EXPECT_NE(below.err.find("Warning: the light of photograph " + scratch.file(name) +
+                             " is below the horizon (z = -0."),
+              std::string::npos)
+        << below.err;
+  }
+  std::size_t warnings = 0;
+  for (std::size_t at = below.err.find("below the horizon"); at != std::string::npos;
+       at = below.err.find("below the horizon", at + 1)) {
+    ++warnings;
+  }
+  EXPECT_EQ(warnings, 2u);
+  EXPECT_EQ(read_file_bytes(scratch.file("below.ptm")),
+            read_file_bytes(scratch.file("above.ptm")));
+}
+
 // ---- captures that cannot be fitted ----
 
 TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
