@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "ptm/resized_ptm.h"
 #include "render/light_bearing.h"
+#include "render/render_source.h"
 
 void sweep_frame_size(const LightSweep& sweep, int map_width, int map_height, int& width,
                       int& height) {
@@ -49,17 +49,7 @@ bool write_light_sweep_video(Ptm& map, const LightSweep& sweep, const char* path
   }
   VideoFile video;
   if (!video.open(path, settings)) return false;
-  if (settings.width == map.width && settings.height == map.height) {
-    return encode_sweep(map, sweep, video);
-  }
-  // One resampling for every frame, rather than one per frame.
-  Ptm* resampled = resize_ptm(map, settings.width, settings.height);
-  if (resampled == nullptr) {
-    std::fprintf(stderr, "Can't write video %s: the map cannot be resampled to %d x %d\n", path,
-                 settings.width, settings.height);
-    return false;
-  }
-  const bool written = encode_sweep(*resampled, sweep, video);
-  free_ptm(resampled);
-  return written;
+  RenderSource source;
+  if (!source.prepare(map, sweep.view, settings.width, settings.height)) return false;
+  return encode_sweep(source.map(), sweep, video);
 }

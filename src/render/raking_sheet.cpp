@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ptm/resized_ptm.h"
 #include "render/light_bearing.h"
+#include "render/render_source.h"
 #include "render/scale_bar.h"
 #include "render/shape_drawing.h"
 
@@ -113,25 +113,18 @@ RgbImage* render_raking_sheet(Ptm& map, const RakingSheet& sheet) {
     return nullptr;
   }
   const SheetLayout layout = raking_sheet_layout(sheet, map.width, map.height, *font);
-  Ptm* resampled = nullptr;
-  if (layout.panel_width != map.width || layout.panel_height != map.height) {
-    // One resampling for every panel.
-    resampled = resize_ptm(map, layout.panel_width, layout.panel_height);
-    if (resampled == nullptr) {
-      std::fprintf(stderr, "The map cannot be resampled to %d x %d: too large for this machine\n",
-                   layout.panel_width, layout.panel_height);
-      close_text_font(font);
-      return nullptr;
-    }
+  RenderSource source;
+  if (!source.prepare(map, sheet.view, layout.panel_width, layout.panel_height)) {
+    close_text_font(font);
+    return nullptr;
   }
   RgbImage* out = new_rgb_image(layout.width, layout.height);
   std::memset(out->pixels, 255, static_cast<std::size_t>(layout.width) * layout.height * 3);
   // The bar measures the panel's pixels: the map's scale times the
   // resampling.
   const double panel_pixels_per_mm = sheet.pixels_per_mm * layout.panel_width / map.width;
-  const bool drawn = draw_panels(resampled != nullptr ? *resampled : map, sheet, layout,
-                                 panel_pixels_per_mm, *font, *out);
-  free_ptm(resampled);
+  const bool drawn =
+      draw_panels(source.map(), sheet, layout, panel_pixels_per_mm, *font, *out);
   close_text_font(font);
   if (!drawn) {
     free_rgb_image(out);

@@ -1,0 +1,28 @@
+// The map behind many renders of one view at one size (the panels of a
+// sheet, the frames of a video): resampled once to that size rather than
+// once per picture, its normals computed once when the mode needs them.
+#pragma once
+
+#include "ptm/ptm.h"
+#include "render/relit_picture.h"
+
+class RenderSource {
+ public:
+  RenderSource() = default;
+  ~RenderSource();
+  RenderSource(const RenderSource&) = delete;
+  RenderSource& operator=(const RenderSource&) = delete;
+
+  // Prepares `map` for pictures of `view`'s mode at width x height: the
+  // map itself at its own size (its normals filled in when the mode needs
+  // them and it has none), else a resampled copy owned here. False after a
+  // message on standard error when the copy does not fit in memory.
+  bool prepare(Ptm& map, const RelitSettings& view, int width, int height);
+
+  // The map to render from, at the pictures' size.
+  Ptm& map() const { return *map_; }
+
+ private:
+  Ptm* map_ = nullptr;
+  Ptm* resampled_ = nullptr;
+};
