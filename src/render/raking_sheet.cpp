@@ -113,6 +113,13 @@ RgbImage* render_raking_sheet(Ptm& map, const RakingSheet& sheet) {
     return nullptr;
   }
   const SheetLayout layout = raking_sheet_layout(sheet, map.width, map.height, *font);
+  if (static_cast<std::uint64_t>(layout.width) * static_cast<std::uint64_t>(layout.height) >
+      max_sheet_pixels) {
+    std::fprintf(stderr, "The sheet of %d x %d pixels is too large: at most 2^31 pixels\n",
+                 layout.width, layout.height);
+    close_text_font(font);
+    return nullptr;
+  }
   RenderSource source;
   if (!source.prepare(map, sheet.view, layout.panel_width, layout.panel_height)) {
     close_text_font(font);

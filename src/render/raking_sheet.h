@@ -5,6 +5,7 @@
 // in a grid of ceil(sqrt(N)) columns on a white ground.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "common/progress.h"
@@ -49,8 +50,13 @@ RelitLight sheet_light(const RakingSheet& sheet, int index);
 // "azimuth 45°, elevation 20°": the label under a panel.
 std::string raking_label(double azimuth_degrees, double elevation_degrees);
 
+// The largest sheet, 2^31 pixels (6 GiB): eight panels of 4096 x 4096 take
+// 151 million.
+inline constexpr std::uint64_t max_sheet_pixels = std::uint64_t{1} << 31;
+
 // The sheet as a new picture (free_rgb_image), or null after a message on
-// standard error (no font, a size that does not fit in memory).
+// standard error (no font, a sheet above max_sheet_pixels, a resampled map
+// that does not fit in memory).
 RgbImage* render_raking_sheet(Ptm& map, const RakingSheet& sheet);
 
 // Renders the sheet and writes it as a PNG with `notes`, the whole file or
