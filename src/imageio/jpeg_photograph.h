@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/rgb_image.h"
+#include "imageio/photograph.h"
 
 // An open decoder whose header has been read: the size is known before any
 // pixel is decoded (or allocated for), so a caller can refuse a photograph
@@ -30,6 +31,9 @@ int jpeg_photograph_height(const JpegPhotograph* photograph);
 // warning. Null after the messages of open_jpeg_photograph when libjpeg
 // gives up part way. Decodes once: the photograph must be closed after.
 RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph);
+
+// The same into `out` (8 bits a sample); false after the same messages.
+bool decode_jpeg_photograph(JpegPhotograph* photograph, Photograph& out);
 
 // Null allowed.
 void close_jpeg_photograph(JpegPhotograph* photograph);

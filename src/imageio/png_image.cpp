@@ -164,16 +164,44 @@ void read_png_bytes(png_structp png, png_bytep out, std::size_t count) {
   source->offset += count;
 }
 
-// What one pass over a PNG file fills: the picture, when `image` is not
-// null (allocated here once the size is known and checked), and the
-// notes, when `notes` is not null. Without a picture the rows pass through
-// one scratch row. Whatever was allocated is held here so that a jump can
-// free it.
+// What one pass over a PNG file fills: the samples, when `photograph` is
+// not null (sized here once the size is known and checked, at 8 bits or,
+// for a 16-bit picture when `keep_16_bits`, at 16), and the notes, when
+// `notes` is not null. Without samples the rows pass through one scratch
+// row, held here so that a jump can free it.
 struct PngDecode {
-  RgbImage** image;
+  Photograph* photograph;
+  bool keep_16_bits;
   PngNotes* notes;
   std::uint8_t* scratch_row;
 };
+
+// Beyond the file's own size, what libpng may allocate to inflate one
+// compressed text or profile chunk, so that a few kilobytes of deflate
+// cannot demand gigabytes.
+constexpr std::size_t chunk_allocation_margin = std::size_t{16} << 20;
+
+std::uint32_t big_endian_32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
+         std::uint32_t{p[3]};
+}
+
+// Whether every chunk's length (PNG 5.3: length, type, data, CRC) fits in
+// the bytes that follow it, up to IEND or the end. libpng allocates a
+// chunk's stated length before it reads the data, so a forged length
+// would cost up to 2 GiB of memory before it finds the file shorter.
+bool chunk_lengths_fit(const std::uint8_t* data, std::size_t size) {
+  std::size_t at = 8;  // after the signature
+  while (size - at >= 8) {
+    const std::uint32_t length = big_endian_32(data + at);
+    if (length > size - at - 8) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += 8 + std::size_t{length};
+    if (size - at < 4) return false;  // no room for the CRC
+    at += 4;
+  }
+  return true;  // libpng finds a file that stops between chunks
+}
 
 void collect_notes(png_structp png, png_infop info, png_infop end_info, PngNotes& notes) {
   png_uint_32 x = 0;
@@ -207,12 +235,12 @@ bool decode_png(PngSource& source, PngDecode& decode, PngErrors& errors) {
   png_infop end_info = info == nullptr ? nullptr : png_create_info_struct(png);
   if (info == nullptr || end_info == nullptr || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, &end_info);
-    if (decode.image != nullptr && *decode.image != nullptr) free_rgb_image(*decode.image);
-    if (decode.image != nullptr) *decode.image = nullptr;
+    if (decode.photograph != nullptr) *decode.photograph = Photograph{};
     checked_free(decode.scratch_row);
     decode.scratch_row = nullptr;
     return false;
   }
+  png_set_chunk_malloc_max(png, source.size + chunk_allocation_margin);
   png_set_read_fn(png, &source, read_png_bytes);
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
@@ -220,33 +248,35 @@ bool decode_png(PngSource& source, PngDecode& decode, PngErrors& errors) {
   if (static_cast<std::uint64_t>(width) * height > max_png_pixels) {
     png_error(png, "the picture is larger than 16384 x 16384 pixels");
   }
-  if (decode.image != nullptr) {
+  const int bit_depth = png_get_bit_depth(png, info);
+  const int bits = bit_depth == 16 && decode.keep_16_bits ? 16 : 8;
+  if (decode.photograph != nullptr) {
     const int color_type = png_get_color_type(png, info);
-    const int bit_depth = png_get_bit_depth(png, info);
     if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if ((color_type & PNG_COLOR_MASK_COLOR) == 0 && bit_depth < 8) {
       png_set_expand_gray_1_2_4_to_8(png);
     }
-    if (bit_depth == 16) png_set_strip_16(png);
+    if (bit_depth == 16 && bits == 8) png_set_strip_16(png);
+    // PNG's 16-bit samples are big-endian; memory here is little-endian.
+    if (bits == 16) png_set_swap(png);
     if ((color_type & PNG_COLOR_MASK_ALPHA) != 0) png_set_strip_alpha(png);
     if ((color_type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
   }
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (decode.image != nullptr) {
-    if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
-      png_error(png, "unexpected row layout");
-    }
-    *decode.image = new_rgb_image(static_cast<int>(width), static_cast<int>(height));
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3 * (bits / 8);
+  png_bytep pixels = nullptr;
+  if (decode.photograph != nullptr) {
+    if (png_get_rowbytes(png, info) != row_bytes) png_error(png, "unexpected row layout");
+    Photograph& out = *decode.photograph;
+    allocate_photograph_samples(out, static_cast<int>(width), static_cast<int>(height), bits);
+    pixels = bits == 16 ? reinterpret_cast<png_bytep>(out.samples16.data()) : out.samples8.data();
   } else {
     decode.scratch_row = static_cast<std::uint8_t*>(checked_alloc(png_get_rowbytes(png, info)));
   }
-  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
   for (int pass = 0; pass < passes; ++pass) {
     for (png_uint_32 r = 0; r < height; ++r) {
-      png_read_row(png,
-                   decode.image != nullptr ? (*decode.image)->pixels + (height - 1 - r) * row_bytes
-                                           : decode.scratch_row,
+      png_read_row(png, pixels != nullptr ? pixels + (height - 1 - r) * row_bytes : decode.scratch_row,
                    nullptr);
     }
   }
@@ -266,6 +296,11 @@ bool decode_png_bytes(const std::uint8_t* data, std::size_t size, const char* na
     std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
     return false;
   }
+  if (!chunk_lengths_fit(data, size)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: a chunk is longer than the file\n",
+                 name);
+    return false;
+  }
   PngSource source{data, size, 0};
   PngErrors errors{};
   if (!decode_png(source, decode, errors)) {
@@ -273,6 +308,12 @@ bool decode_png_bytes(const std::uint8_t* data, std::size_t size, const char* na
     return false;
   }
   return true;
+}
+
+bool decode_png_samples(const std::uint8_t* data, std::size_t size, const char* name,
+                        bool keep_16_bits, Photograph& out) {
+  PngDecode decode{&out, keep_16_bits, nullptr, nullptr};
+  return decode_png_bytes(data, size, name, decode);
 }
 
 }  // namespace
@@ -294,7 +335,7 @@ bool write_png_grey16(const std::uint16_t* samples, int width, int height, const
 bool decode_png_notes(const std::uint8_t* data, std::size_t size, const char* name,
                       PngNotes& notes) {
   notes = PngNotes{};
-  PngDecode decode{nullptr, &notes, nullptr};
+  PngDecode decode{nullptr, false, &notes, nullptr};
   if (decode_png_bytes(data, size, name, decode)) return true;
   notes = PngNotes{};
   return false;
@@ -326,12 +367,8 @@ bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, in
   if (size < header_end || !has_png_signature(data, size) || std::memcmp(data + 12, "IHDR", 4) != 0) {
     return false;
   }
-  auto big_endian = [&](std::size_t at) {
-    return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
-           std::uint32_t{data[at + 2]} << 8 | std::uint32_t{data[at + 3]};
-  };
-  const std::uint32_t w = big_endian(16);
-  const std::uint32_t h = big_endian(20);
+  const std::uint32_t w = big_endian_32(data + 16);
+  const std::uint32_t h = big_endian_32(data + 20);
   if (w == 0 || h == 0 || w > INT32_MAX || h > INT32_MAX) return false;
   width = static_cast<int>(w);
   height = static_cast<int>(h);
@@ -339,9 +376,14 @@ bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, in
 }
 
 RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name) {
-  RgbImage* image = nullptr;
-  PngDecode decode{&image, nullptr, nullptr};
-  return decode_png_bytes(data, size, name, decode) ? image : nullptr;
+  Photograph picture;
+  if (!decode_png_samples(data, size, name, false, picture)) return nullptr;
+  return photograph_rgb_image(picture);
+}
+
+bool decode_png_photograph(const std::uint8_t* data, std::size_t size, const char* name,
+                           Photograph& out) {
+  return decode_png_samples(data, size, name, true, out);
 }
 
 RgbImage* read_png_rgb(const char* path) {

@@ -20,6 +20,7 @@
 #include "support/files.h"
 #include "support/jpeg_fixture.h"
 #include "support/run_program.h"
+#include "support/tiff_fixture.h"
 
 namespace {
 
@@ -224,7 +225,8 @@ double relit(const double a[6], const Light& l) {
 int decode(int byte, int scale, int bias) { return (byte - bias) * scale / 256; }
 
 // Writes the photographs of the known map (grey when `grey`, channel c's
-// coefficients otherwise), alternately as PPM and PNG, and their
+// coefficients otherwise) in turn as PPM, PNG, PPM and 16-bit TIFF (each
+// level w as w * 257, the same fraction of full scale), and their
 // light-position file; returns its path.
 std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
   const std::vector<Light> lights = grid_lights();
@@ -240,11 +242,26 @@ std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
         }
       }
     }
-    const bool png = i % 2 == 1;
-    names.push_back("shot" + std::to_string(i) + (png ? ".png" : ".ppm"));
+    const bool png = i % 4 == 1;
+    const bool tiff = i % 4 == 3;
+    names.push_back("shot" + std::to_string(i) + (png ? ".png" : tiff ? ".tif" : ".ppm"));
     if (png) {
       RgbImage image{known_width, known_height, pixels.data()};
       EXPECT_TRUE(write_png_rgb(image, scratch.file(names.back()).c_str()));
+    } else if (tiff) {
+      // The fixture writes rows top first; the pixels here are bottom-up.
+      TiffFixture f;
+      f.width = known_width;
+      f.height = known_height;
+      f.bits = 16;
+      f.compression = 8;
+      f.rows_per_strip = 5;
+      for (int y = known_height - 1; y >= 0; --y) {
+        for (int k = 0; k < 3 * known_width; ++k) {
+          f.samples.push_back(static_cast<std::uint16_t>(pixels[3 * y * known_width + k] * 257));
+        }
+      }
+      write_file_bytes(scratch.file(names.back()), tiff_fixture_bytes(f));
     } else {
       write_file_bytes(scratch.file(names.back()), ppm_bytes(known_width, known_height, pixels));
     }
