@@ -92,6 +92,7 @@ void BM_Sheet(benchmark::State& state, bool write_file) {
   Ptm& map = relief_map();
   RakingSheet sheet;
   sheet.view = default_relit_settings();
+  sheet.threads = available_cores();
   const std::string path = scratch_file("sheet.png");
   for (auto _ : state) {
     if (write_file) {

@@ -23,10 +23,11 @@ extern int normals_valid;
 void compute_normals();
 
 // The normal field of `ptm` into `normals` (3 bytes per pixel), rows from
-// y = 0 and columns from x = 0. A format other than RGB, LUM or LRGB prints
-// "Unsupported ptm format for specular effects" and ends the program with
-// status -1 (before the first pixel).
-void compute_normal_field(const Ptm& ptm, std::int8_t* normals);
+// y = 0 and columns from x = 0, the pixels shared among `threads` threads
+// (each computed alone: the same bytes for any number). A format other
+// than RGB, LUM or LRGB prints "Unsupported ptm format for specular
+// effects" and ends the program with status -1 (before the first pixel).
+void compute_normal_field(const Ptm& ptm, std::int8_t* normals, int threads = 1);
 
 // The unit normals of `ptm` before they are truncated to bytes: x, y, z
 // per pixel as floats, in the order of compute_normal_field, which stores

@@ -50,6 +50,8 @@ bool write_light_sweep_video(Ptm& map, const LightSweep& sweep, const char* path
   VideoFile video;
   if (!video.open(path, settings)) return false;
   RenderSource source;
-  if (!source.prepare(map, sweep.view, settings.width, settings.height)) return false;
+  if (!source.prepare(map, sweep.view, settings.width, settings.height, sweep.threads)) {
+    return false;
+  }
   return encode_sweep(source.map(), sweep, video);
 }

@@ -16,7 +16,7 @@ struct LightSweep {
   int frame_count = 250;
   int frames_per_second = 25;
   VideoContainer container = VideoContainer::mp4;
-  int threads = 1;
+  int threads = 1;  // the normals' and the encoder's
   ProgressFn progress;  // frames encoded out of frame_count
 };
 

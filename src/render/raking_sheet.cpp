@@ -121,7 +121,7 @@ RgbImage* render_raking_sheet(Ptm& map, const RakingSheet& sheet) {
     return nullptr;
   }
   RenderSource source;
-  if (!source.prepare(map, sheet.view, layout.panel_width, layout.panel_height)) {
+  if (!source.prepare(map, sheet.view, layout.panel_width, layout.panel_height, sheet.threads)) {
     close_text_font(font);
     return nullptr;
   }

@@ -22,6 +22,7 @@ struct RakingSheet {
   int azimuth_count = 8;
   // Map pixels per millimetre; above 0, every panel has a scale bar.
   double pixels_per_mm = 0;
+  int threads = 1;  // for the normals the mode needs
   ProgressFn progress;  // panels done out of azimuth_count
 };
 

@@ -8,7 +8,8 @@
 
 RenderSource::~RenderSource() { free_ptm(resampled_); }
 
-bool RenderSource::prepare(Ptm& map, const RelitSettings& view, int width, int height) {
+bool RenderSource::prepare(Ptm& map, const RelitSettings& view, int width, int height,
+                           int threads) {
   map_ = &map;
   if (width != map.width || height != map.height) {
     resampled_ = resize_ptm(map, width, height);
@@ -23,7 +24,7 @@ bool RenderSource::prepare(Ptm& map, const RelitSettings& view, int width, int h
                              view.mode == RelitMode::normals;
   if (needs_normals && map_->normals == nullptr) {
     map_->normals = checked_alloc_array<std::int8_t>(pixel_count(*map_) * 3);
-    compute_normal_field(*map_, map_->normals);
+    compute_normal_field(*map_, map_->normals, threads);
   }
   return true;
 }

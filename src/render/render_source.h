@@ -15,9 +15,10 @@ class RenderSource {
 
   // Prepares `map` for pictures of `view`'s mode at width x height: the
   // map itself at its own size (its normals filled in when the mode needs
-  // them and it has none), else a resampled copy owned here. False after a
-  // message on standard error when the copy does not fit in memory.
-  bool prepare(Ptm& map, const RelitSettings& view, int width, int height);
+  // them and it has none, on `threads` threads), else a resampled copy
+  // owned here. False after a message on standard error when the copy
+  // does not fit in memory.
+  bool prepare(Ptm& map, const RelitSettings& view, int width, int height, int threads);
 
   // The map to render from, at the pictures' size.
   Ptm& map() const { return *map_; }

@@ -66,6 +66,7 @@ SheetOptions parse_sheet_arguments(ArgumentList& arguments) {
   }
   check_scale_options(options.scale);
   options.sheet.pixels_per_mm = options.scale.pixels_per_mm;
+  options.sheet.threads = arguments.threads();
   return options;
 }
 

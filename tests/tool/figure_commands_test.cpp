@@ -82,8 +82,15 @@ TEST(SheetCommand, HasNPanelsInReadingOrderEachTheRenderOfItsLight) {
     std::vector<std::string> arguments = {"sheet", map.path, "-o", sheet_path, "--azimuths",
                                           std::to_string(c.azimuths)};
     arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {"--threads", "1"});
     const ProgramRun run = tool(arguments);
     ASSERT_EQ(run.exit_status, 0) << run.err;
+    // The same bytes with more threads (the specular panels' normals are
+    // computed on them).
+    const std::string one_thread = read_file_bytes(sheet_path);
+    arguments.back() = "3";
+    ASSERT_EQ(tool(arguments).exit_status, 0);
+    EXPECT_EQ(read_file_bytes(sheet_path), one_thread);
     RgbImage* sheet = read_png_rgb(sheet_path.c_str());
     ASSERT_NE(sheet, nullptr);
 
