@@ -147,12 +147,12 @@ void free_photograph_fit(PhotographFit& fit) {
 RelitErrors relit_errors(const Ptm& ptm, const Photograph& photograph, LightDirection light,
                          const std::uint8_t* object_mask) {
   RelitErrors errors;
-  set_light_weights(light.u, light.v);
+  const LightWeights weights = light_weights_for(light.u, light.v);
   const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
   const std::size_t row_bytes = static_cast<std::size_t>(ptm.width) * 3;
   std::vector<std::uint8_t> relit(row_bytes);
   for (int y = 0; y < ptm.height; ++y) {
-    evaluate_row(ptm, 0, y, ptm.width, relit.data());
+    evaluate_row(ptm, weights, 0, y, ptm.width, relit.data());
     const std::size_t row_start = static_cast<std::size_t>(y) * ptm.width;
     const std::uint8_t* row_mask = object_mask != nullptr ? object_mask + row_start : nullptr;
     if (photograph.bits == 16) {

@@ -1,6 +1,8 @@
 #include "render/light_sweep_video.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "render/light_bearing.h"
 #include "render/render_source.h"
@@ -18,18 +20,22 @@ RelitLight sweep_light(const LightSweep& sweep, int index) {
 
 namespace {
 
-bool encode_sweep(Ptm& map, const LightSweep& sweep, VideoFile& video) {
-  RelitSettings frame_view = sweep.view;
-  frame_view.width = 0;
-  frame_view.height = 0;
-  for (int index = 0; index < sweep.frame_count; ++index) {
-    frame_view.lights = {sweep_light(sweep, index)};
-    RgbImage* frame = render_relit_picture(map, frame_view);
-    if (frame == nullptr) return false;
-    const bool added = video.add_frame(*frame);
-    free_rgb_image(frame);
+// Renders the frames as many at once as there are threads and encodes
+// them in order: at most that many frames are held at a time.
+bool encode_sweep(const RenderSource& source, const LightSweep& sweep, VideoFile& video) {
+  const int threads = std::max(1, sweep.threads);
+  for (int first = 0; first < sweep.frame_count; first += threads) {
+    const int count = std::min(threads, sweep.frame_count - first);
+    std::vector<RelitLight> lights;
+    for (int k = 0; k < count; ++k) lights.push_back(sweep_light(sweep, first + k));
+    std::vector<RgbImage*> frames = source.render_lit_by(sweep.view, lights, threads);
+    bool added = true;
+    for (RgbImage* frame : frames) {
+      added = added && video.add_frame(*frame);
+      free_rgb_image(frame);
+    }
     if (!added) return false;
-    report_progress(sweep.progress, static_cast<std::uint64_t>(index + 1),
+    report_progress(sweep.progress, static_cast<std::uint64_t>(first + count),
                     static_cast<std::uint64_t>(sweep.frame_count));
   }
   return video.finish();
@@ -53,5 +59,5 @@ bool write_light_sweep_video(Ptm& map, const LightSweep& sweep, const char* path
   if (!source.prepare(map, sweep.view, settings.width, settings.height, sweep.threads)) {
     return false;
   }
-  return encode_sweep(source.map(), sweep, video);
+  return encode_sweep(source, sweep, video);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "render/light_bearing.h"
 #include "render/render_source.h"
@@ -36,33 +37,40 @@ void place_panel(const RgbImage& panel, int left, int top, RgbImage& sheet) {
   }
 }
 
-// Renders the panels from `map` (already of the panels' size) into `out`.
-bool draw_panels(Ptm& map, const RakingSheet& sheet, const SheetLayout& layout,
+// Renders the panels from `source` into `out`, as many at once as there
+// are threads, then writes the labels one after another (a label wider
+// than its panel reaches into its neighbours' strips).
+void draw_panels(const RenderSource& source, const RakingSheet& sheet, const SheetLayout& layout,
                  double panel_pixels_per_mm, TextFont& font, RgbImage& out) {
-  RelitSettings view = sheet.view;
-  view.width = 0;
-  view.height = 0;
+  const int threads = std::max(1, sheet.threads);
+  for (int first = 0; first < sheet.azimuth_count; first += threads) {
+    const int count = std::min(threads, sheet.azimuth_count - first);
+    std::vector<RelitLight> lights;
+    for (int k = 0; k < count; ++k) lights.push_back(sheet_light(sheet, first + k));
+    std::vector<RgbImage*> panels = source.render_lit_by(sheet.view, lights, threads);
+    for (int k = 0; k < count; ++k) {
+      RgbImage& panel = *panels[static_cast<std::size_t>(k)];
+      if (panel_pixels_per_mm > 0) draw_scale_bar(font, panel, panel_pixels_per_mm);
+      int left = 0;
+      int top = 0;
+      sheet_panel_origin(layout, first + k, left, top);
+      place_panel(panel, left, top, out);
+      free_rgb_image(&panel);
+    }
+    report_progress(sheet.progress, static_cast<std::uint64_t>(first + count),
+                    static_cast<std::uint64_t>(sheet.azimuth_count));
+  }
   constexpr DrawColor ink{32, 32, 32};
   for (int index = 0; index < sheet.azimuth_count; ++index) {
-    view.lights = {sheet_light(sheet, index)};
-    RgbImage* panel = render_relit_picture(map, view);
-    if (panel == nullptr) return false;
-    if (panel_pixels_per_mm > 0) draw_scale_bar(font, *panel, panel_pixels_per_mm);
     int left = 0;
     int top = 0;
     sheet_panel_origin(layout, index, left, top);
-    place_panel(*panel, left, top, out);
-    free_rgb_image(panel);
-    const std::string label =
-        raking_label(panel_azimuth(sheet, index), sheet.elevation_degrees);
+    const std::string label = raking_label(panel_azimuth(sheet, index), sheet.elevation_degrees);
     const TextExtent extent = measure_text(font, label, layout.text_size);
     draw_text(font, out, left + (layout.panel_width - extent.width) / 2,
               top + layout.panel_height + layout.gap / 2 + extent.ascent, label,
               layout.text_size, ink);
-    report_progress(sheet.progress, static_cast<std::uint64_t>(index + 1),
-                    static_cast<std::uint64_t>(sheet.azimuth_count));
   }
-  return true;
 }
 
 }  // namespace
@@ -130,13 +138,8 @@ RgbImage* render_raking_sheet(Ptm& map, const RakingSheet& sheet) {
   // The bar measures the panel's pixels: the map's scale times the
   // resampling.
   const double panel_pixels_per_mm = sheet.pixels_per_mm * layout.panel_width / map.width;
-  const bool drawn =
-      draw_panels(source.map(), sheet, layout, panel_pixels_per_mm, *font, *out);
+  draw_panels(source, sheet, layout, panel_pixels_per_mm, *font, *out);
   close_text_font(font);
-  if (!drawn) {
-    free_rgb_image(out);
-    return nullptr;
-  }
   return out;
 }
 

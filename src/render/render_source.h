@@ -3,6 +3,8 @@
 // once per picture, its normals computed once when the mode needs them.
 #pragma once
 
+#include <vector>
+
 #include "ptm/ptm.h"
 #include "render/relit_picture.h"
 
@@ -22,6 +24,13 @@ class RenderSource {
 
   // The map to render from, at the pictures' size.
   Ptm& map() const { return *map_; }
+
+  // Pictures of `view` at the prepared size, picture i lit by lights[i]
+  // alone, rendered on up to `threads` threads at once (the renders read
+  // nothing but their arguments). The caller frees them. At the map's own
+  // size a render needs no memory beyond its picture, so none is null.
+  std::vector<RgbImage*> render_lit_by(const RelitSettings& view,
+                                       const std::vector<RelitLight>& lights, int threads) const;
 
  private:
   Ptm* map_ = nullptr;

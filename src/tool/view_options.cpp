@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "render/light_state.h"
+#include "render/lights.h"
 
 namespace {
 
