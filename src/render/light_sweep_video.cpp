@@ -6,6 +6,8 @@
 
 #include "render/light_bearing.h"
 #include "render/render_source.h"
+#include "render/scale_bar.h"
+#include "render/text_drawing.h"
 
 void sweep_frame_size(const LightSweep& sweep, int map_width, int map_height, int& width,
                       int& height) {
@@ -21,8 +23,10 @@ RelitLight sweep_light(const LightSweep& sweep, int index) {
 namespace {
 
 // Renders the frames as many at once as there are threads and encodes
-// them in order: at most that many frames are held at a time.
-bool encode_sweep(const RenderSource& source, const LightSweep& sweep, VideoFile& video) {
+// them in order: at most that many frames are held at a time. `font`
+// draws the scale bar, `frame_pixels_per_mm` above 0.
+bool encode_sweep(const RenderSource& source, const LightSweep& sweep,
+                  double frame_pixels_per_mm, TextFont* font, VideoFile& video) {
   const int threads = std::max(1, sweep.threads);
   for (int first = 0; first < sweep.frame_count; first += threads) {
     const int count = std::min(threads, sweep.frame_count - first);
@@ -31,6 +35,7 @@ bool encode_sweep(const RenderSource& source, const LightSweep& sweep, VideoFile
     std::vector<RgbImage*> frames = source.render_lit_by(sweep.view, lights, threads);
     bool added = true;
     for (RgbImage* frame : frames) {
+      if (font != nullptr) draw_scale_bar(*font, *frame, frame_pixels_per_mm);
       added = added && video.add_frame(*frame);
       free_rgb_image(frame);
     }
@@ -59,5 +64,16 @@ bool write_light_sweep_video(Ptm& map, const LightSweep& sweep, const char* path
   if (!source.prepare(map, sweep.view, settings.width, settings.height, sweep.threads)) {
     return false;
   }
-  return encode_sweep(source, sweep, video);
+  TextFont* font = nullptr;
+  if (sweep.scale_bar && sweep.pixels_per_mm > 0) {
+    font = open_text_font();
+    if (font == nullptr) {
+      std::fprintf(stderr, "Can't write video %s: no font for its scale bar\n", path);
+      return false;
+    }
+  }
+  const bool written = encode_sweep(source, sweep, sweep.pixels_per_mm * settings.width / map.width,
+                                    font, video);
+  close_text_font(font);
+  return written;
 }

@@ -16,6 +16,10 @@ struct LightSweep {
   int frame_count = 250;
   int frames_per_second = 25;
   VideoContainer container = VideoContainer::mp4;
+  // Map pixels per millimetre; above 0 with scale_bar, every frame has a
+  // scale bar.
+  double pixels_per_mm = 0;
+  bool scale_bar = false;
   int threads = 1;  // the normals' and the encoder's
   ProgressFn progress;  // frames encoded out of frame_count
 };

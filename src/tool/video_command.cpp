@@ -12,11 +12,13 @@
 #include "tool/progress_bar.h"
 #include "tool/tool_io.h"
 #include "tool/video_options.h"
+#include "tool/picture_options.h"
 #include "tool/view_options.h"
 
 const char video_usage[] =
     "Usage: relumo-tool video MAP -o OUT.mp4|OUT.webm [--elevation DEG] [--seconds S]\n"
     "                         [--fps F] [--size WxH] [--mode M ...]\n"
+    "                         [--ppmm N | --dpi N] [--scale-bar]\n"
     "\n"
     "A video of the map under one light that starts at azimuth 0 (from the top of\n"
     "the picture) and circles it clockwise once, at the elevation DEG above the\n"
@@ -27,7 +29,10 @@ const char video_usage[] =
     "  --size WxH   the frame size (default the map's); a side that is odd is\n"
     "               rounded down to even, as 4:2:0 video needs\n"
     "  --mode M, --kd K, --ks K, --exp N, --gain G   as for 'relumo-tool render'\n"
-    "--threads N also sets the encoder's threads; the file is the same for any N.\n";
+    "  --ppmm N, --dpi N, --scale-bar   the map's scale (pixels per millimetre\n"
+    "               or per inch) and a scale bar on every frame\n"
+    "--threads N renders that many frames at once and sets the encoder's threads;\n"
+    "the file is the same for any N.\n";
 
 namespace {
 
@@ -51,8 +56,10 @@ VideoOptions parse_video_arguments(ArgumentList& arguments) {
   options.sweep.view = default_relit_settings();
   double seconds = 10;
   std::vector<std::string> mode_options;
+  ScaleOptions scale;
   parse_map_arguments(arguments, options.map, options.output, [&](const char* argument) {
     if (mode_option(arguments, argument, options.sweep.view, mode_options)) return true;
+    if (scale_option(arguments, argument, scale)) return true;
     if (std::strcmp(argument, "--elevation") == 0) {
       options.sweep.elevation_degrees = parse_range(arguments.value(), 0, 90, "--elevation");
     } else if (std::strcmp(argument, "--seconds") == 0) {
@@ -73,6 +80,9 @@ VideoOptions parse_video_arguments(ArgumentList& arguments) {
     return true;
   });
   check_mode_options_apply(mode_options, options.sweep.view.mode);
+  check_scale_options(scale);
+  options.sweep.pixels_per_mm = scale.pixels_per_mm;
+  options.sweep.scale_bar = scale.scale_bar;
   const std::string extension = file_extension(options.output.c_str());
   if (extension == "mp4") {
     options.sweep.container = VideoContainer::mp4;

@@ -426,6 +426,8 @@ TEST(FigureCommands, BadInputIsRefusedWithAMessageAndNoFile) {
       {{"video", map.path, "-o", out + ".mp4", "--fps", "0"}, 2, "--fps"},
       {{"video", map.path, "-o", out + ".mp4", "--seconds", "0.01"}, 2, "no frame"},
       {{"video", map.path, "-o", out + ".webm", "--size", "1x8"}, 2, "--size"},
+      {{"video", map.path, "-o", out + ".mp4", "--scale-bar"}, 2, "--scale-bar"},
+      {{"video", map.path, "-o", out + ".mp4", "--gain", "2"}, 2, "--gain"},
       {{"video", tiny, "-o", out + ".mp4"}, 1, "tiny.ptm"},
       {{"video", map.scratch.file("none.ptm"), "-o", out + ".mp4"}, 1, "none.ptm"},
       {{"sheet", map.scratch.file("none.ptm"), "-o", out + ".png"}, 1, "none.ptm"},
