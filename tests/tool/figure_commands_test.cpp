@@ -95,13 +95,13 @@ TEST(SheetCommand, HasNPanelsInReadingOrderEachTheRenderOfItsLight) {
     ASSERT_NE(sheet, nullptr);
 
     const double elevation = std::stod(c.options[1]);
-    RakingSheet spec;
-    spec.azimuth_count = c.azimuths;
-    spec.view.width = c.panel_width;
-    spec.view.height = c.panel_height;
+    RakingSheet asked;
+    asked.azimuth_count = c.azimuths;
+    asked.view.width = c.panel_width;
+    asked.view.height = c.panel_height;
     TextFont* font = open_text_font();
     ASSERT_NE(font, nullptr);
-    const SheetLayout layout = raking_sheet_layout(spec, 24, 18, *font);
+    const SheetLayout layout = raking_sheet_layout(asked, 24, 18, *font);
     close_text_font(font);
     EXPECT_EQ(layout.columns, c.columns);
     EXPECT_EQ(layout.rows, (c.azimuths + c.columns - 1) / c.columns);
