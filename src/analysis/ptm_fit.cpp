@@ -3,52 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/cholesky.h"
 #include "common/checked_alloc.h"
 #include "ptm/coefficients.h"
 #include "render/evaluate.h"
 
 namespace {
 
-// A pivot of the Cholesky factorisation is the part of a column of A that
-// the previous columns do not explain (squared). Below this fraction of the
-// column's own squared length the column is, to working accuracy, a
-// combination of the others: the coefficients would amplify an error of
-// one grey level in the photographs by 10^4 or more, so the light set is
-// refused rather than fitted.
+// Below this fraction of a column's own squared length, the part of a
+// column of A that the others do not explain marks a light set whose
+// coefficients would amplify an error of one grey level in the photographs
+// by 10^4 or more: it is refused rather than fitted.
 constexpr double min_relative_pivot = 1e-8;
-
-// Cholesky factorisation M = L L^T of the symmetric 6 x 6 normal matrix,
-// L stored in the lower triangle of `l`. False when M is not safely
-// positive definite.
-bool cholesky(const double m[6][6], double l[6][6]) {
-  for (int j = 0; j < 6; ++j) {
-    double pivot = m[j][j];
-    for (int k = 0; k < j; ++k) pivot -= l[j][k] * l[j][k];
-    if (!(pivot > min_relative_pivot * m[j][j])) return false;
-    l[j][j] = std::sqrt(pivot);
-    for (int i = j + 1; i < 6; ++i) {
-      double sum = m[i][j];
-      for (int k = 0; k < j; ++k) sum -= l[i][k] * l[j][k];
-      l[i][j] = sum / l[j][j];
-    }
-  }
-  return true;
-}
-
-// Solves L L^T x = b by forward and back substitution.
-void cholesky_solve(const double l[6][6], const double b[6], double x[6]) {
-  double y[6];
-  for (int i = 0; i < 6; ++i) {
-    double sum = b[i];
-    for (int k = 0; k < i; ++k) sum -= l[i][k] * y[k];
-    y[i] = sum / l[i][i];
-  }
-  for (int i = 5; i >= 0; --i) {
-    double sum = y[i];
-    for (int k = i + 1; k < 6; ++k) sum -= l[k][i] * x[k];
-    x[i] = sum / l[i][i];
-  }
-}
 
 bool same_size(const RgbImage* const* photographs, int count) {
   for (int i = 1; i < count; ++i) {
@@ -102,7 +68,7 @@ bool factor_normal_matrix(const LightDirection* lights, int count, double factor
       for (int c = 0; c < 6; ++c) normal[r][c] += row[r] * row[c];
     }
   }
-  return cholesky(normal, factor);
+  return cholesky_factor(normal, 6, min_relative_pivot, factor);
 }
 
 }  // namespace
@@ -126,7 +92,7 @@ bool invert_normal_matrix(const LightDirection* lights, int count, double invers
   for (int j = 0; j < 6; ++j) {
     double unit[6] = {};
     unit[j] = 1.0;
-    cholesky_solve(factor, unit, inverse[j]);
+    cholesky_solve(factor, 6, unit, inverse[j]);
   }
   return true;
 }
@@ -149,7 +115,7 @@ bool make_fit_matrix(const LightDirection* lights, int count, FitMatrix& matrix)
     double row[6];
     double column[6];
     design_row(lights[i], row);
-    cholesky_solve(factor, row, column);
+    cholesky_solve(factor, 6, row, column);
     for (int k = 0; k < 6; ++k) matrix.rows[k * count + i] = column[k];
   }
   return true;

@@ -99,23 +99,25 @@ RgbImage* render_relit_picture(const Ptm& map, const RelitSettings& settings) {
   return image;
 }
 
+bool write_picture_file(const RgbImage& picture, PictureFormat format, const char* path,
+                        const PngNotes& notes) {
+  switch (format) {
+    case PictureFormat::png:
+      return write_png_rgb(picture, path, notes);
+    case PictureFormat::ppm:
+      return write_ppm(picture.pixels, path, picture.width, picture.height);
+    case PictureFormat::tga:
+      return write_tga(picture.pixels, path, picture.width, picture.height,
+                       screenshot_id_text) == 0;
+  }
+  return false;
+}
+
 bool write_relit_picture(const Ptm& map, const RelitSettings& settings, PictureFormat format,
                          const char* path) {
   RgbImage* image = render_relit_picture(map, settings);
   if (image == nullptr) return false;
-  bool written = false;
-  switch (format) {
-    case PictureFormat::png:
-      written = write_png_rgb(*image, path);
-      break;
-    case PictureFormat::ppm:
-      written = write_ppm(image->pixels, path, image->width, image->height);
-      break;
-    case PictureFormat::tga:
-      written = write_tga(image->pixels, path, image->width, image->height,
-                          screenshot_id_text) == 0;
-      break;
-  }
+  const bool written = write_picture_file(*image, format, path);
   free_rgb_image(image);
   return written;
 }

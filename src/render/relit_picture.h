@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/rgb_image.h"
+#include "imageio/png_image.h"
 #include "ptm/ptm.h"
 #include "render/lights.h"
 
@@ -48,6 +49,11 @@ enum class PictureFormat { png, ppm, tga };
 
 // The image-ID text of a TGA picture, the viewer's screenshots included.
 constexpr char screenshot_id_text[] = "Korvex PTM";
+
+// Writes a bottom-up picture as `format` (a PNG with `notes`), the whole
+// file or nothing; false after a message on standard error.
+bool write_picture_file(const RgbImage& picture, PictureFormat format, const char* path,
+                        const PngNotes& notes = {});
 
 // Renders as above and writes the picture to `path`: an 8-bit RGB PNG, a
 // binary PPM, or a 24-bit TGA as the screenshot writes it. The file is whole

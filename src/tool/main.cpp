@@ -19,6 +19,12 @@ const ToolCommand commands[] = {
     {"normals", "write the normal field of a map", normals_usage, run_normals},
     {"depth", "integrate a map's normals into a depth map", depth_usage, run_depth},
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
+    {"curvature", "the mean curvature of a map's relief as numbers or a picture",
+     curvature_usage, run_curvature},
+    {"sheet", "the map under raking light from N directions, laid out for a report",
+     sheet_usage, run_sheet},
+    {"video", "a video of the map under a light circling it (MP4 or WebM)", video_usage,
+     run_video},
 };
 
 // The options every subcommand takes, after each one's own usage.
