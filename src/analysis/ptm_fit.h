@@ -86,11 +86,31 @@ struct RgbFit {
 // 0..255 reach from round(min) to round(max) of that coefficient over all
 // `pixels` pixels of `coefficients` (6 per pixel). The range is clamped to
 // -32768..32767, what the packed representation holds; NaN is ignored.
-void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12]);
+// The ranges are found over blocks of pixels on up to `threads` threads.
+void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12],
+                       int threads = 1);
 
 // The byte whose decoded value is closest to `value` (NaN counts as 0), for
 // a fixed-point scale of 256 or more.
 std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t bias);
+
+// The stored bytes of `pixels` pixels' coefficients a0..a5, whose groups
+// of six start `stride` floats apart, by quantize_coefficient with the
+// scales and biases: a0..a2 into `low`, a3..a5 into `high`, three bytes a
+// pixel (a map's coefficient planes 2c and 2c + 1), split over `threads`
+// threads.
+void quantize_coefficient_planes(const float* coefficients, std::size_t pixels, std::size_t stride,
+                                 const std::int32_t scale_bias[12], std::uint8_t* low,
+                                 std::uint8_t* high, int threads);
+
+// A new map of `format` (PTM_FORMAT_LRGB or PTM_FORMAT_RGB) in the given
+// representation from bytes already quantised: the scales and biases, the
+// coefficient planes (`planes`: two for LRGB, six for RGB, three bytes a
+// pixel) and for LRGB the colour (three bytes a pixel) copied, the integer
+// coefficients converted and the evaluator selected.
+Ptm* make_quantised_ptm(int width, int height, int format, const std::int32_t scale_bias[12],
+                        const std::uint8_t* const* planes, const std::uint8_t* color,
+                        CoefRepresentation representation);
 
 // A new LRGB map of the fit in the given representation: scales and biases
 // from choose_scale_bias, quantised coefficient planes 0 and 1, the colour,

@@ -29,15 +29,23 @@ void parallel_blocks(int threads, std::int64_t count, std::int64_t block_size,
     for (std::int64_t block = 0; block < blocks; ++block) run_block(block);
     return;
   }
-  // One arena per call: the limit holds for this work only, and nested
-  // calls from inside a block stay within it.
-  tbb::task_arena arena(static_cast<int>(std::min<std::int64_t>(threads, blocks)));
-  arena.execute([&] {
+  auto run_blocks = [&] {
     tbb::parallel_for(
         tbb::blocked_range<std::int64_t>(0, blocks, 1),
         [&](const tbb::blocked_range<std::int64_t>& range) {
           for (std::int64_t block = range.begin(); block < range.end(); ++block) run_block(block);
         },
         tbb::simple_partitioner());
-  });
+  };
+  // Called from work that already runs within the limit (a stage of a
+  // pipeline given `threads` threads), the blocks share those threads: an
+  // arena of their own would bring new threads beside the busy ones.
+  if (tbb::this_task_arena::max_concurrency() <= threads) {
+    run_blocks();
+    return;
+  }
+  // One arena per call: the limit holds for this work only, and nested
+  // calls from inside a block stay within it.
+  tbb::task_arena arena(static_cast<int>(std::min<std::int64_t>(threads, blocks)));
+  arena.execute(run_blocks);
 }
