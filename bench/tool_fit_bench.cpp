@@ -191,7 +191,7 @@ void BM_AccumulatePhotograph(benchmark::State& state) {
     image = std::move(wide);
   }
   PhotographFit fit;
-  begin_photograph_fit(lights.data(), photograph_count, side, side, layout_of(state), fit);
+  begin_photograph_fit(lights.data(), photograph_count, side, side, layout_of(state), 1, fit);
   for (auto _ : state) {
     accumulate_photograph(fit, image, lights[7]);
     benchmark::ClobberMemory();
@@ -207,7 +207,7 @@ void BM_Solve(benchmark::State& state) {
   const std::vector<LightDirection> lights = capture_lights();
   const Photograph image = render_photograph(lights[3]);
   PhotographFit fit;
-  begin_photograph_fit(lights.data(), photograph_count, side, side, layout_of(state), fit);
+  begin_photograph_fit(lights.data(), photograph_count, side, side, layout_of(state), 1, fit);
   for (int i = 0; i < photograph_count; i += 8) accumulate_photograph(fit, image, lights[i]);
   const std::int64_t values = std::int64_t{side} * side * (layout_of(state) == FitLayout::lrgb ? 6 : 18);
   std::vector<float> sums(fit.values, fit.values + values);
@@ -215,7 +215,7 @@ void BM_Solve(benchmark::State& state) {
     state.PauseTiming();
     std::copy(sums.begin(), sums.end(), fit.values);
     state.ResumeTiming();
-    solve_photograph_fit(fit);
+    solve_photograph_fit(fit, nullptr);
     benchmark::ClobberMemory();
   }
   // Read and written once: twice the values' bytes.

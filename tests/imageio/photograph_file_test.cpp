@@ -116,11 +116,15 @@ TEST(PhotographFile, ReadsEachFormatByItsContentAtItsPrecision) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.file(c.name);
     write_file_bytes(path, c.bytes);
-    int width = 0;
-    int height = 0;
-    EXPECT_TRUE(read_photograph_size(path.c_str(), width, height));
-    EXPECT_EQ(width, c.width);
-    EXPECT_EQ(height, c.height);
+    PhotographHeader header;
+    EXPECT_TRUE(read_photograph_header(path.c_str(), header));
+    EXPECT_EQ(header.width, c.width);
+    EXPECT_EQ(header.height, c.height);
+    EXPECT_EQ(header.bits, c.bits);
+    // Reading holds the samples, and the whole file but for TIFF.
+    const bool tiff = c.bytes.compare(0, 2, "II") == 0 || c.bytes.compare(0, 2, "MM") == 0;
+    EXPECT_EQ(header.reading_bytes,
+              c.rgb.size() * (c.bits / 8) + (tiff ? 0 : c.bytes.size()));
     Photograph photograph;
     ASSERT_EQ(read_photograph(path.c_str(), PhotographRequest{}, photograph),
               PhotographRead::read);
@@ -173,10 +177,9 @@ TEST(PhotographFile, AHeaderOfAnotherSizeIsRefusedBeforeAnyPixelIsAllocated) {
     EXPECT_EQ(read_photograph(path.c_str(), PhotographRequest{}, photograph),
               PhotographRead::unreadable);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), message);
-    int width = 0;
-    int height = 0;
+    PhotographHeader header;
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(read_photograph_size(path.c_str(), width, height));
+    EXPECT_FALSE(read_photograph_header(path.c_str(), header));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), message);
   }
   EXPECT_LT(peak_memory() - before, 64LL << 20);

@@ -44,6 +44,19 @@ double reported(const std::string& err, const std::string& channel, const std::s
   return label == "rms" ? rms : percentile;
 }
 
+// The residual RMS the report gives for a fitted channel
+// ("  luminance RMS 3.142"); -1 when there is no such line.
+double reported_residual(const std::string& err, const std::string& channel) {
+  const std::size_t section = err.find("Residual of the least-squares fit");
+  const std::size_t at = err.find("  " + channel + " ", section);
+  double rms = -1;
+  if (section == std::string::npos || at == std::string::npos ||
+      std::sscanf(err.c_str() + at + 2 + channel.size(), " RMS %lf", &rms) != 1) {
+    return -1;
+  }
+  return rms;
+}
+
 // A light-position file of (u, v) directions, z completing the unit vector.
 std::string lp_text(const std::vector<std::string>& names, const std::vector<Light>& lights) {
   std::string text = std::to_string(names.size()) + "\n";
@@ -75,8 +88,9 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
   const std::string capture = std::string(RELUMO_TESTDATA_DIR) + "/rti/icon72";
   ScratchDirectory scratch("fit-icon72");
   const std::string out = scratch.file("icon.ptm");
-  const ProgramRun run =
-      run_program({RELUMO_TOOL_BINARY, "fit", capture + "/dirs.lp", "-o", out}, "", "", 300);
+  const ProgramRun run = run_program(
+      {RELUMO_TOOL_BINARY, "fit", capture + "/dirs.lp", "-o", out, "--report", "photographs"}, "",
+      "", 300);
   ASSERT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, "");  // results and messages on standard error only
   std::printf("%s", run.err.c_str());
@@ -187,20 +201,39 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
 namespace {
 
 // Lights on the grid u, v in {-0.5, -0.25, 0, 0.25, 0.5} but the corner
-// (0.5, 0.5): 24 directions on which u^2, v^2 and u v are multiples of
-// 1/16 and u, v of 1/4, so that coefficients that are multiples of 16 and
-// 4 give photographs of whole grey levels, which the least-squares fit
-// reproduces exactly.
-std::vector<Light> grid_lights() {
+// (0.5, 0.5) (with `corner`, all 25): directions on which u^2, v^2 and
+// u v are multiples of 1/16 and u, v of 1/4, so that coefficients that are
+// multiples of 16 and 4 give photographs of whole grey levels, which the
+// least-squares fit reproduces exactly.
+std::vector<Light> grid_lights(bool corner = false) {
   std::vector<Light> lights;
   for (int j = -2; j <= 2; ++j) {
     for (int i = -2; i <= 2; ++i) {
-      if (i == 2 && j == 2) continue;
+      if (i == 2 && j == 2 && !corner) continue;
       lights.push_back({i / 4.0, j / 4.0});
     }
   }
   return lights;
 }
+
+// Noise the fit cannot follow, for the light (i / 4, j / 4) of the whole
+// grid: e = i j (5 i^2 - 17). Odd in i or in j, it sums to 0 against 1,
+// u, v, u^2 and v^2 over the symmetric grid, and against u v because
+// sum i^2 (5 i^2 - 17) = 2 (5 - 17) + 2 * 4 (20 - 17) = 0. So photographs
+// of a known map plus s e (any s per pixel) are fitted by the known map
+// exactly, with the residual s^2 sum e^2 = s^2 * 360 * 10 = 3600 s^2,
+// sum over i of i^2 (5 i^2 - 17)^2 (2 * 144 + 2 * 4 * 9 = 360) times sum
+// of j^2 (10).
+int grid_noise(const Light& light) {
+  const int i = static_cast<int>(std::lround(light.u * 4));
+  const int j = static_cast<int>(std::lround(light.v * 4));
+  return i * j * (5 * i * i - 17);
+}
+constexpr double grid_noise_squares = 3600;
+
+// The noise's sign at pixel (x, y) in channel c: -1, 0 or 1, a different
+// pattern per channel.
+int noise_sign(int x, int y, int c) { return (x + 2 * y + c) % 3 - 1; }
 
 constexpr int known_width = 16;
 constexpr int known_height = 12;
@@ -227,9 +260,10 @@ int decode(int byte, int scale, int bias) { return (byte - bias) * scale / 256; 
 // Writes the photographs of the known map (grey when `grey`, channel c's
 // coefficients otherwise) in turn as PPM, PNG, PPM and 16-bit TIFF (each
 // level w as w * 257, the same fraction of full scale), and their
-// light-position file; returns its path.
-std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
-  const std::vector<Light> lights = grid_lights();
+// light-position file; returns its path. With `noisy`, the lights are the
+// whole grid and each sample gets noise_sign times grid_noise added.
+std::string write_known_capture(const ScratchDirectory& scratch, bool grey, bool noisy = false) {
+  const std::vector<Light> lights = grid_lights(noisy);
   std::vector<std::string> names;
   for (std::size_t i = 0; i < lights.size(); ++i) {
     std::vector<std::uint8_t> pixels(3 * known_width * known_height);
@@ -238,7 +272,10 @@ std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
         for (int c = 0; c < 3; ++c) {
           double a[6];
           known_coefficients(x, y, grey ? 0 : c, a);
-          pixels[3 * (y * known_width + x) + c] = static_cast<std::uint8_t>(relit(a, lights[i]));
+          const double noise = noisy ? noise_sign(x, y, grey ? 0 : c) * grid_noise(lights[i]) : 0;
+          const double level = relit(a, lights[i]) + noise;
+          EXPECT_TRUE(level >= 0 && level <= 255) << level;
+          pixels[3 * (y * known_width + x) + c] = static_cast<std::uint8_t>(level);
         }
       }
     }
@@ -272,20 +309,28 @@ std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
 
 }  // namespace
 
-TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStep) {
+// The map comes back within a quantisation step, and the report gives the
+// fit's residual from its one pass: 0 for photographs the map explains
+// exactly, the noise's otherwise (grid_noise: 3600 grey levels squared
+// per pixel and channel whose noise sign is not 0, over the measured
+// pixels and the 25 photographs).
+TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStepAndReportsItsResidual) {
   struct Case {
     const char* format;
     bool grey;
     bool mask;
     bool jpegls;
+    bool noisy;
   };
-  for (const Case& t : {Case{"rgb", false, false, false}, Case{"lrgb", true, false, false},
-                        Case{"lrgb", true, true, false}, Case{"rgb", false, true, true},
-                        Case{"lrgb", true, false, true}}) {
+  for (const Case& t :
+       {Case{"rgb", false, false, false, false}, Case{"lrgb", true, false, false, false},
+        Case{"lrgb", true, true, false, false}, Case{"rgb", false, true, true, false},
+        Case{"lrgb", true, false, true, false}, Case{"lrgb", true, false, false, true},
+        Case{"rgb", false, true, false, true}}) {
     SCOPED_TRACE(std::string(t.format) + (t.mask ? " with a mask" : "") +
-                 (t.jpegls ? " in JPEG-LS" : ""));
+                 (t.jpegls ? " in JPEG-LS" : "") + (t.noisy ? " with noise" : ""));
     ScratchDirectory scratch("fit-known");
-    const std::string lp = write_known_capture(scratch, t.grey);
+    const std::string lp = write_known_capture(scratch, t.grey, t.noisy);
     std::vector<std::string> arguments = {RELUMO_TOOL_BINARY, "fit", lp, "-o",
                                           scratch.file("known.ptm"), "--format", t.format};
     // The mask leaves out the top three rows of the picture (its first
@@ -349,6 +394,24 @@ TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStep) {
     EXPECT_NE(run.err.find(", " + std::to_string(measured) + " pixels measured"),
               std::string::npos)
         << run.err;
+    const char* names[3] = {"red", "green", "blue"};
+    for (int c = 0; c < channels; ++c) {
+      int noisy_pixels = 0;
+      for (int y = 0; y < known_height; ++y) {
+        for (int x = 0; x < known_width; ++x) {
+          if ((!t.mask || object(x, y)) && noise_sign(x, y, c) != 0) ++noisy_pixels;
+        }
+      }
+      const double expected =
+          t.noisy ? std::sqrt(grid_noise_squares * noisy_pixels / (measured * 25.0)) : 0.0;
+      EXPECT_NEAR(reported_residual(run.err, t.grey ? "luminance" : names[c]), expected, 0.0006)
+          << run.err;
+    }
+    // Every coefficient spans less than 255 grey levels: steps of one.
+    EXPECT_NE(run.err.find("grey levels: a0 1.000, a1 1.000, a2 1.000, a3 1.000, a4 1.000, "
+                           "a5 1.000\n"),
+              std::string::npos)
+        << run.err;
     free_ptm(ptm);
   }
 }
@@ -407,6 +470,7 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       {"an output in a missing folder", 1, "missing"},
       {"no output", 2, "-o"},
       {"an unknown format", 2, "lum"},
+      {"an unknown report", 2, "everything"},
       {"two captures", 2, "other.lp"},
       {"an output that is the capture", 2, "known.lp"},
       {"an output that is a photograph", 1, "shot4.ppm"},
@@ -445,6 +509,8 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       arguments.resize(3);
     } else if (what == "an unknown format") {
       arguments.insert(arguments.end(), {"--format", "lum"});
+    } else if (what == "an unknown report") {
+      arguments.insert(arguments.end(), {"--report", "everything"});
     } else if (what == "two captures") {
       arguments.push_back(scratch.file("other.lp"));
     } else if (what == "an output that is the capture") {
