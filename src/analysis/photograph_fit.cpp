@@ -293,7 +293,7 @@ FitFootprint photograph_fit_footprint(std::uint64_t pixels, FitLayout layout,
 
 RelitErrors relit_errors(const Ptm& ptm, const Photograph& photograph, LightDirection light,
                          const std::uint8_t* object_mask, int threads) {
-  set_light_weights(light.u, light.v);
+  const LightWeights weights = light_weights_for(light.u, light.v);
   const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
   // Rows in blocks, each counting on its own; counts add up exactly, so
   // the total is the same for any number of threads.
@@ -304,7 +304,7 @@ RelitErrors relit_errors(const Ptm& ptm, const Photograph& photograph, LightDire
     RelitErrors& errors = blocks[first / rows_per_block];
     std::vector<std::uint8_t> relit(static_cast<std::size_t>(ptm.width) * 3);
     for (auto y = static_cast<int>(first); y < last; ++y) {
-      evaluate_row(ptm, 0, y, ptm.width, relit.data());
+      evaluate_row(ptm, weights, 0, y, ptm.width, relit.data());
       const std::size_t row_start = static_cast<std::size_t>(y) * ptm.width;
       const std::uint8_t* row_mask = object_mask != nullptr ? object_mask + row_start : nullptr;
       if (photograph.bits == 16) {

@@ -131,7 +131,7 @@ struct RelitErrors {
 // The differences of one photograph (of the map's size, lit from `light`;
 // 16-bit samples rounded to grey levels) against the map relit there by
 // the row evaluators, over the pixels `object_mask` marks (null: all),
-// rows split over `threads` threads. Sets the light weights.
+// rows split over `threads` threads.
 RelitErrors relit_errors(const Ptm& ptm, const Photograph& photograph, LightDirection light,
                          const std::uint8_t* object_mask, int threads);
 

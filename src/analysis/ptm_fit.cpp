@@ -109,12 +109,6 @@ void widen(CoefficientRange& range, const float* a) {
   }
 }
 
-// The integer forms the evaluators read, from the stored bytes.
-void finish_fitted_ptm(Ptm& ptm) {
-  convert_all_coefficients(ptm);
-  select_evaluator(ptm);
-}
-
 // The Cholesky factor of the normal matrix A^T A of the light set; false
 // when it is not safely positive definite or there are fewer than six
 // lights.
@@ -316,7 +310,7 @@ Ptm* make_quantised_ptm(int width, int height, int format, const std::int32_t sc
   if (format == PTM_FORMAT_LRGB) {
     for (std::size_t p = 0; p < pixels; ++p) set_lrgb_color(*ptm, p, color + 3 * p);
   }
-  finish_fitted_ptm(*ptm);
+  convert_all_coefficients(*ptm);
   return ptm;
 }
 
@@ -327,7 +321,7 @@ Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation) {
   quantize_coefficient_planes(fit.coefficients, pixels, 6, ptm->scale_bias, ptm->coef_planes[0],
                               ptm->coef_planes[1], 1);
   for (std::size_t p = 0; p < pixels; ++p) set_lrgb_color(*ptm, p, fit.color + 3 * p);
-  finish_fitted_ptm(*ptm);
+  convert_all_coefficients(*ptm);
   return ptm;
 }
 
@@ -341,20 +335,21 @@ Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation) {
     quantize_coefficient_planes(fit.coefficients + 6 * c, pixels, 18, ptm->scale_bias,
                                 ptm->coef_planes[2 * c], ptm->coef_planes[2 * c + 1], 1);
   }
-  finish_fitted_ptm(*ptm);
+  convert_all_coefficients(*ptm);
   return ptm;
 }
 
 double relit_rms_error(const Ptm& ptm, const RgbImage* const* photographs,
                        const LightDirection* lights, int count) {
   double sum_squares = 0.0;
+  const EvaluatePtmFn evaluate = select_evaluator(ptm);
   for (int i = 0; i < count; ++i) {
-    set_light_weights(lights[i].u, lights[i].v);
+    const LightWeights weights = light_weights_for(lights[i].u, lights[i].v);
     const std::uint8_t* photo = photographs[i]->pixels;
     for (int y = 0; y < ptm.height; ++y) {
       for (int x = 0; x < ptm.width; ++x) {
         std::uint8_t rgb[3];
-        evaluate_ptm_fn(ptm, x, y, rgb[0], rgb[1], rgb[2]);
+        evaluate(ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
         const std::uint8_t* expected = photo + 3 * (static_cast<std::size_t>(y) * ptm.width + x);
         for (int c = 0; c < 3; ++c) {
           const double d = static_cast<double>(rgb[c]) - expected[c];

@@ -5,9 +5,9 @@
 
 #include "analysis/depth_outputs.h"
 #include "analysis/normal_image.h"
-#include "analysis/normals.h"
 #include "app/console_commands.h"
 #include "app/core/console.h"
+#include "app/core/current_map.h"
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
 

@@ -10,7 +10,6 @@
 #include "app/menu.h"
 #include "app/reflectance_display.h"
 #include "app/view_display.h"
-#include "render/light_state.h"
 
 namespace {
 
@@ -32,26 +31,28 @@ struct SweptState {
 
 SweptState save_swept_state() {
   SweptState s{};
-  s.light_u = light_u;
-  s.light_v = light_v;
-  s.current_light = current_light;
-  std::copy(std::begin(light_u_of), std::end(light_u_of), s.light_u_of);
-  std::copy(std::begin(light_v_of), std::end(light_v_of), s.light_v_of);
-  std::copy(std::begin(light_intensity), std::end(light_intensity), s.light_intensity);
-  std::copy(std::begin(light_enabled), std::end(light_enabled), s.light_enabled);
+  s.light_u = viewer.light_u;
+  s.light_v = viewer.light_v;
+  s.current_light = viewer.current_light;
+  std::copy(std::begin(viewer.light_u_of), std::end(viewer.light_u_of), s.light_u_of);
+  std::copy(std::begin(viewer.light_v_of), std::end(viewer.light_v_of), s.light_v_of);
+  std::copy(std::begin(viewer.light_intensity), std::end(viewer.light_intensity),
+            s.light_intensity);
+  std::copy(std::begin(viewer.light_enabled), std::end(viewer.light_enabled), s.light_enabled);
   s.show_source_image = viewer.show_source_image;
   s.light_dragging = viewer.light_dragging;
   return s;
 }
 
 void restore_swept_state(const SweptState& s) {
-  light_u = s.light_u;
-  light_v = s.light_v;
-  current_light = s.current_light;
-  std::copy(std::begin(s.light_u_of), std::end(s.light_u_of), light_u_of);
-  std::copy(std::begin(s.light_v_of), std::end(s.light_v_of), light_v_of);
-  std::copy(std::begin(s.light_intensity), std::end(s.light_intensity), light_intensity);
-  std::copy(std::begin(s.light_enabled), std::end(s.light_enabled), light_enabled);
+  viewer.light_u = s.light_u;
+  viewer.light_v = s.light_v;
+  viewer.current_light = s.current_light;
+  std::copy(std::begin(s.light_u_of), std::end(s.light_u_of), viewer.light_u_of);
+  std::copy(std::begin(s.light_v_of), std::end(s.light_v_of), viewer.light_v_of);
+  std::copy(std::begin(s.light_intensity), std::end(s.light_intensity),
+            viewer.light_intensity);
+  std::copy(std::begin(s.light_enabled), std::end(s.light_enabled), viewer.light_enabled);
   viewer.show_source_image = s.show_source_image;
   viewer.light_dragging = s.light_dragging;
 }
@@ -63,11 +64,11 @@ void restore_swept_state(const SweptState& s) {
 // measures and writes), redraws the panel and swaps the buffers; then the
 // plot beside it marks the light.
 void show_light(float u, float v, RgbImage&) {
-  std::fill(std::begin(light_enabled), std::end(light_enabled), 0);
-  light_enabled[current_light] = 1;
-  light_intensity[current_light] = 1.0f;
-  light_u = u;
-  light_v = v;
+  std::fill(std::begin(viewer.light_enabled), std::end(viewer.light_enabled), 0);
+  viewer.light_enabled[viewer.current_light] = 1;
+  viewer.light_intensity[viewer.current_light] = 1.0f;
+  viewer.light_u = u;
+  viewer.light_v = v;
   viewer.show_source_image = 0;
   viewer.light_dragging = 0;
   display_main_window();

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "app/core/command_line.h"
+#include "app/core/current_map.h"
 #include "app/core/display_buffers.h"
 #include "app/core/viewer_state.h"
 #include "app/windows.h"
 #include "common/end_program.h"
 #include "common/version.h"
-#include "ptm/six_images.h"
 
 int main(int argc, char** argv) {
   // The usage and the version need no window system, so they come before

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,30 +24,41 @@ std::set<std::string>& partial_outputs() {
   return names;
 }
 
-// Signals are held off while the set changes, so that a handler calling
-// discard_partial_outputs never walks a half-updated tree.
-class SignalsHeld {
+// Outputs are opened and committed on any thread, and a signal handler
+// walks the set on whichever thread the signal reaches. Whoever touches the
+// set first holds off the signals of its own thread, then takes this lock:
+// a handler never waits for the thread it interrupted, and never sees a
+// half-updated tree. A lock-free flag, because a handler may use nothing
+// else.
+std::atomic_flag partial_outputs_busy = ATOMIC_FLAG_INIT;
+
+class PartialOutputsLocked {
  public:
-  SignalsHeld() {
+  PartialOutputsLocked() {
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, &saved_);
+    while (partial_outputs_busy.test_and_set(std::memory_order_acquire)) {
+    }
   }
-  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
+  ~PartialOutputsLocked() {
+    partial_outputs_busy.clear(std::memory_order_release);
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+  }
+  PartialOutputsLocked(const PartialOutputsLocked&) = delete;
+  PartialOutputsLocked& operator=(const PartialOutputsLocked&) = delete;
 
  private:
   sigset_t saved_;
 };
 
 void remember_partial_output(const std::string& name) {
-  SignalsHeld held;
+  PartialOutputsLocked locked;
   partial_outputs().insert(name);
 }
 
 void forget_partial_output(const std::string& name) {
-  SignalsHeld held;
+  PartialOutputsLocked locked;
   partial_outputs().erase(name);
 }
 
@@ -244,6 +256,7 @@ void OutputFile::discard() {
 void discard_partial_outputs() {
   // Only unlink, which is async-signal-safe; the names stay until their
   // outputs forget them.
+  PartialOutputsLocked locked;
   for (const std::string& name : partial_outputs()) unlink(name.c_str());
 }
 

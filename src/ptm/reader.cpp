@@ -19,7 +19,6 @@
 #include "ptm/header_tokens.h"
 #include "ptm/mask_image.h"
 #include "ptm/ptm_file_header.h"
-#include "render/evaluate.h"
 
 namespace {
 
@@ -296,7 +295,6 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   file.reset();
 
   load_mask(*ptm, path);
-  select_evaluator(*ptm);
   return ptm;
 }
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/core/viewer_state.h"
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
 #include "common/file_handle.h"
@@ -14,7 +13,6 @@
 #include "ptm/file_kind.h"
 #include "ptm/header_tokens.h"
 #include "ptm/reader.h"
-#include "render/evaluate.h"
 
 namespace {
 
@@ -50,11 +48,6 @@ bool file_exists(const char* path) {
 }
 
 }  // namespace
-
-Ptm* load_ptm(const char* name) {
-  viewer.current_ptm = load_ptm_or_ppms(name);
-  return viewer.current_ptm;
-}
 
 Ptm* load_ptm_or_ppms(const char* name) {
   const std::string base(name);
@@ -93,7 +86,6 @@ Ptm* load_ptm_or_ppms(const char* name) {
   for (int i = 0; i < 6; ++i) take_coefficient_image(*ptm, i, base);
   read_scale_bias_file(base, *ptm);
   convert_all_coefficients(*ptm);
-  select_evaluator(*ptm);
   return ptm;
 }
 

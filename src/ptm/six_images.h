@@ -7,9 +7,6 @@
 
 #include "ptm/ptm.h"
 
-// Loads the map and makes it the viewer's current map.
-Ptm* load_ptm(const char* name);
-
 // Tries `name` as a PTM file, then as the base of six coefficient images
 // making an RGB map. Never returns null: when neither loads it reports and
 // ends the program with status -1. The images are tried only when

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/light_state.h"
+#include "render/lights.h"
 #include "tool/commands.h"
 #include "tool/render_options.h"
 #include "tool/tool_io.h"

@@ -8,7 +8,6 @@
 #include "analysis/ptm_fit.h"
 #include "common/lcg_random.h"
 #include "ptm/coefficients.h"
-#include "render/evaluate.h"
 #include "writers/palettize.h"
 #include "writers/ptm_writer.h"
 
@@ -152,7 +151,6 @@ Ptm* crop_ptm(const Ptm& ptm, const PtmRect& rect) {
     }
   }
   convert_all_coefficients(*out);
-  select_evaluator(*out);
   return out;
 }
 
@@ -218,8 +216,5 @@ bool write_converted_ptm(const Ptm& source, const ConversionOptions& options, co
                 source.width, source.height);
     return false;
   }
-  const bool written = convert_and_write(source, options, path, report);
-  // The conversion relit other maps; the source's evaluator goes back in.
-  select_evaluator(source);
-  return written;
+  return convert_and_write(source, options, path, report);
 }

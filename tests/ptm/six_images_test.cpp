@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/core/current_map.h"
 #include "app/core/viewer_state.h"
 #include "support/ptm_fixture.h"
 

@@ -124,12 +124,14 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
   // by the per-pixel evaluator, against photograph k; every difference is
   // kept, per channel.
   auto squared_error = [&](int k, std::vector<std::uint8_t>* differences) {
-    set_light_weights(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const LightWeights weights =
+        light_weights_for(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const EvaluatePtmFn evaluate = select_evaluator(*ptm);
     double squares[3] = {0, 0, 0};
     for (int y = 0; y < ptm->height; ++y) {
       for (int x = 0; x < ptm->width; ++x) {
         std::uint8_t rgb[3];
-        evaluate_ptm_fn(*ptm, x, y, rgb[0], rgb[1], rgb[2]);
+        evaluate(*ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
         const Rgb seen = photos[k].at(x, ptm->height - 1 - y);  // map row 0 is the bottom row
         const int expected[3] = {seen.r, seen.g, seen.b};
         for (int c = 0; c < 3; ++c) {
@@ -427,7 +429,8 @@ TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
   ASSERT_EQ(above.exit_status, 0) << above.err;
   EXPECT_EQ(above.err.find("below the horizon"), std::string::npos) << above.err;
   std::string text = read_file_bytes(lp);
-  for (const char* name : {"shot3.png ", "shot8.ppm "}) {
+  for (const char* name : {"shot3.tif ", "shot8.ppm "}) {
+    ASSERT_NE(text.find(name), std::string::npos) << name << " is not in the capture";
     const std::size_t line_end = text.find('\n', text.find(name));
     const std::size_t z = text.rfind(' ', line_end) + 1;
     text = text.substr(0, z) + "-" + text.substr(z);
@@ -436,7 +439,7 @@ TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
   const ProgramRun below = run_program(
       {RELUMO_TOOL_BINARY, "fit", scratch.file("below.lp"), "-o", scratch.file("below.ptm")});
   ASSERT_EQ(below.exit_status, 0) << below.err;
-  for (const char* name : {"shot3.png", "shot8.ppm"}) {
+  for (const char* name : {"shot3.tif", "shot8.ppm"}) {
     EXPECT_NE(below.err.find("Warning: the light of photograph " + scratch.file(name) +
                              " is below the horizon (z = -0."),
               std::string::npos)

@@ -16,7 +16,6 @@
 #include "ptm/reader.h"
 #include "render/diffuse_gain.h"
 #include "render/evaluate.h"
-#include "render/light_state.h"
 #include "render/specular.h"
 #include "support/files.h"
 #include "support/pnm_image.h"
@@ -83,25 +82,7 @@ PtmFixture test_fixture(int format, int width, int height, unsigned seed) {
   return f;
 }
 
-// The specular settings for the length of a reference computation.
-struct SpecularSettings {
-  SpecularSettings(float kd, float ks, int exponent)
-      : kd_(specular_kd), ks_(specular_ks), exponent_(specular_exponent) {
-    specular_kd = kd;
-    specular_ks = ks;
-    specular_exponent = exponent;
-  }
-  ~SpecularSettings() {
-    specular_kd = kd_;
-    specular_ks = ks_;
-    specular_exponent = exponent_;
-  }
-  float kd_;
-  float ks_;
-  int exponent_;
-};
-
-// The picture pixel by pixel from the evaluator installed for the map:
+// The picture pixel by pixel from the per-pixel evaluator of the map:
 // each light's colour added as trunc(byte * intensity + sum) within
 // 0..255; the normals mode is the normal bytes plus 128.
 Bytes expected_picture(const std::string& path, const RenderCase& c) {
@@ -126,7 +107,9 @@ Bytes expected_picture(const std::string& path, const RenderCase& c) {
     diffuse_gain_transform(*map, *transformed, c.gain);
   }
   const Ptm& shown = transformed != nullptr ? *transformed : *map;
-  const SpecularSettings specular(c.kd, c.ks, c.exponent);
+  const EvaluatePtmFn evaluate = select_evaluator(shown);
+  const SpecularSettings specular{c.kd, c.ks, c.exponent};
+  const LightWeights head_on = light_weights_for(0, 0);
   for (const Light& light : c.lights) {
     // The lower half of the comparison: the head-on colour times k / 256,
     // k the light's z in 1/256 steps.
@@ -136,15 +119,13 @@ Bytes expected_picture(const std::string& path, const RenderCase& c) {
       for (int x = 0; x < w; ++x) {
         std::uint8_t rgb[3];
         if (c.mode == Mode::texture && y < h / 2) {
-          set_light_weights(0, 0);
-          evaluate_texture_mapped(shown, x, y, k, rgb[0], rgb[1], rgb[2]);
+          evaluate_texture_mapped(shown, head_on, x, y, k, rgb[0], rgb[1], rgb[2]);
         } else {
-          set_light_weights(light.u, light.v);
-          evaluate_ptm_fn(shown, x, y, rgb[0], rgb[1], rgb[2]);
+          evaluate(shown, light_weights_for(light.u, light.v), x, y, rgb[0], rgb[1], rgb[2]);
         }
         if (c.mode == Mode::specular) {
-          set_specular_half_vector(light.u, light.v);
-          apply_specular(shown, x, y, rgb[0], rgb[1], rgb[2]);
+          apply_specular(shown, specular, specular_half_vector(light.u, light.v), x, y, rgb[0],
+                         rgb[1], rgb[2]);
         }
         std::uint8_t* out = &picture[(static_cast<std::size_t>(y) * w + x) * 3];
         for (int b = 0; b < 3; ++b) {
@@ -244,14 +225,14 @@ TEST(RenderCommand, EveryModeIsThePerPixelArithmeticOfTheViewer) {
 void set_viewer_lights(const std::vector<Light>& lights, bool specular) {
   for (int i = 0; i < light_count; ++i) {
     const bool on = i < static_cast<int>(lights.size());
-    light_enabled[i] = on;
-    light_u_of[i] = on ? lights[i].u : 0;
-    light_v_of[i] = on ? lights[i].v : 0;
-    light_intensity[i] = on ? lights[i].intensity : 1;
+    viewer.light_enabled[i] = on;
+    viewer.light_u_of[i] = on ? lights[i].u : 0;
+    viewer.light_v_of[i] = on ? lights[i].v : 0;
+    viewer.light_intensity[i] = on ? lights[i].intensity : 1;
   }
-  current_light = 0;
-  light_u = light_u_of[0];
-  light_v = light_v_of[0];
+  viewer.current_light = 0;
+  viewer.light_u = viewer.light_u_of[0];
+  viewer.light_v = viewer.light_v_of[0];
   viewer.specular_on = specular;
 }
 
