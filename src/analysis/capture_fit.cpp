@@ -7,13 +7,13 @@
 #include <memory>
 
 #include <tbb/parallel_pipeline.h>
-#include <tbb/task_arena.h>
 
 #include "analysis/light_positions.h"
 #include "analysis/source_images.h"
 #include "common/available_memory.h"
 #include "common/checked_alloc.h"
 #include "common/file_names.h"
+#include "common/parallel.h"
 #include "imageio/photograph_file.h"
 #include "ptm/compressed_header.h"
 #include "writers/compressed_ptm_writer.h"
@@ -199,8 +199,7 @@ bool for_each_photograph(const std::vector<CapturePhotograph>& photographs, int 
   const int count = static_cast<int>(photographs.size());
   int next = 0;
   std::atomic<bool> failed{false};
-  tbb::task_arena arena(std::max(1, threads));
-  arena.execute([&] {
+  run_on_threads(threads, [&] {
     tbb::parallel_pipeline(
         static_cast<std::size_t>(std::max(1, in_flight)),
         tbb::make_filter<void, int>(tbb::filter_mode::serial_in_order,

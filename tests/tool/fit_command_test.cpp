@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -196,6 +197,44 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
     EXPECT_LE(d[rank], percentile_bounds[c]) << channels[c];
   }
   free_ptm(ptm);
+}
+
+// The photographs are decoded several at a time but summed in the
+// capture's order, so the map and the fit's report are the same bytes for
+// any number of threads; the second pass measures the map and changes
+// nothing in it.
+TEST(FitCommand, GivesTheSameMapAndReportForAnyNumberOfThreads) {
+  const std::string lp = std::string(RELUMO_TESTDATA_DIR) + "/rti/icon72/dirs.lp";
+  ScratchDirectory scratch("fit-threads");
+  // The report up to the quantisation steps: the peak memory and the
+  // second pass's lines after it differ by design.
+  auto fit_report = [](const std::string& err) {
+    const std::size_t steps = err.find("Quantisation step");
+    return steps == std::string::npos ? err : err.substr(0, err.find('\n', steps));
+  };
+  for (const char* format : {"lrgb", "rgb"}) {
+    SCOPED_TRACE(format);
+    std::string first_map;
+    std::string first_report;
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--threads", "1"}, {"--threads", "3"},
+          {"--threads", "2", "--report", "photographs"}}) {
+      std::vector<std::string> arguments = {RELUMO_TOOL_BINARY, "fit", lp, "-o",
+                                            scratch.file("icon.ptm"), "--format", format};
+      arguments.insert(arguments.end(), options.begin(), options.end());
+      const ProgramRun run = run_program(arguments, "", "", 300);
+      ASSERT_EQ(run.exit_status, 0) << run.err;
+      const std::string map = read_file_bytes(scratch.file("icon.ptm"));
+      ASSERT_GT(map.size(), 402u * 395 * 6);
+      if (first_map.empty()) {
+        first_map = map;
+        first_report = fit_report(run.err);
+        continue;
+      }
+      EXPECT_TRUE(map == first_map) << options[1];
+      EXPECT_EQ(fit_report(run.err), first_report) << options[1];
+    }
+  }
 }
 
 // ---- a known map ----
@@ -534,4 +573,34 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
     }
   }
+}
+
+// Photographs of 16000 x 15000 pixels, headers only, under an
+// address-space limit of 4 GB: the fit is refused before any photograph is
+// decoded, naming the memory it needs. Per pixel six sums of A^T y, y^T y
+// (floats) and four colour sums (32 bits): 44 bytes, 10.56 GB; and one
+// photograph of 720 MB being read: 11.3 GB.
+TEST(FitCommand, RefusesAFitThatCannotFitInMemoryBeforeDecoding) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory exceeds any address-space limit";
+#endif
+  ScratchDirectory scratch("fit-memory");
+  const std::vector<Light> lights = grid_lights();
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < lights.size(); ++i) {
+    names.push_back("large" + std::to_string(i) + ".ppm");
+    write_file_bytes(scratch.file(names.back()), "P6\n16000 15000\n255\n");
+  }
+  write_file_bytes(scratch.file("large.lp"), lp_text(names, lights));
+  const ProgramRun run = run_program(
+      {"/bin/sh", "-c",
+       "ulimit -v 4000000 && exec " + std::string(RELUMO_TOOL_BINARY) + " fit '" +
+           scratch.file("large.lp") + "' -o '" + scratch.file("large.ptm") + "'"});
+  EXPECT_EQ(run.exit_status, 1) << run.err;
+  EXPECT_NE(run.err.find("Fitting 24 photographs of 16000 x 15000 pixels as LRGB needs 11.3 GB of "
+                         "memory"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("pixel data"), std::string::npos) << run.err;  // nothing decoded
+  EXPECT_FALSE(std::filesystem::exists(scratch.file("large.ptm")));
 }
