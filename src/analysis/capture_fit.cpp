@@ -87,14 +87,15 @@ bool check_headers(const std::vector<CapturePhotograph>& photographs, int& width
 // they are read again to measure it.
 std::uint64_t fit_memory(std::uint64_t pixels, const CaptureFitOptions& options,
                          std::uint64_t reading_bytes, int in_flight) {
-  const CoefRepresentation representation = preferred_representation();
-  const FitFootprint fit = photograph_fit_footprint(pixels, options.layout, representation);
+  const FitFootprint fit = photograph_fit_footprint(pixels, options.layout);
   const std::uint64_t mask = options.mask_path != nullptr ? pixels : 0;
   const std::uint64_t photographs = reading_bytes * static_cast<std::uint64_t>(in_flight);
   std::uint64_t most = std::max(fit.summing + photographs, fit.mapping) + mask;
   if (options.measure_photographs) {
+    // The map to relight beside the one to write.
     const int format = options.layout == FitLayout::lrgb ? PTM_FORMAT_LRGB : PTM_FORMAT_RGB;
-    most = std::max(most, ptm_storage_bytes(pixels, 1, format, representation) + mask + photographs);
+    const std::uint64_t relit = ptm_storage_bytes(pixels, 1, format, preferred_representation());
+    most = std::max(most, fit.map + relit + mask + photographs);
   }
   return most;
 }
@@ -301,7 +302,7 @@ bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOpti
       });
   if (!summed) return false;
   report.residuals = solve_photograph_fit(fit, mask.get());
-  OwnedPtm ptm(make_fitted_ptm(fit, mask.get(), preferred_representation()));
+  OwnedPtm ptm(make_fitted_ptm(fit, mask.get()));
   fit_owner.reset();
   report.width = width;
   report.height = height;
@@ -312,11 +313,13 @@ bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOpti
   if (options.measure_photographs) {
     // The map as it will be written (its stored bytes), relit at each
     // photograph's light.
+    const OwnedPtm relit(relightable_ptm(*ptm, preferred_representation()));
     report.photographs.resize(photographs.size());
     const bool measured = for_each_photograph(
         photographs, width, height, false, options.threads, report.in_flight,
         [&](int i, const Photograph& image) {
-          const RelitErrors errors = relit_errors(*ptm, image, lights[i], mask.get(), options.threads);
+          const RelitErrors errors =
+              relit_errors(*relit, image, lights[i], mask.get(), options.threads);
           add_relit_errors(report.errors, errors);
           report.photographs[i] = {photographs[i].path, relit_rms(errors)};
           report_progress(options.progress, count + i + 1, steps);

@@ -218,21 +218,20 @@ FitResiduals solve_photograph_fit(PhotographFit& fit, const std::uint8_t* object
   return residuals;
 }
 
-Ptm* make_fitted_ptm(PhotographFit& fit, const std::uint8_t* object_mask,
-                     CoefRepresentation representation) {
+Ptm* make_fitted_ptm(PhotographFit& fit, const std::uint8_t* object_mask) {
   const std::size_t pixels = pixel_count(fit);
   const int channels = fitted_channels(fit.layout);
   const int per_pixel = values_per_pixel(fit.layout);
   const auto count = static_cast<std::int64_t>(pixels);
-  // The colour first, so that its sums can go before the stored bytes come.
-  std::uint8_t* color = nullptr;
+  Ptm* ptm = create_stored_ptm(fit.width, fit.height,
+                               channels == 1 ? PTM_FORMAT_LRGB : PTM_FORMAT_RGB);
   if (fit.layout == FitLayout::lrgb) {
-    color = checked_alloc_array<std::uint8_t>(pixels * 3);
     parallel_blocks(fit.threads, count, pixel_block, [&](std::int64_t begin, std::int64_t end) {
       for (auto p = static_cast<std::size_t>(begin); p < static_cast<std::size_t>(end); ++p) {
         const std::uint32_t* sums = fit.color_sums + 4 * p;
         for (int c = 0; c < 3; ++c) {
-          color[3 * p + c] = masked_out(object_mask, p) ? 0 : lrgb_color_byte(sums[c], sums[3]);
+          ptm->color_planes[c][p] =
+              masked_out(object_mask, p) ? 0 : lrgb_color_byte(sums[c], sums[3]);
         }
       }
     });
@@ -248,21 +247,12 @@ Ptm* make_fitted_ptm(PhotographFit& fit, const std::uint8_t* object_mask,
   }
   // One scale and bias per coefficient for every channel: the channels'
   // groups of six lie like the pixels of an LRGB fit.
-  std::int32_t scale_bias[12];
-  choose_scale_bias(fit.values, pixels * channels, scale_bias, fit.threads);
-  std::vector<std::uint8_t*> planes(2 * channels);
-  for (std::uint8_t*& plane : planes) plane = checked_alloc_array<std::uint8_t>(pixels * 3);
+  choose_scale_bias(fit.values, pixels * channels, ptm->scale_bias, fit.threads);
   for (int c = 0; c < channels; ++c) {
-    quantize_coefficient_planes(fit.values + 6 * c, pixels, per_pixel, scale_bias, planes[2 * c],
-                                planes[2 * c + 1], fit.threads);
+    quantize_coefficient_planes(fit.values + 6 * c, pixels, per_pixel, ptm->scale_bias,
+                                ptm->coef_planes[2 * c], ptm->coef_planes[2 * c + 1], fit.threads);
   }
-  const int width = fit.width;
-  const int height = fit.height;
   free_photograph_fit(fit);
-  Ptm* ptm = make_quantised_ptm(width, height, channels == 1 ? PTM_FORMAT_LRGB : PTM_FORMAT_RGB,
-                                scale_bias, planes.data(), color, representation);
-  for (std::uint8_t* plane : planes) checked_free(plane);
-  checked_free(color);
   return ptm;
 }
 
@@ -273,21 +263,17 @@ void free_photograph_fit(PhotographFit& fit) {
   fit = PhotographFit{};
 }
 
-FitFootprint photograph_fit_footprint(std::uint64_t pixels, FitLayout layout,
-                                      CoefRepresentation representation) {
+FitFootprint photograph_fit_footprint(std::uint64_t pixels, FitLayout layout) {
   const std::uint64_t channels = fitted_channels(layout);
   const std::uint64_t values = pixels * values_per_pixel(layout) * sizeof(float);
   const std::uint64_t color_sums = layout == FitLayout::lrgb ? pixels * 4 * sizeof(std::uint32_t) : 0;
   const std::uint64_t squares = pixels * channels * sizeof(float);
   const std::uint64_t color = layout == FitLayout::lrgb ? pixels * 3 : 0;
   const std::uint64_t stored = pixels * 6 * channels;
-  const std::uint64_t map =
-      ptm_storage_bytes(pixels, 1, layout == FitLayout::lrgb ? PTM_FORMAT_LRGB : PTM_FORMAT_RGB,
-                        representation);
   FitFootprint footprint;
   footprint.summing = values + color_sums + squares;
-  footprint.mapping =
-      std::max({values + color_sums + color, values + color + stored, stored + color + map});
+  footprint.mapping = std::max(values + color_sums, values + stored) + color;
+  footprint.map = stored + color;
   return footprint;
 }
 

@@ -97,30 +97,30 @@ double residual_rms(const FitResiduals& residuals, int channel);
 // object). The squares are released.
 FitResiduals solve_photograph_fit(PhotographFit& fit, const std::uint8_t* object_mask);
 
-// The quantised map of a solved fit. `object_mask` (null: every pixel)
-// holds one byte per pixel in the photographs' order, non-zero on the
-// object; the coefficients and colour of every other pixel are set to 0
-// before the scales and biases are chosen, so that each coefficient's
-// range holds 0 and those pixels store the bias byte (which decodes to 0)
-// and relight black. The fit is used up: each of its arrays is released
-// as soon as it has been read, so that the float coefficients and the
-// map's integer arrays are never held together, and it is empty after.
-Ptm* make_fitted_ptm(PhotographFit& fit, const std::uint8_t* object_mask,
-                     CoefRepresentation representation);
+// The quantised map of a solved fit, of its stored bytes alone
+// (create_stored_ptm: what is written; relightable_ptm makes one to
+// relight). `object_mask` (null: every pixel) holds one byte per pixel in
+// the photographs' order, non-zero on the object; the coefficients and
+// colour of every other pixel are set to 0 before the scales and biases
+// are chosen, so that each coefficient's range holds 0 and those pixels
+// store the bias byte (which decodes to 0) and relight black. The fit is
+// used up: its colour sums go once the colour is made, its coefficients
+// once they are quantised, and it is empty after.
+Ptm* make_fitted_ptm(PhotographFit& fit, const std::uint8_t* object_mask);
 
 void free_photograph_fit(PhotographFit& fit);
 
 // The most a fit of `pixels` pixels holds at once, photographs aside:
 // while the photographs are summed (the sums and squares), and while the
-// map is made from the solved fit (make_fitted_ptm's steps: the
-// coefficients with the colour sums, then with the stored bytes, then the
-// stored bytes with the map in `representation`).
+// map is made (make_fitted_ptm: the coefficients with the colour sums and
+// the map's colour, then with the map's stored bytes), and the map it
+// makes.
 struct FitFootprint {
   std::uint64_t summing = 0;
   std::uint64_t mapping = 0;
+  std::uint64_t map = 0;
 };
-FitFootprint photograph_fit_footprint(std::uint64_t pixels, FitLayout layout,
-                                      CoefRepresentation representation);
+FitFootprint photograph_fit_footprint(std::uint64_t pixels, FitLayout layout);
 
 // The differences in grey levels between photographs and the map relit at
 // their lights: per channel, how many samples differ by each of 0..255.

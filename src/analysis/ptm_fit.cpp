@@ -91,6 +91,25 @@ void choose_one(long low, long high, std::int32_t& scale, std::int32_t& bias) {
   }
 }
 
+// The byte whose decoded value (`decode(b)`) is closest to `value`, the
+// first of two as close. The byte b = bias + value * 256 / scale would
+// decode exactly without the truncation; truncation moves a decoded value
+// by less than one, and decoded values step by at least one per byte, so
+// the closest byte is among the two on either side of b.
+template <typename Decode>
+std::uint8_t closest_byte(double value, std::int32_t scale, std::int32_t bias, Decode decode) {
+  if (std::isnan(value)) value = 0.0;
+  value = std::clamp(value, -32768.0, 32767.0);
+  const double centre = bias + value * 256.0 / scale;
+  const double start = std::clamp(std::floor(centre) - 1.0, 0.0, 255.0);
+  const double stop = std::clamp(std::floor(centre) + 2.0, 0.0, 255.0);
+  int best = static_cast<int>(start);
+  for (int b = static_cast<int>(start) + 1; b <= static_cast<int>(stop); ++b) {
+    if (std::fabs(decode(b) - value) < std::fabs(decode(best) - value)) best = b;
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
 // The pixels of one block of the coefficient passes: a few hundred
 // kilobytes of coefficients, many blocks even for a small map.
 constexpr std::int64_t range_block = 16384;
@@ -265,50 +284,45 @@ void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32
 void quantize_coefficient_planes(const float* coefficients, std::size_t pixels, std::size_t stride,
                                  const std::int32_t scale_bias[12], std::uint8_t* low,
                                  std::uint8_t* high, int threads) {
-  const std::int32_t* sb = scale_bias;
+  // quantize_coefficient with each coefficient's 256 decoded values
+  // looked up rather than computed, four times per value.
+  double decoded_values[6][256];
+  for (int k = 0; k < 6; ++k) {
+    for (int b = 0; b < 256; ++b) decoded_values[k][b] = decoded(b, scale_bias[k], scale_bias[6 + k]);
+  }
+  auto quantize = [&](double value, int k) {
+    const double* table = decoded_values[k];
+    return closest_byte(value, scale_bias[k], scale_bias[6 + k], [table](int b) { return table[b]; });
+  };
   parallel_blocks(threads, static_cast<std::int64_t>(pixels), range_block,
                   [&](std::int64_t begin, std::int64_t end) {
                     for (auto p = static_cast<std::size_t>(begin); p < static_cast<std::size_t>(end);
                          ++p) {
                       const float* a = coefficients + stride * p;
                       for (int k = 0; k < 3; ++k) {
-                        low[3 * p + k] = quantize_coefficient(a[k], sb[k], sb[6 + k]);
-                        high[3 * p + k] = quantize_coefficient(a[3 + k], sb[3 + k], sb[9 + k]);
+                        low[3 * p + k] = quantize(a[k], k);
+                        high[3 * p + k] = quantize(a[3 + k], 3 + k);
                       }
                     }
                   });
 }
 
 std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t bias) {
-  // The byte b = bias + value * 256 / scale would decode exactly without the
-  // truncation; truncation moves a decoded value by less than one, and
-  // decoded values step by at least one per byte, so the closest byte is
-  // among the two on either side of b.
-  if (std::isnan(value)) value = 0.0;
-  value = std::clamp(value, -32768.0, 32767.0);
-  const double centre = bias + value * 256.0 / scale;
-  const double start = std::clamp(std::floor(centre) - 1.0, 0.0, 255.0);
-  const double stop = std::clamp(std::floor(centre) + 2.0, 0.0, 255.0);
-  int best = static_cast<int>(start);
-  for (int b = static_cast<int>(start) + 1; b <= static_cast<int>(stop); ++b) {
-    if (std::fabs(decoded(b, scale, bias) - value) <
-        std::fabs(decoded(best, scale, bias) - value)) {
-      best = b;
-    }
-  }
-  return static_cast<std::uint8_t>(best);
+  return closest_byte(value, scale, bias, [&](int b) { return decoded(b, scale, bias); });
 }
 
-Ptm* make_quantised_ptm(int width, int height, int format, const std::int32_t scale_bias[12],
-                        const std::uint8_t* const* planes, const std::uint8_t* color,
-                        CoefRepresentation representation) {
-  Ptm* ptm = create_ptm(width, height, format, representation);
+Ptm* relightable_ptm(const Ptm& stored, CoefRepresentation representation) {
+  Ptm* ptm = create_ptm(stored.width, stored.height, stored.format, representation);
   const std::size_t pixels = pixel_count(*ptm);
-  std::copy_n(scale_bias, 12, ptm->scale_bias);
-  const int plane_count = format == PTM_FORMAT_LRGB ? 2 : 6;
-  for (int i = 0; i < plane_count; ++i) std::copy_n(planes[i], 3 * pixels, ptm->coef_planes[i]);
-  if (format == PTM_FORMAT_LRGB) {
-    for (std::size_t p = 0; p < pixels; ++p) set_lrgb_color(*ptm, p, color + 3 * p);
+  std::copy_n(stored.scale_bias, 12, ptm->scale_bias);
+  const int planes = stored.format == PTM_FORMAT_LRGB ? 2 : 6;
+  for (int i = 0; i < planes; ++i) std::copy_n(stored.coef_planes[i], 3 * pixels, ptm->coef_planes[i]);
+  if (stored.format == PTM_FORMAT_LRGB) {
+    for (std::size_t p = 0; p < pixels; ++p) {
+      std::uint8_t rgb[3];
+      get_lrgb_color(stored, p, rgb);
+      set_lrgb_color(*ptm, p, rgb);
+    }
   }
   convert_all_coefficients(*ptm);
   return ptm;

@@ -103,14 +103,10 @@ void quantize_coefficient_planes(const float* coefficients, std::size_t pixels, 
                                  const std::int32_t scale_bias[12], std::uint8_t* low,
                                  std::uint8_t* high, int threads);
 
-// A new map of `format` (PTM_FORMAT_LRGB or PTM_FORMAT_RGB) in the given
-// representation from bytes already quantised: the scales and biases, the
-// coefficient planes (`planes`: two for LRGB, six for RGB, three bytes a
-// pixel) and for LRGB the colour (three bytes a pixel) copied, the integer
-// coefficients converted and the evaluator selected.
-Ptm* make_quantised_ptm(int width, int height, int format, const std::int32_t scale_bias[12],
-                        const std::uint8_t* const* planes, const std::uint8_t* color,
-                        CoefRepresentation representation);
+// A map to relight from one of stored bytes alone (create_stored_ptm, an
+// LRGB or RGB map): the same scales, biases, stored bytes and colour, in
+// the given representation, the integer coefficients converted.
+Ptm* relightable_ptm(const Ptm& stored, CoefRepresentation representation);
 
 // A new LRGB map of the fit in the given representation: scales and biases
 // from choose_scale_bias, quantised coefficient planes 0 and 1, the colour,
