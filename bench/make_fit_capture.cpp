@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/parallel.h"
+#include "support/files.h"
 #include "support/memory_bandwidth.h"
 #include "support/ridge_capture.h"
 
@@ -27,8 +28,20 @@ int main(int argc, char** argv) {
   }
   std::printf("cores: %d\n", available_cores());
   std::printf("memory read bandwidth: %.2f GB/s\n", measure_read_bandwidth() / 1e9);
+  // A capture of this size already written is kept: writing one of 240
+  // megapixels takes longer than fitting it.
+  const std::string stamp = folder + "/capture.size";
+  const std::string size = std::to_string(count) + " " + std::to_string(width) + " " +
+                           std::to_string(height) + "\n";
+  if (std::filesystem::exists(folder + "/capture.lp") && std::filesystem::exists(stamp) &&
+      read_file_bytes(stamp) == size) {
+    std::printf("capture: %s/capture.lp (kept)\n", folder.c_str());
+    return 0;
+  }
   std::filesystem::create_directories(folder);
+  std::filesystem::remove(stamp);
   const std::string lp = write_ridge_capture(folder, count, width, height, available_cores());
+  write_file_bytes(stamp, size);
   std::printf("capture: %s\n", lp.c_str());
   return 0;
 }
