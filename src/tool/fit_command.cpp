@@ -20,16 +20,17 @@ const char fit_usage[] =
     "lists (JPEG, PNG, PPM/PGM or TIFF, 8 or 16 bits; names relative to the\n"
     "file's folder) and writes it. Photographs with a colour profile are\n"
     "converted to sRGB first. Each photograph is decoded once, several at a\n"
-    "time; the map is the same for any number of threads. A fit that would\n"
-    "not fit in the memory available is refused before any photograph is\n"
-    "decoded, naming the memory it needs.\n"
+    "time on every core (--threads N: on N threads); the map is the same for\n"
+    "any number of threads. A fit that would not fit in the memory available\n"
+    "is refused before any photograph is decoded, naming the memory it needs.\n"
     "\n"
     "The report, in grey levels (0..255), from that one pass:\n"
     "  - per fitted channel (LRGB: the luminance; RGB: red, green and blue),\n"
     "    the RMS residual of the least-squares fit before quantisation, over\n"
     "    every measured pixel and photograph;\n"
-    "  - the quantisation step of each stored coefficient a0..a5 (its scale;\n"
-    "    a coefficient is stored within half a step).\n"
+    "  - the quantisation step of each stored coefficient a0..a5 (its scale\n"
+    "    over 256): a stored coefficient lies within about half a step of the\n"
+    "    fitted one.\n"
     "\n"
     "Options:\n"
     "  -o OUT.ptm              the map to write (required)\n"
@@ -42,8 +43,7 @@ const char fit_usage[] =
     "  --report photographs    also read every photograph a second time and\n"
     "                          report the error of the written map relit at its\n"
     "                          light: RMS per photograph, RMS and 99th\n"
-    "                          percentile per channel\n"
-    "  --threads N             threads to use (default: every core)\n";
+    "                          percentile per channel\n";
 
 FitOptions parse_fit_options(ArgumentList& args) {
   FitOptions options;

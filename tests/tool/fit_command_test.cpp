@@ -508,6 +508,7 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       {"a light-position file with no entries", 1, "known.lp"},
       {"a mask of another size", 1, "mask.ppm"},
       {"a photograph that is not a picture", 1, "shot2.ppm"},
+      {"a photograph that ends early", 1, "shot6.ppm"},
       {"lights on one ring", 1, "known.lp"},
       {"an output in a missing folder", 1, "missing"},
       {"no output", 2, "-o"},
@@ -537,6 +538,14 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       arguments.insert(arguments.end(), {"--mask", scratch.file("mask.ppm")});
     } else if (what == "a photograph that is not a picture") {
       write_file_bytes(scratch.file("shot2.ppm"), "these are not pixels\n");
+    } else if (what == "a photograph that ends early") {
+      // Its header is whole: the decoding, photographs in flight on three
+      // threads, finds the end.
+      write_file_bytes(scratch.file("shot6.ppm"), ppm_bytes(known_width, known_height,
+                                                            std::vector<std::uint8_t>(
+                                                                3 * known_width * known_height))
+                                                      .substr(0, 100));
+      arguments.insert(arguments.end(), {"--threads", "3"});
     } else if (what == "lights on one ring") {
       std::vector<std::string> names;
       std::vector<Light> ring;
