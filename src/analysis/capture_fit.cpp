@@ -115,8 +115,9 @@ bool choose_in_flight(const CaptureFitOptions& options, int count, int width, in
   report.in_flight = in_flight;
   report.memory_needed = fit_memory(pixels, options, reading_bytes, in_flight);
   if (report.memory_needed <= available) return true;
-  std::printf("Fitting %d photographs of %d x %d pixels as %s needs %.1f GB of memory (%.0f bytes "
-              "per pixel and one photograph at a time), more than the %.1f GB available\n",
+  std::printf("Fitting %d photographs of %d x %d pixels as %s needs %.1f GB of memory even with "
+              "one photograph decoded at a time (%.0f bytes per map pixel); %.1f GB are "
+              "available\n",
               count, width, height, options.layout == FitLayout::lrgb ? "LRGB" : "RGB",
               static_cast<double>(report.memory_needed) / 1e9,
               static_cast<double>(report.memory_needed) / static_cast<double>(pixels),

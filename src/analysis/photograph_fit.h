@@ -1,6 +1,6 @@
-// Fitting a map to photographs read one at a time, for captures whose
-// photographs would not fit in memory together (60 photographs of 24
-// megapixels are 4.3 GB as RGB bytes).
+// Fitting a map to photographs read a few at a time, for captures whose
+// photographs would not fit in memory together (60 photographs of 240
+// megapixels are 43 GB as RGB bytes).
 //
 // Per pixel the coefficients a solve the normal equations of the least
 // squares fit (ptm_fit.h), (A^T A) a = A^T y. The normal matrix A^T A
@@ -8,7 +8,9 @@
 // A^T y is a sum over the photographs of each one's design row times its
 // sample, so it is accumulated as each photograph is read and the
 // photograph is released at once; the sums are then turned into
-// coefficients in place.
+// coefficients in place. Beside them y^T y, the sum of the squared
+// samples, gives the fit's residual without a second look at the
+// photographs.
 //
 // Samples count in grey levels, 0..255, whatever the photograph's
 // precision: an 8-bit sample as it is, a 16-bit one as v / 257 with its
