@@ -214,11 +214,13 @@ TEST(FitCommand, GivesTheSameMapAndReportForAnyNumberOfThreads) {
   };
   for (const char* format : {"lrgb", "rgb"}) {
     SCOPED_TRACE(format);
+    const bool rgb = std::string(format) == "rgb";
     std::string first_map;
     std::string first_report;
     for (const std::vector<std::string>& options :
-         {std::vector<std::string>{"--threads", "1"}, {"--threads", "3"},
-          {"--threads", "2", "--report", "photographs"}}) {
+         {std::vector<std::string>{"--threads", "1"},
+          rgb ? std::vector<std::string>{"--threads", "3", "--report", "photographs"}
+              : std::vector<std::string>{"--threads", "3"}}) {
       std::vector<std::string> arguments = {RELUMO_TOOL_BINARY, "fit", lp, "-o",
                                             scratch.file("icon.ptm"), "--format", format};
       arguments.insert(arguments.end(), options.begin(), options.end());
