@@ -88,6 +88,34 @@ JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size,
   return photograph;
 }
 
+bool jpeg_frame_size(const std::uint8_t* data, std::size_t size, int& width, int& height) {
+  if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  std::size_t at = 2;
+  for (;;) {
+    // A marker: 0xFF, any number of fill bytes 0xFF, then its code (B.1.1.2).
+    if (at >= size || data[at] != 0xFF) return false;
+    while (at < size && data[at] == 0xFF) ++at;
+    if (at >= size) return false;
+    const std::uint8_t marker = data[at++];
+    // TEM and RST0..RST7 stand alone; SOI, EOI or SOS before a frame
+    // header leave the decision to libjpeg.
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+    if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA || at + 2 > size) return false;
+    const std::size_t length = std::size_t{data[at]} << 8 | data[at + 1];
+    if (length < 2) return false;
+    // SOF0..SOF15 but DHT (C4), JPG (C8) and DAC (CC): length, precision,
+    // lines, samples per line, components (B.2.2).
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      if (at + 8 > size) return false;
+      height = data[at + 3] << 8 | data[at + 4];
+      width = data[at + 5] << 8 | data[at + 6];
+      const int components = data[at + 7];
+      return width > 0 && height > 0 && (components == 1 || components == 3);
+    }
+    at += length;
+  }
+}
+
 int jpeg_photograph_width(const JpegPhotograph* photograph) {
   return static_cast<int>(photograph->cinfo.image_width);
 }

@@ -22,6 +22,16 @@ struct JpegPhotograph;
 // image code's int indexing.
 JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size, const char* name);
 
+// The size the frame header (SOFn) gives, when it lies within the `size`
+// bytes at `data`, the start of a JPEG stream of one or three components:
+// the marker segments before it (Exif, ICC profiles, tables) are stepped
+// over by their lengths (ITU-T T.81, B.1.1.4), so the size of a photograph
+// of tens of megabytes is read from its first kilobytes. False when the
+// bytes end first, no frame header comes before the scan, or it gives a
+// size of 0 or four components: open_jpeg_photograph on the whole file
+// then decides.
+bool jpeg_frame_size(const std::uint8_t* data, std::size_t size, int& width, int& height);
+
 int jpeg_photograph_width(const JpegPhotograph* photograph);
 int jpeg_photograph_height(const JpegPhotograph* photograph);
 
