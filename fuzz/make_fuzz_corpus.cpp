@@ -90,8 +90,14 @@ void write_argument_seeds(const std::string& directory) {
   int n = 0;
   for (const std::string& seed :
        {std::string("-o\0out.png\0--light\0-0.5,0.25,2\0--mode\0specular\0map.ptm", 50),
-        std::string("--size\0""640x480\0--crop\0""0,0,10,10\0--\0-map.ptm\0--quiet", 45),
-        std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39)}) {
+        std::string("--size\0"
+                    "640x480\0--crop\0"
+                    "0,0,10,10\0--\0-map.ptm\0--quiet",
+                    45),
+        std::string("--kd\0"
+                    "1e999\0--gain\0nan\0--near\0"
+                    "0.4,\0--help",
+                    39)}) {
     write_file_bytes(directory + "/arguments" + std::to_string(n++), seed);
   }
 }
@@ -114,6 +120,8 @@ int main(int argc, char** argv) {
   write_light_position_seeds(root + "/light_position_fuzzer");
   std::filesystem::create_directories(root + "/jpeg_photograph_fuzzer");
   write_jpeg_seed_corpus(root + "/jpeg_photograph_fuzzer");
+  std::filesystem::create_directories(root + "/jpeg_region_fuzzer");
+  write_jpeg_seed_corpus(root + "/jpeg_region_fuzzer");
   std::filesystem::create_directories(root + "/png_image_fuzzer");
   write_png_seed_corpus(root + "/png_image_fuzzer");
   write_argument_seeds(root + "/tool_arguments_fuzzer");

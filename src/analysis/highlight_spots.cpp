@@ -26,6 +26,12 @@ constexpr double member_fraction = 0.25;
 // compression noise on it counts as one flat top.
 constexpr double full_weight_fraction = 0.9;
 
+// The rim of a spot counts from this many noise deviations above the
+// glaze's local level, or this share of the spot's rise, whichever is
+// higher.
+constexpr double rim_deviations = 4;
+constexpr double rim_fraction = 0.05;
+
 // 1.4826 times the median absolute deviation estimates a normal
 // distribution's standard deviation.
 constexpr double mad_to_deviation = 1.4826;
@@ -34,6 +40,60 @@ double median_of(std::vector<float>& values) {
   const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
   std::nth_element(values.begin(), middle, values.end());
   return *middle;
+}
+
+// Picture pixels left .. right, top .. bottom (inclusive).
+struct Window {
+  int left, top, right, bottom;
+};
+
+// a + b x + c y: the glaze's level near a spot.
+struct Plane {
+  double a = 0, b = 0, c = 0;
+  double at(double x, double y) const { return a + b * x + c * y; }
+};
+
+// The least-squares plane through the window's border pixels that lie in
+// the disc (its mean level when they do not determine a tilt).
+Plane border_plane(const GreyPicture& picture, const std::vector<std::uint8_t>& in_disc,
+                   const Window& window) {
+  double m[3][3] = {}, r[3] = {};
+  int count = 0;
+  double sum = 0;
+  for (int y = window.top; y <= window.bottom; ++y) {
+    for (int x = window.left; x <= window.right; ++x) {
+      if (y != window.top && y != window.bottom && x != window.left && x != window.right) continue;
+      const int p = y * picture.width + x;
+      if (!in_disc[p]) continue;
+      const double row[3] = {1, static_cast<double>(x), static_cast<double>(y)};
+      for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) m[i][j] += row[i] * row[j];
+        r[i] += row[i] * picture.samples[p];
+      }
+      sum += picture.samples[p];
+      ++count;
+    }
+  }
+  Plane plane;
+  if (count == 0) return plane;
+  plane.a = sum / count;
+  // Cramer's rule on the 3 x 3 normal equations.
+  const auto det = [](const double a[3][3]) {
+    return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+           a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+           a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  };
+  const double d = det(m);
+  if (count < 6 || std::abs(d) < 1e-9 * std::abs(m[0][0] * m[1][1] * m[2][2])) return plane;
+  double solution[3];
+  for (int k = 0; k < 3; ++k) {
+    double t[3][3];
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) t[i][j] = j == k ? r[i] : m[i][j];
+    }
+    solution[k] = det(t) / d;
+  }
+  return {solution[0], solution[1], solution[2]};
 }
 
 }  // namespace
@@ -95,22 +155,40 @@ DiscSpots find_disc_spots(const GreyPicture& picture, const Circle& circle) {
         }
       }
     }
-    HighlightSpot spot;
     double top = 0;
-    for (int p : members) top = std::max(top, static_cast<double>(picture.samples[p]));
-    if (top - background < peak_deviations * noise) continue;
-    const double full = full_weight_fraction * (top - threshold);
-    double weight_sum = 0;
-    double sx = 0;
-    double sy = 0;
+    int left = w, right = 0, upper = h, lower = 0;
     for (int p : members) {
-      const double v = picture.samples[p];
-      const double weight = std::min(1.0, (v - threshold) / full);
-      weight_sum += weight;
-      sx += weight * (p % w + 0.5);
-      sy += weight * (p / w + 0.5);
-      spot.strength += v - background;
+      top = std::max(top, static_cast<double>(picture.samples[p]));
+      left = std::min(left, p % w), right = std::max(right, p % w);
+      upper = std::min(upper, p / w), lower = std::max(lower, p / w);
     }
+    if (top - background < peak_deviations * noise) continue;
+    HighlightSpot spot;
+    for (int p : members) spot.strength += picture.samples[p] - background;
+    // The centre from a window around the spot that holds its soft rim:
+    // the spot over the local level of the glaze (a plane through the
+    // window's border, which the glaze's shading tilts), each pixel
+    // weighing by its rise from just above the noise to near the top.
+    const int reach = std::max(2, std::max(right - left, lower - upper) / 2 + 1);
+    const Window window{std::max(0, left - reach), std::max(0, upper - reach),
+                        std::min(w - 1, right + reach), std::min(h - 1, lower + reach)};
+    const Plane glaze = border_plane(picture, in_disc, window);
+    const double rise_top = top - glaze.at(0.5 * (left + right), 0.5 * (upper + lower));
+    const double low = std::max(rim_deviations * noise, rim_fraction * rise_top);
+    const double full = full_weight_fraction * rise_top;
+    double weight_sum = 0, sx = 0, sy = 0;
+    for (int y = window.top; y <= window.bottom; ++y) {
+      for (int x = window.left; x <= window.right; ++x) {
+        const int p = y * w + x;
+        if (!in_disc[p]) continue;
+        const double rise = picture.samples[p] - glaze.at(x, y);
+        const double weight = std::clamp((rise - low) / (full - low), 0.0, 1.0);
+        weight_sum += weight;
+        sx += weight * (x + 0.5);
+        sy += weight * (y + 0.5);
+      }
+    }
+    if (!(weight_sum > 0)) continue;
     spot.x = picture.left + sx / weight_sum;
     spot.y = picture.top + sy / weight_sum;
     spot.peak = top - background;

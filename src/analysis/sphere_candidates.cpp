@@ -118,16 +118,19 @@ void round_regions(const std::vector<float>& picture, int w, int h, float thresh
 }
 
 // Whether a region shows a bright spot that moves: in at least a third of
-// the pictures its brightest sample (within three quarters of its radius,
-// where a light above the object's plane is mirrored) stands clear of its
-// median, and those brightest points are not all in one place.
+// the pictures a sample (within three quarters of its radius, where a
+// light above the object's plane is mirrored) stands clear above the mean
+// of its eight neighbours, and those peaks are not all in one place. A
+// highlight is a few pixels of the photograph, diluted in its block of the
+// small picture but still a peak; the glaze's diffuse shading is smooth
+// and makes none.
 bool has_moving_highlight(const std::vector<GreyPicture>& pictures, const Region& region) {
   const double reach = 0.75 * region.radius;
   int seen = 0;
   double first_x = 0, first_y = 0, farthest = 0;
-  std::vector<float> values;
+  std::vector<float> rises;
   for (const GreyPicture& picture : pictures) {
-    values.clear();
+    rises.clear();
     float peak = -1;
     double px = 0, py = 0;
     for (int y = static_cast<int>(region.y - reach); y <= static_cast<int>(region.y + reach); ++y) {
@@ -135,20 +138,24 @@ bool has_moving_highlight(const std::vector<GreyPicture>& pictures, const Region
            ++x) {
         const double dx = x + 0.5 - region.x;
         const double dy = y + 0.5 - region.y;
-        if (x < 0 || y < 0 || x >= picture.width || y >= picture.height ||
+        if (x < 1 || y < 1 || x + 1 >= picture.width || y + 1 >= picture.height ||
             dx * dx + dy * dy > reach * reach) {
           continue;
         }
-        const float v = picture.at(x, y);
-        values.push_back(v);
-        if (v > peak) peak = v, px = x + 0.5, py = y + 0.5;
+        float around = 0;
+        for (int j = -1; j <= 1; ++j) {
+          for (int i = -1; i <= 1; ++i) around += (i != 0 || j != 0) ? picture.at(x + i, y + j) : 0;
+        }
+        const float rise = picture.at(x, y) - around / 8;
+        rises.push_back(rise);
+        if (rise > peak) peak = rise, px = x + 0.5, py = y + 0.5;
       }
     }
-    if (values.size() < 5) return false;
-    const float median = percentile(values, 0.5);
-    for (float& v : values) v = std::abs(v - median);
-    const double noise = std::max(0.5 / 255, 1.4826 * percentile(values, 0.5));
-    if (peak - median < 6 * noise) continue;
+    if (rises.size() < 5) return false;
+    const float typical = percentile(rises, 0.5);
+    for (float& v : rises) v = std::abs(v - typical);
+    const double noise = std::max(0.25 / 255, 1.4826 * percentile(rises, 0.5));
+    if (peak - typical < 8 * noise) continue;
     if (seen++ == 0) {
       first_x = px, first_y = py;
     } else {

@@ -39,24 +39,26 @@ PixelRect bounding(const std::vector<PixelRect>& rects) {
   return {to_int(left), to_int(top), to_int(right - left), to_int(bottom - top)};
 }
 
-// `rect` of `source` (clipped to both).
+// `rect` of `source`, clipped to it.
 GreyPicture cut(const GreyPicture& source, const PixelRect& rect) {
+  const long long source_right = static_cast<long long>(source.left) + source.width;
+  const long long source_bottom = static_cast<long long>(source.top) + source.height;
+  const long long left = std::clamp<long long>(rect.left, source.left, source_right);
+  const long long top = std::clamp<long long>(rect.top, source.top, source_bottom);
+  const long long right =
+      std::clamp<long long>(static_cast<long long>(rect.left) + rect.width, left, source_right);
+  const long long bottom =
+      std::clamp<long long>(static_cast<long long>(rect.top) + rect.height, top, source_bottom);
   GreyPicture out;
-  out.left = std::max(rect.left, source.left);
-  out.top = std::max(rect.top, source.top);
-  const int right =
-      static_cast<int>(std::min<long long>(static_cast<long long>(rect.left) + rect.width,
-                                           static_cast<long long>(source.left) + source.width));
-  const int bottom =
-      static_cast<int>(std::min<long long>(static_cast<long long>(rect.top) + rect.height,
-                                           static_cast<long long>(source.top) + source.height));
-  out.width = std::max(0, right - out.left);
-  out.height = std::max(0, bottom - out.top);
+  out.left = static_cast<int>(left);
+  out.top = static_cast<int>(top);
+  out.width = static_cast<int>(right - left);
+  out.height = static_cast<int>(bottom - top);
   out.samples.resize(static_cast<std::size_t>(out.width) * out.height);
   for (int y = 0; y < out.height; ++y) {
-    const float* from =
-        &source.samples[static_cast<std::size_t>(out.top - source.top + y) * source.width +
-                        (out.left - source.left)];
+    const float* from = source.samples.data() +
+                        static_cast<std::size_t>(out.top - source.top + y) * source.width +
+                        (out.left - source.left);
     std::copy(from, from + out.width,
               out.samples.begin() + static_cast<std::ptrdiff_t>(y) * out.width);
   }

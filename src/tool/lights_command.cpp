@@ -102,7 +102,9 @@ std::string number(double value, int decimals) {
 }
 
 std::string vector_json(const Vector3& d) {
-  return "[" + number(d.x, 7) + "," + number(d.y, 7) + "," + number(d.z, 7) + "]";
+  char text[96];
+  std::snprintf(text, sizeof text, "[%.7f,%.7f,%.7f]", d.x, d.y, d.z);
+  return text;
 }
 
 std::string photograph_json(const PhotographLight& p) {
@@ -134,8 +136,10 @@ std::string photograph_json(const PhotographLight& p) {
 std::string spheres_json(const std::vector<Circle>& spheres) {
   std::string line = "{\"spheres\":[";
   for (std::size_t s = 0; s < spheres.size(); ++s) {
-    line += (s > 0 ? ",[" : "[") + number(spheres[s].x, 2) + "," + number(spheres[s].y, 2) + "," +
-            number(spheres[s].radius, 2) + "]";
+    char circle[96];
+    std::snprintf(circle, sizeof circle, "%s[%.2f,%.2f,%.2f]", s > 0 ? "," : "", spheres[s].x,
+                  spheres[s].y, spheres[s].radius);
+    line += circle;
   }
   return line + "]}\n";
 }
