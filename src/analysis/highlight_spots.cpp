@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "analysis/normal_equations3.h"
+
 namespace {
 
 // The rim left out of the search: the outline's pixels mix the sphere with
@@ -57,7 +59,7 @@ struct Plane {
 // the disc (its mean level when they do not determine a tilt).
 Plane border_plane(const GreyPicture& picture, const std::vector<std::uint8_t>& in_disc,
                    const Window& window) {
-  double m[3][3] = {}, r[3] = {};
+  NormalEquations3 equations;
   int count = 0;
   double sum = 0;
   for (int y = window.top; y <= window.bottom; ++y) {
@@ -66,34 +68,16 @@ Plane border_plane(const GreyPicture& picture, const std::vector<std::uint8_t>& 
       const int p = y * picture.width + x;
       if (!in_disc[p]) continue;
       const double row[3] = {1, static_cast<double>(x), static_cast<double>(y)};
-      for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) m[i][j] += row[i] * row[j];
-        r[i] += row[i] * picture.samples[p];
-      }
+      equations.add(row, picture.samples[p]);
       sum += picture.samples[p];
       ++count;
     }
   }
   Plane plane;
-  if (count == 0) return plane;
-  plane.a = sum / count;
-  // Cramer's rule on the 3 x 3 normal equations.
-  const auto det = [](const double a[3][3]) {
-    return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-           a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-           a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-  };
-  const double d = det(m);
-  if (count < 6 || std::abs(d) < 1e-9 * std::abs(m[0][0] * m[1][1] * m[2][2])) return plane;
+  if (count > 0) plane.a = sum / count;
   double solution[3];
-  for (int k = 0; k < 3; ++k) {
-    double t[3][3];
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) t[i][j] = j == k ? r[i] : m[i][j];
-    }
-    solution[k] = det(t) / d;
-  }
-  return {solution[0], solution[1], solution[2]};
+  if (count >= 6 && equations.solve(solution)) plane = {solution[0], solution[1], solution[2]};
+  return plane;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/normal_equations3.h"
 #include "common/srgb_curve.h"
 
 namespace {
@@ -64,25 +65,6 @@ double mean(const std::vector<float>& p, int from, int to) {
   return sum / (to - from + 1);
 }
 
-// Solves the 3 x 3 system m x = r by Cramer's rule; false when singular.
-bool solve3(const double m[3][3], const double r[3], double x[3]) {
-  const auto det = [](const double a[3][3]) {
-    return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-           a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-           a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-  };
-  const double d = det(m);
-  if (!std::isfinite(d) || std::abs(d) < 1e-12) return false;
-  for (int k = 0; k < 3; ++k) {
-    double t[3][3];
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) t[i][j] = j == k ? r[i] : m[i][j];
-    }
-    x[k] = det(t) / d;
-  }
-  return true;
-}
-
 struct Shifted {
   double u;
   double v;
@@ -91,18 +73,13 @@ struct Shifted {
 
 // Kasa's algebraic fit: u^2 + v^2 + D u + E v + F = 0 in least squares.
 bool algebraic_circle(const std::vector<Shifted>& p, double& cu, double& cv, double& r) {
-  double m[3][3] = {};
-  double rhs[3] = {};
+  NormalEquations3 equations;
   for (const Shifted& q : p) {
     const double row[3] = {q.u, q.v, 1};
-    const double b = -(q.u * q.u + q.v * q.v);
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) m[i][j] += q.weight * row[i] * row[j];
-      rhs[i] += q.weight * row[i] * b;
-    }
+    equations.add(row, -(q.u * q.u + q.v * q.v), q.weight);
   }
   double x[3];
-  if (!solve3(m, rhs, x)) return false;
+  if (!equations.solve(x)) return false;
   cu = -x[0] / 2;
   cv = -x[1] / 2;
   const double r2 = cu * cu + cv * cv - x[2];
@@ -200,8 +177,7 @@ bool fit_outline_circle(const std::vector<OutlinePoint>& points, Circle& circle)
     for (double d : residuals) magnitudes.push_back(std::abs(d));
     const double scale = std::max(least_scale, 1.4826 * median_of(magnitudes));
     const double limit = biweight * scale;
-    double m[3][3] = {};
-    double rhs[3] = {};
+    NormalEquations3 equations;
     for (std::size_t i = 0; i < kept.size(); ++i) {
       const double d = residuals[i];
       if (std::abs(d) >= limit) continue;
@@ -209,13 +185,10 @@ bool fit_outline_circle(const std::vector<OutlinePoint>& points, Circle& circle)
       const double w = t * t * kept[i].weight;
       const double distance = std::max(1e-9, d + r);
       const double row[3] = {-(kept[i].u - cu) / distance, -(kept[i].v - cv) / distance, -1};
-      for (int a = 0; a < 3; ++a) {
-        for (int b = 0; b < 3; ++b) m[a][b] += w * row[a] * row[b];
-        rhs[a] -= w * row[a] * d;
-      }
+      equations.add(row, -d, w);
     }
     double delta[3];
-    if (!solve3(m, rhs, delta)) return false;
+    if (!equations.solve(delta)) return false;
     cu += delta[0], cv += delta[1], r += delta[2];
     if (!(r > 0)) return false;
     if (std::abs(delta[0]) + std::abs(delta[1]) + std::abs(delta[2]) < 1e-7) break;
