@@ -91,7 +91,9 @@ struct PhotographReading {
 
 // Reads the photographs `indices` of `paths` at 1 / scale around `rects`
 // (none: whole), `threads` at a time, into `readings` (by position in
-// `indices`), and keeps the crops only when `keep` says so.
+// `indices`). `use`, when given, sees each photograph read on the thread
+// that read it, with its index in `paths`; it may take what it needs and
+// empty the crops, so that memory holds only what is kept.
 void read_photographs(const std::vector<std::string>& paths, const std::vector<int>& indices,
                       int scale, const std::vector<PixelRect>& rects, int threads,
                       ProgressCounter& counter, std::vector<PhotographReading>& readings,

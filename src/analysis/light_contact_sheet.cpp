@@ -131,7 +131,9 @@ void draw_plot(TextFont& font, RgbImage& sheet, const CaptureLights& lights, int
   for (int elevation : {0, 30, 60}) {
     const double r = rim * (90 - elevation) / 90.0;
     draw_ring(sheet, cx, cy, r, 1, grid_color);
-    draw_text(font, sheet, static_cast<int>(cx + 4), static_cast<int>(cy - r - 3),
+    // Labelled along the lower right diagonal, clear of the bearings.
+    const double diagonal = r * std::numbers::sqrt2 / 2;
+    draw_text(font, sheet, static_cast<int>(cx + diagonal + 3), static_cast<int>(cy + diagonal - 3),
               std::to_string(elevation) + "\xC2\xB0", label_pixels, dim_color);
   }
   draw_line(sheet, cx - rim, cy, cx + rim, cy, 1, grid_color);

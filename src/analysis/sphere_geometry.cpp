@@ -25,6 +25,28 @@ void radial_direction(double px, double py, double& ux, double& uy, double& dist
   }
 }
 
+// Where a cone of rays from a pinhole of focal length f meets the picture
+// plane: its axis `axis` radians off the optical axis, its half-angle
+// `half`. The section is an ellipse whose major axis lies on the line
+// through the principal point, from f tan(axis - half) to
+// f tan(axis + half), and whose minor semi-axis is
+// f sin(half) / sqrt(cos(axis - half) cos(axis + half)); `centre` is the
+// ellipse's distance from the principal point and `radius` the mean of
+// its semi-axes.
+struct ConeOutline {
+  double centre;
+  double radius;
+};
+
+ConeOutline outline_of_cone(double f, double axis, double half) {
+  const double near = f * std::tan(axis - half);
+  const double far = f * std::tan(axis + half);
+  const double major = (far - near) / 2;
+  const double minor =
+      f * std::sin(half) / std::sqrt(std::cos(axis - half) * std::cos(axis + half));
+  return {(near + far) / 2, (major + minor) / 2};
+}
+
 }  // namespace
 
 double picture_plane_depth(const PictureCamera& camera) {
@@ -58,15 +80,42 @@ SphereInSpace sphere_from_outline(const PictureCamera& camera, const Circle& cir
   const double f = camera.focal_px;
   double ux, uy, middle;
   radial_direction(circle.x - camera.width / 2.0, camera.height / 2.0 - circle.y, ux, uy, middle);
-  // The angles off the optical axis of the outline's nearest and farthest
-  // points from the principal point: the cone's axis lies halfway, its
-  // half-angle is half their difference.
+  // Newton's method on the cone's axis angle and half-angle, from the
+  // cone through the circle's nearest and farthest points from the
+  // principal point (exact for a circle about the principal point).
   const double near = std::atan2(middle - circle.radius, f);
   const double far = std::atan2(middle + circle.radius, f);
-  const double axis = (near + far) / 2;
-  const double half_angle = (far - near) / 2;
-  const Vector3 direction{std::sin(axis) * ux, std::sin(axis) * uy, -std::cos(axis)};
-  return {f * direction, f * std::sin(half_angle)};
+  double cone[2] = {(near + far) / 2, (far - near) / 2};
+  for (int iteration = 0; iteration < 30; ++iteration) {
+    const ConeOutline now = outline_of_cone(f, cone[0], cone[1]);
+    const double miss[2] = {now.centre - middle, now.radius - circle.radius};
+    if (std::abs(miss[0]) + std::abs(miss[1]) < 1e-12 * f) break;
+    // The Jacobian by central differences.
+    double jacobian[2][2];
+    for (int k = 0; k < 2; ++k) {
+      const double step = 1e-7;
+      double plus[2] = {cone[0], cone[1]};
+      double minus[2] = {cone[0], cone[1]};
+      plus[k] += step;
+      minus[k] -= step;
+      const ConeOutline p = outline_of_cone(f, plus[0], plus[1]);
+      const ConeOutline m = outline_of_cone(f, minus[0], minus[1]);
+      jacobian[0][k] = (p.centre - m.centre) / (2 * step);
+      jacobian[1][k] = (p.radius - m.radius) / (2 * step);
+    }
+    const double det = jacobian[0][0] * jacobian[1][1] - jacobian[0][1] * jacobian[1][0];
+    if (!std::isfinite(det) || det == 0) break;
+    const double d0 = (jacobian[1][1] * miss[0] - jacobian[0][1] * miss[1]) / det;
+    const double d1 = (jacobian[0][0] * miss[1] - jacobian[1][0] * miss[0]) / det;
+    const double next[2] = {cone[0] - d0, cone[1] - d1};
+    if (!std::isfinite(next[0]) || !std::isfinite(next[1]) || next[1] <= 0 ||
+        next[0] + next[1] >= std::numbers::pi / 2) {
+      break;
+    }
+    cone[0] = next[0], cone[1] = next[1];
+  }
+  const Vector3 direction{std::sin(cone[0]) * ux, std::sin(cone[0]) * uy, -std::cos(cone[0])};
+  return {f * direction, f * std::sin(cone[1])};
 }
 
 Circle sphere_outline(const PictureCamera& camera, const SphereInSpace& sphere) {
@@ -74,17 +123,15 @@ Circle sphere_outline(const PictureCamera& camera, const SphereInSpace& sphere) 
     return {sphere.centre.x + camera.width / 2.0, camera.height / 2.0 - sphere.centre.y,
             sphere.radius};
   }
-  const double f = camera.focal_px;
   const double distance = length(sphere.centre);
   const double half_angle = std::asin(std::min(1.0, sphere.radius / distance));
   const Vector3 direction = (1 / distance) * sphere.centre;
   const double axis = std::acos(std::clamp(-direction.z, -1.0, 1.0));
   double ux, uy, unused;
   radial_direction(direction.x, direction.y, ux, uy, unused);
-  const double near = f * std::tan(axis - half_angle);
-  const double far = f * std::tan(axis + half_angle);
-  const double middle = (near + far) / 2;
-  return {camera.width / 2.0 + middle * ux, camera.height / 2.0 - middle * uy, (far - near) / 2};
+  const ConeOutline outline = outline_of_cone(camera.focal_px, axis, half_angle);
+  return {camera.width / 2.0 + outline.centre * ux, camera.height / 2.0 - outline.centre * uy,
+          outline.radius};
 }
 
 Vector3 light_from_highlight(const PictureCamera& camera, const Circle& circle, double x,

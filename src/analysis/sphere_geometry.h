@@ -50,13 +50,15 @@ Ray camera_ray(const PictureCamera& camera, double x, double y);
 // when it passes by.
 bool hit_sphere(const Ray& ray, const SphereInSpace& sphere, double& distance);
 
-// A sphere whose outline is `circle`. Orthographic: its centre lies on the
-// picture plane under the circle's centre, with the circle's radius. Pinhole:
-// the outline is the cone of rays tangent to the sphere, whose axis and
-// half-angle follow from the circle's two points on the line through the
-// principal point (the outline is an ellipse stretched along that line,
-// and the circle is taken as its extent there); the sphere is then placed
-// at the picture plane's depth, which leaves every direction unchanged.
+// A sphere whose outline is `circle`. Orthographic: its centre lies on
+// the picture plane under the circle's centre, with the circle's radius.
+// Pinhole: the outline is where the cone of rays tangent to the sphere
+// meets the picture plane, an ellipse stretched along the line through the
+// principal point; its circle is the one a fit to the outline finds, about
+// the ellipse's centre with the mean of its two semi-axes for radius. The
+// cone's axis and half-angle are solved for from that, and the sphere is
+// placed at the picture plane's depth, which leaves every direction
+// unchanged.
 SphereInSpace sphere_from_outline(const PictureCamera& camera, const Circle& circle);
 
 // The circle of the sphere's outline, sphere_from_outline's inverse.

@@ -83,6 +83,21 @@ Linear albedo(const SphereCaptureScene& scene, double u, double v) {
   return {0.62 * m, 0.36 * m, 0.24 * m};
 }
 
+// The object's relief: its height in pixels at table point (u, v).
+double relief_height(double u, double v) {
+  return 10 * value_noise(u, v, 70, 5) + 3 * value_noise(u, v, 18, 6);
+}
+
+// The unit normal of the object's surface at (u, v) (the table's is
+// straight up): from the height's slope by central differences, y up in
+// space where v runs down the picture.
+Vector3 surface_normal(const SphereCaptureScene& scene, double u, double v) {
+  if (!inside(scene.object, u, v)) return {0, 0, 1};
+  const double du = (relief_height(u + 0.5, v) - relief_height(u - 0.5, v));
+  const double dv = (relief_height(u, v + 0.5) - relief_height(u, v - 0.5));
+  return normalized({-du, dv, 1});
+}
+
 void place_spheres(const SphereCaptureScene& scene, std::vector<SphereInSpace>& spheres,
                    std::vector<Circle>& outlines) {
   const PictureCamera camera = scene_camera(scene);
@@ -147,9 +162,17 @@ Linear shade(const SphereCaptureStage& stage, const SceneShot& shot, const Pictu
   // The table: the plane one picture-plane depth below the camera.
   const double depth = picture_plane_depth(camera);
   const Vector3 point = ray.origin + ((-depth - ray.origin.z) / ray.direction.z) * ray.direction;
+  const std::size_t pixel = static_cast<std::size_t>(y) * scene.width + x;
+  const std::int8_t* slope = stage.slope.data() + 2 * pixel;
+  const double nx = slope[0] / 127.0;
+  const double ny = slope[1] / 127.0;
+  const Vector3 normal{nx, ny, std::sqrt(std::max(0.0, 1 - nx * nx - ny * ny))};
   double light = ambient;
-  if (shot.light.z > 0 && !blocked(stage.spheres, {point, shot.light})) light += shot.light.z;
-  const std::uint8_t* a = stage.albedo.data() + 3 * (static_cast<std::size_t>(y) * scene.width + x);
+  const double facing = dot(normal, shot.light);
+  if (facing > 0 && shot.light.z > 0 && !blocked(stage.spheres, {point, shot.light})) {
+    light += facing;
+  }
+  const std::uint8_t* a = stage.albedo.data() + 3 * pixel;
   constexpr double unit = 1.0 / 255;
   return {a[0] * unit * light, a[1] * unit * light, a[2] * unit * light};
 }
@@ -212,15 +235,22 @@ SphereCaptureStage prepare_sphere_capture(const SphereCaptureScene& scene, int t
   for (int i = 0; i < tone_entries; ++i) {
     stage.tone[i] = static_cast<float>(255 * linear_to_srgb(i / (tone_entries - 1.0)));
   }
-  stage.albedo.resize(static_cast<std::size_t>(scene.width) * scene.height * 3);
+  const std::size_t pixels = static_cast<std::size_t>(scene.width) * scene.height;
+  stage.albedo.resize(pixels * 3);
+  stage.slope.resize(pixels * 2);
   parallel_blocks(threads, scene.height, 16, [&](std::int64_t begin, std::int64_t end) {
     for (auto y = static_cast<int>(begin); y < end; ++y) {
-      std::uint8_t* row = stage.albedo.data() + static_cast<std::size_t>(y) * scene.width * 3;
+      const std::size_t first = static_cast<std::size_t>(y) * scene.width;
+      std::uint8_t* row = stage.albedo.data() + 3 * first;
+      std::int8_t* slope = stage.slope.data() + 2 * first;
       for (int x = 0; x < scene.width; ++x) {
         const Linear a = albedo(scene, x + 0.5, y + 0.5);
         row[3 * x] = static_cast<std::uint8_t>(std::lround(255 * a.r));
         row[3 * x + 1] = static_cast<std::uint8_t>(std::lround(255 * a.g));
         row[3 * x + 2] = static_cast<std::uint8_t>(std::lround(255 * a.b));
+        const Vector3 n = surface_normal(scene, x + 0.5, y + 0.5);
+        slope[2 * x] = static_cast<std::int8_t>(std::lround(127 * n.x));
+        slope[2 * x + 1] = static_cast<std::int8_t>(std::lround(127 * n.y));
       }
     }
   });

@@ -3,6 +3,8 @@
 // spheres standing on a grey table beside a textured object with white
 // areas, lit by a flash (a small round light source) from a chosen
 // direction, with sensor noise, encoded with the sRGB curve as cameras do.
+// The object is in low relief (smooth bumps of a few pixels' height), so a
+// map fitted to the photographs relights with shading of its own.
 //
 // The spheres are shaded as a camera sees black glass: the flash's mirror
 // image (4 % Fresnel reflection of a source far brighter than the lit
@@ -74,6 +76,7 @@ Circle scene_sphere_circle(const SphereCaptureScene& scene, int index);
 struct SphereCaptureStage {
   SphereCaptureScene scene;
   std::vector<std::uint8_t> albedo;  // per pixel red, green, blue; 255 = 1
+  std::vector<std::int8_t> slope;    // per pixel the normal's x and y, 127 = 1
   std::vector<SphereInSpace> spheres;
   std::vector<Circle> outlines;
   std::vector<float> tone;  // grey level of linear light i / (size - 1)

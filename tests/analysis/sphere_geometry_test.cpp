@@ -59,8 +59,11 @@ TEST(SphereGeometry, HighlightsGiveTheMirroredLightAsABearingAndAnElevation) {
 TEST(SphereGeometry, PinholeOutlinesAreTheTangentConeAndLeaveDirectionsTrue) {
   const PictureCamera camera{2000, 1500, 1800};
   // A sphere of radius 60 at depth 1800 - 60, off the axis: the tangent
-  // cone's half-angle is asin(60 / distance); its outline's nearest and
-  // farthest points from the principal point lie at f tan(axis -+ that).
+  // cone's half-angle is asin(60 / distance); its outline, a conic
+  // section, is an ellipse whose nearest and farthest points from the
+  // principal point lie at f tan(axis -+ that) and whose minor semi-axis is
+  // f sin(half) / sqrt(cos(axis - half) cos(axis + half)). A circle fitted
+  // to it has the mean of its semi-axes for radius.
   const SphereInSpace sphere{{-700, 400, -1740}, 60};
   const Circle outline = sphere_outline(camera, sphere);
   const double distance = length(sphere.centre);
@@ -68,7 +71,9 @@ TEST(SphereGeometry, PinholeOutlinesAreTheTangentConeAndLeaveDirectionsTrue) {
   const double half = std::asin(60 / distance);
   const double near = 1800 * std::tan(axis - half);
   const double far = 1800 * std::tan(axis + half);
-  EXPECT_NEAR(outline.radius, (far - near) / 2, 1e-9);
+  const double minor =
+      1800 * std::sin(half) / std::sqrt(std::cos(axis - half) * std::cos(axis + half));
+  EXPECT_NEAR(outline.radius, ((far - near) / 2 + minor) / 2, 1e-9);
   const double middle = (far + near) / 2;
   const double off_axis = std::hypot(700.0, 400.0);
   EXPECT_NEAR(outline.x, 1000 - middle * 700 / off_axis, 1e-9);
