@@ -101,6 +101,13 @@ std::string number(double value, int decimals) {
   return text;
 }
 
+// The bearing of `d` for printing with `decimals` decimals: one that would
+// round up to 360 is printed as 0, the same bearing.
+double printed_azimuth(const Vector3& d, int decimals) {
+  const double azimuth = azimuth_degrees(d);
+  return azimuth >= 360 - 0.5 * std::pow(10.0, -decimals) ? 0 : azimuth;
+}
+
 std::string vector_json(const Vector3& d) {
   char text[96];
   std::snprintf(text, sizeof text, "[%.7f,%.7f,%.7f]", d.x, d.y, d.z);
@@ -126,7 +133,7 @@ std::string photograph_json(const PhotographLight& p) {
   }
   line += "],\"direction\":" + (ok ? vector_json(p.direction) : "null") +
           ",\"elevation\":" + (ok ? number(elevation_degrees(p.direction), 3) : "null") +
-          ",\"azimuth\":" + (ok ? number(azimuth_degrees(p.direction), 3) : "null") +
+          ",\"azimuth\":" + (ok ? number(printed_azimuth(p.direction, 3), 3) : "null") +
           ",\"spread\":" + (ok ? number(p.spread_degrees, 3) : "null") + ",\"status\":\"" +
           light_status_name(p.status) + "\"";
   if (!ok) line += ",\"reason\":" + json_string(p.reason);
@@ -173,7 +180,7 @@ void print_report(const CaptureLights& lights) {
       continue;
     }
     std::fprintf(stderr, "  %s: elevation %.2f, azimuth %.2f", p.path.c_str(),
-                 elevation_degrees(p.direction), azimuth_degrees(p.direction));
+                 elevation_degrees(p.direction), printed_azimuth(p.direction, 2));
     if (several) std::fprintf(stderr, ", spheres %.2f degrees apart", p.spread_degrees);
     for (std::size_t s = 0; s < p.spheres.size(); ++s) {
       const SphereLight& h = p.spheres[s];
