@@ -7,10 +7,12 @@
 #include <string>
 
 #include "ptm/reader.h"
+#include "support/icc_fixture.h"
 #include "support/jpeg_fixture.h"
 #include "support/png_fixture.h"
 #include "support/ppm_fixture.h"
 #include "support/ptm_fixture.h"
+#include "support/tiff_fixture.h"
 #include "writers/compressed_ptm_writer.h"
 
 namespace {
@@ -84,6 +86,33 @@ void write_light_position_seeds(const std::string& directory) {
        "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5", "1\na.ppm 0 0 1\nb.ppm 1 0 0\n", "0\n"});
 }
 
+// Colour profiles bare, in a JPEG's APP2 markers (one and split in three)
+// and in a PNG's iCCP chunk.
+void write_icc_profile_seeds(const std::string& directory) {
+  std::filesystem::create_directories(directory);
+  const std::string adobe = adobe_rgb_profile_bytes();
+  write_file_bytes(directory + "/adobe_rgb.icc", adobe);
+  write_file_bytes(directory + "/grey.icc", grey_profile_bytes());
+  JpegFixture jpeg;
+  jpeg.width = jpeg.height = 8;
+  jpeg.samples.assign(8 * 8 * 3, 120);
+  jpeg.app2_payloads = icc_app2_payloads(adobe, 3);
+  write_file_bytes(directory + "/split_profile.jpg", jpeg_fixture_bytes(jpeg));
+  write_file_bytes(directory + "/png_profile.png",
+                   png_with_icc_profile(png_fixture_bytes({2, 2, 2, 8, false,
+                                                           {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+                                                           {}}),
+                                        adobe));
+}
+
+// Photographs in PPM and PGM as other programs write them.
+void write_netpbm_seeds(const std::string& directory) {
+  write_text_seeds(directory, "photo", ".pnm",
+                   {"P6\n# comment\n2 1\n255\nabcdef", "P6 1 1 65535\n\x12\x34\x56\x78\x9a\xbc",
+                    "P3\n2 1\n1023\n0 512 1023 5 6 7\n", "P2 2 2 15 0 5 10 15\n",
+                    "P5\n3 1\n255\n\x01\x80\xff"});
+}
+
 // Argument lists as scripts pass them, arguments separated by zero bytes.
 void write_argument_seeds(const std::string& directory) {
   std::filesystem::create_directories(directory);
@@ -125,5 +154,9 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(root + "/png_image_fuzzer");
   write_png_seed_corpus(root + "/png_image_fuzzer");
   write_argument_seeds(root + "/tool_arguments_fuzzer");
+  write_icc_profile_seeds(root + "/icc_profile_fuzzer");
+  std::filesystem::create_directories(root + "/tiff_photograph_fuzzer");
+  write_tiff_seed_corpus(root + "/tiff_photograph_fuzzer");
+  write_netpbm_seeds(root + "/netpbm_photograph_fuzzer");
   return 0;
 }

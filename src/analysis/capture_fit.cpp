@@ -19,11 +19,6 @@ struct CapturePhotograph {
   LightDirection light;
 };
 
-struct ImageFreer {
-  void operator()(RgbImage* image) const { free_rgb_image(image); }
-};
-using ImagePtr = std::unique_ptr<RgbImage, ImageFreer>;
-
 struct MaskFreer {
   void operator()(std::uint8_t* mask) const { checked_free(mask); }
 };
@@ -41,8 +36,18 @@ bool read_capture(const char* lp_path, std::vector<CapturePhotograph>& photograp
     return false;
   }
   for (LightPosition& entry : entries) {
+    const std::string path = locate_source_photograph(lp_path, entry.name);
+    // The fit sees only the projected direction (x, y), which a light below
+    // the surface shares with its mirror image above: such a photograph is
+    // fitted as if lit from above, most likely a sign flipped in the file.
+    if (entry.z < 0) {
+      std::fprintf(stderr,
+                   "Warning: the light of photograph %s is below the horizon (z = %g); it is "
+                   "fitted as if lit from above\n",
+                   path.c_str(), static_cast<double>(entry.z));
+    }
     normalise_light_direction(entry.x, entry.y, entry.z);
-    photographs.push_back({locate_source_photograph(lp_path, entry.name), {entry.x, entry.y}});
+    photographs.push_back({path, {entry.x, entry.y}});
   }
   return true;
 }
@@ -68,35 +73,62 @@ bool check_sizes(const std::vector<CapturePhotograph>& photographs, int& width, 
   return true;
 }
 
+template <typename Sample>
+void mark_object(const std::vector<Sample>& rgb, std::size_t pixels, std::uint8_t* mask) {
+  for (std::size_t p = 0; p < pixels; ++p) {
+    mask[p] = (rgb[3 * p] | rgb[3 * p + 1] | rgb[3 * p + 2]) != 0 ? 1 : 0;
+  }
+}
+
 // One byte per pixel, non-zero where any channel of the mask picture is.
-// The picture is read bottom-up like the photographs, so pixels line up.
+// The picture is read bottom-up like the photographs, so pixels line up;
+// its samples are taken as stored, no colour profile applied.
 bool read_object_mask(const char* path, int width, int height, MaskPtr& mask) {
-  ImagePtr picture(read_photograph(path));
-  if (!picture) return false;
-  if (picture->width != width || picture->height != height) {
-    std::printf("Mask %s is %d x %d pixels, but the photographs are %d x %d\n", path,
-                picture->width, picture->height, width, height);
-    return false;
+  PhotographRequest request;
+  request.width = width;
+  request.height = height;
+  request.as_stored = true;
+  Photograph picture;
+  switch (read_photograph(path, request, picture)) {
+    case PhotographRead::read:
+      break;
+    case PhotographRead::other_size:
+      std::printf("Mask %s is %d x %d pixels, but the photographs are %d x %d\n", path,
+                  picture.width, picture.height, width, height);
+      return false;
+    case PhotographRead::unreadable:
+      return false;
   }
   const std::size_t pixels = static_cast<std::size_t>(width) * height;
   mask.reset(checked_alloc_array<std::uint8_t>(pixels));
-  const std::uint8_t* rgb = picture->pixels;
-  for (std::size_t p = 0; p < pixels; ++p, rgb += 3) {
-    mask.get()[p] = (rgb[0] | rgb[1] | rgb[2]) != 0 ? 1 : 0;
+  if (picture.bits == 16) {
+    mark_object(picture.samples16, pixels, mask.get());
+  } else {
+    mark_object(picture.samples8, pixels, mask.get());
   }
   return true;
 }
 
 // The photograph decoded, of the size every header gave (a file replaced
-// during the run is refused too).
-ImagePtr read_checked_photograph(const CapturePhotograph& photograph, int width, int height) {
-  ImagePtr image(read_photograph(photograph.path.c_str()));
-  if (image && (image->width != width || image->height != height)) {
-    std::printf("Photograph %s is now %d x %d pixels, no longer %d x %d\n",
-                photograph.path.c_str(), image->width, image->height, width, height);
-    image.reset();
+// during the run is refused too). Its colour profile's problems are
+// reported on the first pass only.
+bool read_checked_photograph(const CapturePhotograph& photograph, int width, int height,
+                             bool first_pass, Photograph& image) {
+  PhotographRequest request;
+  request.width = width;
+  request.height = height;
+  request.report_profile_problems = first_pass;
+  switch (read_photograph(photograph.path.c_str(), request, image)) {
+    case PhotographRead::read:
+      return true;
+    case PhotographRead::other_size:
+      std::printf("Photograph %s is now %d x %d pixels, no longer %d x %d\n",
+                  photograph.path.c_str(), image.width, image.height, width, height);
+      return false;
+    case PhotographRead::unreadable:
+      break;
   }
-  return image;
+  return false;
 }
 
 bool write_fitted_map(const Ptm& ptm, const char* out_path, bool jpegls) {
@@ -114,6 +146,11 @@ bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOpti
   report = CaptureFitReport{};
   std::vector<CapturePhotograph> photographs;
   if (!read_capture(lp_path, photographs)) return false;
+  if (photographs.size() > static_cast<std::size_t>(max_fit_photographs)) {
+    std::printf("Light position file %s lists %zu photographs; a fit takes at most %d\n", lp_path,
+                photographs.size(), max_fit_photographs);
+    return false;
+  }
   const int count = static_cast<int>(photographs.size());
   std::vector<LightDirection> lights;
   for (const CapturePhotograph& photograph : photographs) lights.push_back(photograph.light);
@@ -150,10 +187,12 @@ bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOpti
   std::unique_ptr<PhotographFit, FitFreer> fit_owner(&fit);
   const std::uint64_t steps = 2 * static_cast<std::uint64_t>(count);
   report_progress(options.progress, 0, steps);
+  Photograph image;
+  bool told_conversion = false;
   for (int i = 0; i < count; ++i) {
-    ImagePtr image = read_checked_photograph(photographs[i], width, height);
-    if (!image) return false;
-    accumulate_photograph(fit, *image, lights[i]);
+    if (!read_checked_photograph(photographs[i], width, height, true, image)) return false;
+    tell_colour_conversion(image, photographs[i].path.c_str(), told_conversion);
+    accumulate_photograph(fit, image, lights[i]);
     report_progress(options.progress, i + 1, steps);
   }
   solve_photograph_fit(fit);
@@ -163,9 +202,8 @@ bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOpti
   // The map as it will be written (its stored bytes), relit at each
   // photograph's light.
   for (int i = 0; i < count; ++i) {
-    ImagePtr image = read_checked_photograph(photographs[i], width, height);
-    if (!image) return false;
-    const RelitErrors errors = relit_errors(*ptm, *image, lights[i], mask.get());
+    if (!read_checked_photograph(photographs[i], width, height, false, image)) return false;
+    const RelitErrors errors = relit_errors(*ptm, image, lights[i], mask.get());
     add_relit_errors(report.errors, errors);
     report.photographs.push_back({photographs[i].path, relit_rms(errors)});
     report_progress(options.progress, count + i + 1, steps);

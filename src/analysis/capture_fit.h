@@ -18,8 +18,9 @@
 struct CaptureFitOptions {
   FitLayout layout = FitLayout::lrgb;
   bool jpegls = false;  // lossless JPEG-LS planes instead of the uncompressed format
-  // A PNG or PPM picture of the photographs' size, top row first like them,
-  // whose non-zero pixels are the object; null: every pixel.
+  // A picture of the photographs' size in any format they may have, top
+  // row first like them, whose non-zero pixels are the object (its samples
+  // as stored, no colour profile applied); null: every pixel.
   const char* mask_path = nullptr;
   // Photographs read so far, out of twice their number (both passes).
   ProgressFn progress;
@@ -39,10 +40,14 @@ struct CaptureFitReport {
 };
 
 // Reads the light-position file at `lp_path` (its photographs' names are
-// looked up in its folder first), checks that there are photographs, that
-// their lights determine the fit and that every photograph (by its header)
-// and the mask have one size, fits the map, measures it and writes it to
+// looked up in its folder first), checks that there are photographs (at
+// most max_fit_photographs), that their lights determine the fit and that
+// every photograph (by its header) and the mask have one size, fits the
+// map at the photographs' precision (8 or 16 bits, converted to sRGB from
+// their colour profiles), measures it and writes it to
 // `out_path` (through OutputFile: the whole file or nothing). False after a
-// message naming the file on standard output; nothing is written then.
+// message naming the file on standard output; nothing is written then. A
+// light below the horizon (z < 0) is warned of on standard error, naming
+// its photograph.
 bool fit_capture(const char* lp_path, const char* out_path, const CaptureFitOptions& options,
                  CaptureFitReport& report);

@@ -5,11 +5,7 @@
 #include <limits>
 
 #include "analysis/root_finders.h"
-#include "app/core/viewer_state.h"
-#include "common/checked_alloc.h"
 #include "common/end_program.h"
-
-int normals_valid = 0;
 
 namespace {
 
@@ -283,14 +279,4 @@ void compute_unit_normal_field(const Ptm& ptm, float* normals) {
     unit_normal_from_coefficients(a, unit);
     for (int c = 0; c < 3; ++c) normals[pixel * 3 + c] = static_cast<float>(unit[c]);
   }
-}
-
-void compute_normals() {
-  if (normals_valid) return;
-  Ptm* ptm = viewer.current_ptm;
-  if (ptm == nullptr) return;
-  normals_valid = 1;
-  ptm->normals = checked_alloc_array<std::int8_t>(pixel_count(*ptm) * 3);
-  std::printf("Computing Normals from PTM\n");
-  compute_normal_field(*ptm, ptm->normals);
 }

@@ -13,15 +13,6 @@
 
 #include "ptm/ptm.h"
 
-// 0 until compute_normals has started on the loaded map, then 1 for the
-// rest of the run (one map per run, so the field never goes stale).
-extern int normals_valid;
-
-// Computes the normal field of viewer.current_ptm into its `normals` layer,
-// once: returns at once when normals_valid is set (or no map is loaded).
-// Prints "Computing Normals from PTM" after allocating the layer.
-void compute_normals();
-
 // The normal field of `ptm` into `normals` (3 bytes per pixel), rows from
 // y = 0 and columns from x = 0. A format other than RGB, LUM or LRGB prints
 // "Unsupported ptm format for specular effects" and ends the program with

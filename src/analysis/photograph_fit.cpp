@@ -23,13 +23,59 @@ bool masked_out(const std::uint8_t* object_mask, std::size_t p) {
   return object_mask != nullptr && object_mask[p] == 0;
 }
 
+// A sample in grey levels for the least-squares sums, and in 16-bit units
+// for the colour sums. Multiplying by the rounded 1/257 gives exactly w
+// for the 16-bit equal w * 257 of every 8-bit level w, as dividing would.
+float grey_levels(std::uint8_t v) { return v; }
+float grey_levels(std::uint16_t v) { return static_cast<float>(v) * (1.0f / 257.0f); }
+std::uint32_t sixteen_bit_units(std::uint8_t v) { return v * 257u; }
+std::uint32_t sixteen_bit_units(std::uint16_t v) { return v; }
+std::uint8_t grey_level_byte(std::uint8_t v) { return v; }
+std::uint8_t grey_level_byte(std::uint16_t v) { return narrow_sample(v); }
+
+template <typename Sample>
+void accumulate_samples(PhotographFit& fit, const Sample* rgb, const float w[6]) {
+  const std::size_t pixels = pixel_count(fit);
+  float* values = fit.values;
+  if (fit.layout == FitLayout::lrgb) {
+    std::uint32_t* sums = fit.color_sums;
+    for (std::size_t p = 0; p < pixels; ++p, rgb += 3, values += 6, sums += 4) {
+      const Sample y = std::max({rgb[0], rgb[1], rgb[2]});
+      const float sample = grey_levels(y);
+      for (int k = 0; k < 6; ++k) values[k] += w[k] * sample;
+      sums[0] += sixteen_bit_units(rgb[0]);
+      sums[1] += sixteen_bit_units(rgb[1]);
+      sums[2] += sixteen_bit_units(rgb[2]);
+      sums[3] += sixteen_bit_units(y);
+    }
+    return;
+  }
+  for (std::size_t p = 0; p < pixels; ++p, rgb += 3, values += 18) {
+    for (int c = 0; c < 3; ++c) {
+      const float sample = grey_levels(rgb[c]);
+      for (int k = 0; k < 6; ++k) values[6 * c + k] += w[k] * sample;
+    }
+  }
+}
+
+template <typename Sample>
+void add_row_errors(const std::uint8_t* relit, const Sample* photo, int width,
+                    const std::uint8_t* row_mask, RelitErrors& errors) {
+  for (int x = 0; x < width; ++x) {
+    if (row_mask != nullptr && row_mask[x] == 0) continue;
+    for (int c = 0; c < 3; ++c) {
+      ++errors.counts[c][std::abs(relit[3 * x + c] - grey_level_byte(photo[3 * x + c]))];
+    }
+  }
+}
+
 }  // namespace
 
 bool begin_photograph_fit(const LightDirection* lights, int count, int width, int height,
                           FitLayout layout, PhotographFit& fit) {
   fit = PhotographFit{};
   double inverse[6][6];
-  if (!invert_normal_matrix(lights, count, inverse)) return false;
+  if (count > max_fit_photographs || !invert_normal_matrix(lights, count, inverse)) return false;
   fit.width = width;
   fit.height = height;
   fit.layout = layout;
@@ -45,32 +91,15 @@ bool begin_photograph_fit(const LightDirection* lights, int count, int width, in
   return true;
 }
 
-void accumulate_photograph(PhotographFit& fit, const RgbImage& photograph, LightDirection light) {
+void accumulate_photograph(PhotographFit& fit, const Photograph& photograph, LightDirection light) {
   double row[6];
   design_row(light, row);
   float w[6];
   for (int k = 0; k < 6; ++k) w[k] = static_cast<float>(row[k]);
-  const std::size_t pixels = pixel_count(fit);
-  const std::uint8_t* rgb = photograph.pixels;
-  float* values = fit.values;
-  if (fit.layout == FitLayout::lrgb) {
-    std::uint32_t* sums = fit.color_sums;
-    for (std::size_t p = 0; p < pixels; ++p, rgb += 3, values += 6, sums += 4) {
-      const std::uint8_t y = std::max({rgb[0], rgb[1], rgb[2]});
-      const float sample = y;
-      for (int k = 0; k < 6; ++k) values[k] += w[k] * sample;
-      sums[0] += rgb[0];
-      sums[1] += rgb[1];
-      sums[2] += rgb[2];
-      sums[3] += y;
-    }
-    return;
-  }
-  for (std::size_t p = 0; p < pixels; ++p, rgb += 3, values += 18) {
-    for (int c = 0; c < 3; ++c) {
-      const float sample = rgb[c];
-      for (int k = 0; k < 6; ++k) values[6 * c + k] += w[k] * sample;
-    }
+  if (photograph.bits == 16) {
+    accumulate_samples(fit, photograph.samples16.data(), w);
+  } else {
+    accumulate_samples(fit, photograph.samples8.data(), w);
   }
 }
 
@@ -115,22 +144,23 @@ void free_photograph_fit(PhotographFit& fit) {
   fit = PhotographFit{};
 }
 
-RelitErrors relit_errors(const Ptm& ptm, const RgbImage& photograph, LightDirection light,
+RelitErrors relit_errors(const Ptm& ptm, const Photograph& photograph, LightDirection light,
                          const std::uint8_t* object_mask) {
   RelitErrors errors;
-  set_light_weights(light.u, light.v);
+  const LightWeights weights = light_weights_for(light.u, light.v);
   const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
   const std::size_t row_bytes = static_cast<std::size_t>(ptm.width) * 3;
   std::vector<std::uint8_t> relit(row_bytes);
   for (int y = 0; y < ptm.height; ++y) {
-    evaluate_row(ptm, 0, y, ptm.width, relit.data());
+    evaluate_row(ptm, weights, 0, y, ptm.width, relit.data());
     const std::size_t row_start = static_cast<std::size_t>(y) * ptm.width;
-    const std::uint8_t* photo = photograph.pixels + row_start * 3;
-    for (int x = 0; x < ptm.width; ++x) {
-      if (masked_out(object_mask, row_start + x)) continue;
-      for (int c = 0; c < 3; ++c) {
-        ++errors.counts[c][std::abs(relit[3 * x + c] - photo[3 * x + c])];
-      }
+    const std::uint8_t* row_mask = object_mask != nullptr ? object_mask + row_start : nullptr;
+    if (photograph.bits == 16) {
+      add_row_errors(relit.data(), photograph.samples16.data() + row_start * 3, ptm.width,
+                     row_mask, errors);
+    } else {
+      add_row_errors(relit.data(), photograph.samples8.data() + row_start * 3, ptm.width,
+                     row_mask, errors);
     }
   }
   return errors;

@@ -10,6 +10,10 @@
 // photograph is released at once; the sums are then turned into
 // coefficients in place.
 //
+// Samples count in grey levels, 0..255, whatever the photograph's
+// precision: an 8-bit sample as it is, a 16-bit one as v / 257 with its
+// fraction of a level kept, so that 8-bit photographs give exactly the
+// sums they always did and 16-bit ones lose nothing to an early rounding.
 // The sums are single precision: a sum of N products of a design term
 // (|term| <= 1) and a sample (0..255) has a rounding error below
 // N * 255 * 2^-24 (0.001 for 60 photographs), far under the quantisation
@@ -20,7 +24,7 @@
 #include <cstdint>
 
 #include "analysis/ptm_fit.h"
-#include "common/rgb_image.h"
+#include "imageio/photograph.h"
 #include "ptm/ptm.h"
 
 // What is fitted: LRGB, the luminance Y = max(R, G, B) and one colour per
@@ -36,21 +40,26 @@ struct PhotographFit {
   // coefficients in display units after.
   float* values = nullptr;
   // LRGB: per pixel the sums of R, G, B and Y over the photographs, for
-  // the colour.
+  // the colour, in 16-bit units (an 8-bit sample v counts as v * 257, the
+  // same fraction of full scale).
   std::uint32_t* color_sums = nullptr;
   double inverse[6][6] = {};  // (A^T A)^-1
 };
 
+// The most photographs a fit sums: their 16-bit colour sums must fit 32
+// bits (65536 x 65535 < 2^32).
+constexpr int max_fit_photographs = 65536;
+
 // Sets `fit` up for photographs of width x height pixels lit by the
-// `count` lights, with every sum 0. False, leaving it empty, for a light
-// set that does not determine the six coefficients (make_fit_matrix's
-// rule).
+// `count` lights, with every sum 0. False, leaving it empty, for more than
+// max_fit_photographs or a light set that does not determine the six
+// coefficients (make_fit_matrix's rule).
 bool begin_photograph_fit(const LightDirection* lights, int count, int width, int height,
                           FitLayout layout, PhotographFit& fit);
 
-// Adds one photograph (of the fit's size) lit from `light`: per pixel six
-// multiply-adds per fitted channel.
-void accumulate_photograph(PhotographFit& fit, const RgbImage& photograph, LightDirection light);
+// Adds one photograph (of the fit's size, 8 or 16 bits) lit from
+// `light`: per pixel six multiply-adds per fitted channel.
+void accumulate_photograph(PhotographFit& fit, const Photograph& photograph, LightDirection light);
 
 // Turns the right-hand sides into coefficients: a 6 x 6 matrix-vector
 // product per pixel and channel.
@@ -73,10 +82,11 @@ struct RelitErrors {
   std::uint64_t counts[3][256] = {};
 };
 
-// The differences of one photograph (of the map's size, lit from `light`)
-// against the map relit there by the row evaluators, over the pixels
-// `object_mask` marks (null: all). Sets the light weights.
-RelitErrors relit_errors(const Ptm& ptm, const RgbImage& photograph, LightDirection light,
+// The differences of one photograph (of the map's size, lit from `light`;
+// 16-bit samples rounded to grey levels) against the map relit there by
+// the row evaluators, over the pixels `object_mask` marks (null: all).
+// Sets the light weights.
+RelitErrors relit_errors(const Ptm& ptm, const Photograph& photograph, LightDirection light,
                          const std::uint8_t* object_mask);
 
 void add_relit_errors(RelitErrors& total, const RelitErrors& part);

@@ -264,7 +264,6 @@ Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation) {
     set_lrgb_color(*ptm, p, fit.color + 3 * p);
   }
   convert_all_coefficients(*ptm);
-  select_evaluator(*ptm);
   return ptm;
 }
 
@@ -286,20 +285,20 @@ Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation) {
     }
   }
   convert_all_coefficients(*ptm);
-  select_evaluator(*ptm);
   return ptm;
 }
 
 double relit_rms_error(const Ptm& ptm, const RgbImage* const* photographs,
                        const LightDirection* lights, int count) {
   double sum_squares = 0.0;
+  const EvaluatePtmFn evaluate = select_evaluator(ptm);
   for (int i = 0; i < count; ++i) {
-    set_light_weights(lights[i].u, lights[i].v);
+    const LightWeights weights = light_weights_for(lights[i].u, lights[i].v);
     const std::uint8_t* photo = photographs[i]->pixels;
     for (int y = 0; y < ptm.height; ++y) {
       for (int x = 0; x < ptm.width; ++x) {
         std::uint8_t rgb[3];
-        evaluate_ptm_fn(ptm, x, y, rgb[0], rgb[1], rgb[2]);
+        evaluate(ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
         const std::uint8_t* expected = photo + 3 * (static_cast<std::size_t>(y) * ptm.width + x);
         for (int c = 0; c < 3; ++c) {
           const double d = static_cast<double>(rgb[c]) - expected[c];

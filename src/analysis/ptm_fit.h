@@ -94,7 +94,7 @@ std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t
 
 // A new LRGB map of the fit in the given representation: scales and biases
 // from choose_scale_bias, quantised coefficient planes 0 and 1, the colour,
-// the integer coefficients converted and the evaluator selected.
+// and the integer coefficients converted.
 Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation);
 
 // A new RGB map of the fit in the same way: one scale and bias per
@@ -103,8 +103,7 @@ Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation);
 Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation);
 
 // Root-mean-square difference in grey levels between the photographs and
-// the map relit with the installed evaluator at each photograph's light,
-// over every pixel, photograph and colour channel. Leaves the light
-// weights of the last light set.
+// the map relit by its evaluator at each photograph's light, over every
+// pixel, photograph and colour channel.
 double relit_rms_error(const Ptm& ptm, const RgbImage* const* photographs,
                        const LightDirection* lights, int count);

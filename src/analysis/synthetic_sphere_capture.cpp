@@ -190,11 +190,51 @@ double gaussian(std::uint64_t bits) {
 // is far finer than a grey level everywhere but the darkest few.
 constexpr int tone_entries = 65536;
 
-std::uint8_t level(const std::vector<float>& tone, double linear, double noise) {
+// The sample of `linear` light with `noise` (in 8-bit levels) added, at a
+// white of `white` (255 or 65535).
+long level(const std::vector<float>& tone, double linear, double noise, long white) {
   const double at = std::clamp(linear, 0.0, 1.0) * (tone_entries - 1);
   const int i = std::min(static_cast<int>(at), tone_entries - 2);
   const double grey = tone[i] + (at - i) * (tone[i + 1] - tone[i]);
-  return static_cast<std::uint8_t>(std::clamp(std::lround(grey + noise), 0L, 255L));
+  return std::clamp(std::lround((grey + noise) * (white / 255.0)), 0L, white);
+}
+
+// Renders every pixel and hands its three samples (0 .. white) to
+// store(y, x, red, green, blue), y counted from the top.
+template <typename Store>
+void render_pixels(const SphereCaptureStage& stage, const SceneShot& shot, int threads, long white,
+                   Store store) {
+  const SphereCaptureScene& scene = stage.scene;
+  const PictureCamera camera = scene_camera(scene);
+  const int n = std::max(1, scene.samples_per_side);
+  const auto near_a_sphere = [&](double x, double y) {
+    for (const Circle& c : stage.outlines) {
+      if (std::abs(x - c.x) < c.radius + 2 && std::abs(y - c.y) < c.radius + 2) return true;
+    }
+    return false;
+  };
+  parallel_blocks(threads, scene.height, 16, [&](std::int64_t begin, std::int64_t end) {
+    for (auto y = static_cast<int>(begin); y < end; ++y) {
+      for (int x = 0; x < scene.width; ++x) {
+        Linear sum;
+        const int side = near_a_sphere(x + 0.5, y + 0.5) ? n : 1;
+        for (int j = 0; j < side; ++j) {
+          for (int i = 0; i < side; ++i) {
+            const Ray ray = camera_ray(camera, x + (i + 0.5) / side, y + (j + 0.5) / side);
+            const Linear c = shade(stage, shot, camera, ray, x, y);
+            sum.r += c.r, sum.g += c.g, sum.b += c.b;
+          }
+        }
+        const double w = 1.0 / (side * side);
+        const std::uint64_t pixel = static_cast<std::uint64_t>(y) * scene.width + x;
+        const std::uint64_t bits = mix(pixel ^ mix(shot.seed));
+        const std::uint64_t more = mix(bits);
+        store(y, x, level(stage.tone, sum.r * w, scene.noise * gaussian(bits), white),
+              level(stage.tone, sum.g * w, scene.noise * gaussian(bits >> 32), white),
+              level(stage.tone, sum.b * w, scene.noise * gaussian(more), white));
+      }
+    }
+  });
 }
 
 }  // namespace
@@ -259,39 +299,26 @@ SphereCaptureStage prepare_sphere_capture(const SphereCaptureScene& scene, int t
 
 void render_sphere_capture(const SphereCaptureStage& stage, const SceneShot& shot, RgbImage& out,
                            int threads) {
-  const SphereCaptureScene& scene = stage.scene;
-  const PictureCamera camera = scene_camera(scene);
-  const int n = std::max(1, scene.samples_per_side);
-  const auto near_a_sphere = [&](double x, double y) {
-    for (const Circle& c : stage.outlines) {
-      if (std::abs(x - c.x) < c.radius + 2 && std::abs(y - c.y) < c.radius + 2) return true;
-    }
-    return false;
-  };
-  parallel_blocks(threads, scene.height, 16, [&](std::int64_t begin, std::int64_t end) {
-    for (auto y = static_cast<int>(begin); y < end; ++y) {
-      // Picture row y (top-down) is the image's row height - 1 - y.
-      std::uint8_t* row =
-          out.pixels + static_cast<std::size_t>(scene.height - 1 - y) * scene.width * 3;
-      for (int x = 0; x < scene.width; ++x) {
-        Linear sum;
-        const int side = near_a_sphere(x + 0.5, y + 0.5) ? n : 1;
-        for (int j = 0; j < side; ++j) {
-          for (int i = 0; i < side; ++i) {
-            const Ray ray = camera_ray(camera, x + (i + 0.5) / side, y + (j + 0.5) / side);
-            const Linear c = shade(stage, shot, camera, ray, x, y);
-            sum.r += c.r, sum.g += c.g, sum.b += c.b;
-          }
-        }
-        const double w = 1.0 / (side * side);
-        const std::uint64_t pixel = static_cast<std::uint64_t>(y) * scene.width + x;
-        const std::uint64_t bits = mix(pixel ^ mix(shot.seed));
-        const std::uint64_t more = mix(bits);
-        row[3 * x] = level(stage.tone, sum.r * w, scene.noise * gaussian(bits));
-        row[3 * x + 1] = level(stage.tone, sum.g * w, scene.noise * gaussian(bits >> 32));
-        row[3 * x + 2] = level(stage.tone, sum.b * w, scene.noise * gaussian(more));
-      }
-    }
+  const int width = stage.scene.width;
+  const int height = stage.scene.height;
+  render_pixels(stage, shot, threads, 255, [&](int y, int x, long r, long g, long b) {
+    // Picture row y (top-down) is the image's row height - 1 - y.
+    std::uint8_t* p = out.pixels + (static_cast<std::size_t>(height - 1 - y) * width + x) * 3;
+    p[0] = static_cast<std::uint8_t>(r), p[1] = static_cast<std::uint8_t>(g);
+    p[2] = static_cast<std::uint8_t>(b);
+  });
+}
+
+void render_sphere_capture(const SphereCaptureStage& stage, const SceneShot& shot, Photograph& out,
+                           int threads) {
+  const int width = stage.scene.width;
+  const int height = stage.scene.height;
+  allocate_photograph_samples(out, width, height, 16);
+  render_pixels(stage, shot, threads, 65535, [&](int y, int x, long r, long g, long b) {
+    std::uint16_t* p =
+        out.samples16.data() + (static_cast<std::size_t>(height - 1 - y) * width + x) * 3;
+    p[0] = static_cast<std::uint16_t>(r), p[1] = static_cast<std::uint16_t>(g);
+    p[2] = static_cast<std::uint16_t>(b);
   });
 }
 

@@ -24,6 +24,7 @@
 #include "common/grey_picture.h"
 #include "common/rgb_image.h"
 #include "common/vector3.h"
+#include "imageio/photograph.h"
 
 // A small round light source, far away.
 struct SceneSource {
@@ -88,6 +89,11 @@ SphereCaptureStage prepare_sphere_capture(const SphereCaptureScene& scene, int t
 // shared among `threads` threads; the pixels do not depend on their
 // number.
 void render_sphere_capture(const SphereCaptureStage& stage, const SceneShot& shot, RgbImage& out,
+                           int threads);
+
+// The same at 16 bits a sample (the noise and the tone curve scaled to
+// 65535), into a photograph of the scene's size.
+void render_sphere_capture(const SphereCaptureStage& stage, const SceneShot& shot, Photograph& out,
                            int threads);
 
 // A unit light direction from its elevation above the table and its

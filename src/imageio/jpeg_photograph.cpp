@@ -16,7 +16,6 @@ struct JpegPhotograph {
   JpegErrorManager error;
   jpeg_progress_mgr progress;
   const char* name;   // for messages; the caller's string
-  RgbImage* image;    // being decoded
   JSAMPLE* grey_row;  // one row of a grey stream before expansion
 };
 
@@ -36,9 +35,7 @@ bool has_rgb_rendering(J_COLOR_SPACE space) {
   return space == JCS_YCbCr || space == JCS_RGB || space == JCS_GRAYSCALE;
 }
 
-void release_pixels(JpegPhotograph* photograph) {
-  free_rgb_image(photograph->image);
-  photograph->image = nullptr;
+void release_grey_row(JpegPhotograph* photograph) {
   checked_free(photograph->grey_row);
   photograph->grey_row = nullptr;
 }
@@ -48,7 +45,6 @@ void release_pixels(JpegPhotograph* photograph) {
 JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size, const char* name) {
   JpegPhotograph* const photograph = checked_alloc_array<JpegPhotograph>(1);
   photograph->name = name;
-  photograph->image = nullptr;
   photograph->grey_row = nullptr;
   jpeg_decompress_struct& cinfo = photograph->cinfo;
   cinfo.err = jumping_error_manager(photograph->error);
@@ -85,12 +81,16 @@ int jpeg_photograph_height(const JpegPhotograph* photograph) {
   return static_cast<int>(photograph->cinfo.image_height);
 }
 
-RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
+namespace {
+
+// Decodes the pixels into `pixels` (width x height x 3 bytes, rows
+// bottom-up), which the caller owns.
+bool decode_rows(JpegPhotograph* photograph, std::uint8_t* pixels) {
   jpeg_decompress_struct& cinfo = photograph->cinfo;
   if (setjmp(photograph->error.jump) != 0) {
     report_undecodable(photograph);
-    release_pixels(photograph);
-    return nullptr;
+    release_grey_row(photograph);
+    return false;
   }
   jpeg_start_decompress(&cinfo);
   const int width = static_cast<int>(cinfo.output_width);
@@ -100,21 +100,20 @@ RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
   if (width != jpeg_photograph_width(photograph) || height != jpeg_photograph_height(photograph) ||
       (cinfo.output_components != 3 && !grey)) {
     report_undecodable(photograph);
-    return nullptr;
+    return false;
   }
-  photograph->image = new_rgb_image(width, height);
   if (grey) photograph->grey_row = checked_alloc_array<JSAMPLE>(static_cast<std::size_t>(width));
   const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
   while (cinfo.output_scanline < cinfo.output_height) {
     // The stream's row r is the image's row height - 1 - r.
-    std::uint8_t* row = photograph->image->pixels +
-                        static_cast<std::size_t>(height - 1 - cinfo.output_scanline) * row_bytes;
+    std::uint8_t* row =
+        pixels + static_cast<std::size_t>(height - 1 - cinfo.output_scanline) * row_bytes;
     JSAMPROW target = grey ? photograph->grey_row : row;
     // The memory source never suspends, so no row means no progress.
     if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) {
       report_undecodable(photograph);
-      release_pixels(photograph);
-      return nullptr;
+      release_grey_row(photograph);
+      return false;
     }
     if (grey) {
       const JSAMPLE* g = photograph->grey_row;
@@ -123,16 +122,30 @@ RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
   }
   // The rest of the stream (its end-of-image marker) is of no use: close
   // destroys the decompressor unfinished, which libjpeg allows.
-  RgbImage* const image = photograph->image;
-  photograph->image = nullptr;
-  release_pixels(photograph);
-  return image;
+  release_grey_row(photograph);
+  return true;
+}
+
+}  // namespace
+
+RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
+  RgbImage* image =
+      new_rgb_image(jpeg_photograph_width(photograph), jpeg_photograph_height(photograph));
+  if (decode_rows(photograph, image->pixels)) return image;
+  free_rgb_image(image);
+  return nullptr;
+}
+
+bool decode_jpeg_photograph(JpegPhotograph* photograph, Photograph& out) {
+  allocate_photograph_samples(out, jpeg_photograph_width(photograph),
+                              jpeg_photograph_height(photograph), 8);
+  return decode_rows(photograph, out.samples8.data());
 }
 
 void close_jpeg_photograph(JpegPhotograph* photograph) {
   if (photograph == nullptr) return;
   jpeg_destroy_decompress(&photograph->cinfo);
-  release_pixels(photograph);
+  release_grey_row(photograph);
   checked_free(photograph);
 }
 

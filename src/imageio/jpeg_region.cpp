@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "imageio/libjpeg_glue.h"
+#include "imageio/photograph_file.h"
 
 namespace {
 
@@ -94,6 +95,12 @@ bool decode_jpeg_luminance(const std::uint8_t* data, std::size_t size, const cha
   jpeg_read_header(&cinfo, TRUE);
   width = static_cast<int>(cinfo.image_width);
   height = static_cast<int>(cinfo.image_height);
+  if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) >
+      max_photograph_pixels) {
+    std::printf("Photograph %s is too large: %d x %d pixels, more than %llu\n", name, width, height,
+                static_cast<unsigned long long>(max_photograph_pixels));
+    return false;
+  }
   // libjpeg makes grey of YCbCr (its Y), grey and RGB streams, not of
   // CMYK or YCCK.
   if (cinfo.jpeg_color_space != JCS_YCbCr && cinfo.jpeg_color_space != JCS_GRAYSCALE &&

@@ -22,7 +22,8 @@
 // the `size` bytes at `data` into `out` (its left and top are the
 // rectangle's). `width` and `height` get the picture's full size from its
 // header. A grey stream is read as it is; CMYK and YCCK streams, which
-// have no luminance of their own, are refused. False after libjpeg's
+// have no luminance of their own, are refused, and so are pictures larger
+// than max_photograph_pixels (photograph_file.h). False after libjpeg's
 // message on standard error and "JPEG photograph %s cannot be decoded\n"
 // (or the reason) on standard output, naming `name`.
 bool decode_jpeg_luminance(const std::uint8_t* data, std::size_t size, const char* name,

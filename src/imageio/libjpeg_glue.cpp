@@ -46,12 +46,19 @@ boolean fill_input_buffer(j_decompress_ptr cinfo) {
   return TRUE;
 }
 
+// A marker segment may declare up to 65533 bytes to skip. Past the end of
+// the stream nothing is left to skip over: the library gets the
+// end-of-image marker once, where a loop of fills would hand it out two
+// bytes at a time, some 30,000 times for a few bytes of a damaged stream.
 void skip_input_data(j_decompress_ptr cinfo, long count) {
   if (count <= 0) return;
   jpeg_source_mgr* pub = cinfo->src;
+  const JpegMemorySource* src = memory_source(cinfo);
   while (count > static_cast<long>(pub->bytes_in_buffer)) {
     count -= static_cast<long>(pub->bytes_in_buffer);
+    const bool exhausted = src->data == src->end;
     fill_input_buffer(cinfo);
+    if (exhausted) return;
   }
   pub->next_input_byte += count;
   pub->bytes_in_buffer -= static_cast<std::size_t>(count);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/whole_file.h"
+#include "imageio/jpeg_photograph.h"
 #include "imageio/jpeg_region.h"
 #include "imageio/photograph_file.h"
 
@@ -18,10 +19,6 @@ constexpr std::size_t max_jpeg_file_bytes = std::size_t{1} << 30;
 
 // Larger than any picture: clipped to the whole of it.
 constexpr PixelRect whole_picture{0, 0, 1 << 30, 1 << 30};
-
-struct ImageFreer {
-  void operator()(RgbImage* image) const { free_rgb_image(image); }
-};
 
 // The rectangle that holds all of `rects`.
 PixelRect bounding(const std::vector<PixelRect>& rects) {
@@ -66,12 +63,12 @@ GreyPicture cut(const GreyPicture& source, const PixelRect& rect) {
 }
 
 // The luminance of `area` (in the scaled picture's pixels, clipped to it)
-// of the bottom-up `image`, top row first, at 1 / scale: block means, the
-// last blocks of a row or column as far as the picture goes (libjpeg's
-// scaled sizes round up likewise).
-GreyPicture luminance(const RgbImage& image, int scale, PixelRect area) {
-  const int scaled_width = (image.width + scale - 1) / scale;
-  const int scaled_height = (image.height + scale - 1) / scale;
+// of `photograph` (8 or 16 bits, rows bottom-up), top row first, at
+// 1 / scale: block means, the last blocks of a row or column as far as the
+// picture goes (libjpeg's scaled sizes round up likewise).
+GreyPicture luminance(const Photograph& photograph, int scale, PixelRect area) {
+  const int scaled_width = (photograph.width + scale - 1) / scale;
+  const int scaled_height = (photograph.height + scale - 1) / scale;
   GreyPicture out;
   out.left = std::clamp(area.left, 0, scaled_width);
   out.top = std::clamp(area.top, 0, scaled_height);
@@ -83,16 +80,20 @@ GreyPicture luminance(const RgbImage& image, int scale, PixelRect area) {
                out.top;
   out.samples.assign(static_cast<std::size_t>(out.width) * out.height, 0.0f);
   std::vector<int> counts(out.samples.size(), 0);
-  const int y_end = std::min(image.height, (out.top + out.height) * scale);
-  const int x_end = std::min(image.width, (out.left + out.width) * scale);
+  const bool wide = photograph.bits == 16;
+  const double white = wide ? 65535.0 : 255.0;
+  const int y_end = std::min(photograph.height, (out.top + out.height) * scale);
+  const int x_end = std::min(photograph.width, (out.left + out.width) * scale);
   for (int y = out.top * scale; y < y_end; ++y) {
-    const std::uint8_t* row =
-        image.pixels + static_cast<std::size_t>(image.height - 1 - y) * image.width * 3;
+    const std::size_t row = static_cast<std::size_t>(photograph.height - 1 - y) * photograph.width;
     for (int x = out.left * scale; x < x_end; ++x) {
-      const double yv = 0.299 * row[3 * x] + 0.587 * row[3 * x + 1] + 0.114 * row[3 * x + 2];
+      const std::size_t p = 3 * (row + x);
+      const double r = wide ? photograph.samples16[p] : photograph.samples8[p];
+      const double g = wide ? photograph.samples16[p + 1] : photograph.samples8[p + 1];
+      const double b = wide ? photograph.samples16[p + 2] : photograph.samples8[p + 2];
       const std::size_t at =
           static_cast<std::size_t>(y / scale - out.top) * out.width + (x / scale - out.left);
-      out.samples[at] += static_cast<float>(yv / 255);
+      out.samples[at] += static_cast<float>((0.299 * r + 0.587 * g + 0.114 * b) / white);
       ++counts[at];
     }
   }
@@ -104,11 +105,10 @@ GreyPicture luminance(const RgbImage& image, int scale, PixelRect area) {
 bool is_jpeg(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
-  unsigned char start[2] = {0, 0};
+  std::uint8_t start[2] = {0, 0};
   const std::size_t got = std::fread(start, 1, 2, file);
   std::fclose(file);
-  // The start-of-image marker (ITU-T T.81, B.1.1.3).
-  return got == 2 && start[0] == 0xFF && start[1] == 0xD8;
+  return has_jpeg_start(start, got);
 }
 
 }  // namespace
@@ -130,12 +130,17 @@ bool read_photograph_luminance(const char* path, int scale_denominator,
       return false;
     }
   } else {
-    // The photograph reader names the file when it fails.
-    std::unique_ptr<RgbImage, ImageFreer> image(read_photograph(path));
-    if (!image) return false;
-    width = image->width;
-    height = image->height;
-    whole = luminance(*image, scale_denominator, rects.empty() ? whole_picture : bounding(rects));
+    // Where a highlight or an outline lies needs no colour management: the
+    // samples as stored, as the JPEG path reads them. The photograph
+    // reader names the file when it fails.
+    PhotographRequest request;
+    request.as_stored = true;
+    Photograph photograph;
+    if (read_photograph(path, request, photograph) != PhotographRead::read) return false;
+    width = photograph.width;
+    height = photograph.height;
+    whole =
+        luminance(photograph, scale_denominator, rects.empty() ? whole_picture : bounding(rects));
   }
   if (rects.empty()) {
     out.push_back(std::move(whole));

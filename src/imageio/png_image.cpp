@@ -122,8 +122,9 @@ void read_png_bytes(png_structp png, png_bytep out, std::size_t count) {
   source->offset += count;
 }
 
-// Decodes into *image (allocated here once the size is known and checked).
-bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
+// Decodes into `out`, sized here once the size is known and checked, at 8
+// bits or, for a 16-bit picture when `keep_16_bits`, at 16.
+bool decode_png(PngSource& source, bool keep_16_bits, Photograph& out, PngErrors& errors) {
   png_structp png =
       png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
   if (png == nullptr) {
@@ -133,8 +134,7 @@ bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    if (*image != nullptr) free_rgb_image(*image);
-    *image = nullptr;
+    out = Photograph{};
     return false;
   }
   png_set_read_fn(png, &source, read_png_bytes);
@@ -146,27 +146,45 @@ bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
   }
   const int color_type = png_get_color_type(png, info);
   const int bit_depth = png_get_bit_depth(png, info);
+  const int bits = bit_depth == 16 && keep_16_bits ? 16 : 8;
   if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if ((color_type & PNG_COLOR_MASK_COLOR) == 0 && bit_depth < 8) {
     png_set_expand_gray_1_2_4_to_8(png);
   }
-  if (bit_depth == 16) png_set_strip_16(png);
+  if (bit_depth == 16 && bits == 8) png_set_strip_16(png);
+  // PNG's 16-bit samples are big-endian; memory here is little-endian.
+  if (bits == 16) png_set_swap(png);
   if ((color_type & PNG_COLOR_MASK_ALPHA) != 0) png_set_strip_alpha(png);
   if ((color_type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
-    png_error(png, "unexpected row layout");
-  }
-  *image = new_rgb_image(static_cast<int>(width), static_cast<int>(height));
-  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3 * (bits / 8);
+  if (png_get_rowbytes(png, info) != row_bytes) png_error(png, "unexpected row layout");
+  allocate_photograph_samples(out, static_cast<int>(width), static_cast<int>(height), bits);
+  auto* pixels = bits == 16 ? reinterpret_cast<png_bytep>(out.samples16.data())
+                            : out.samples8.data();
   for (int pass = 0; pass < passes; ++pass) {
     for (png_uint_32 r = 0; r < height; ++r) {
-      png_read_row(png, (*image)->pixels + (height - 1 - r) * row_bytes, nullptr);
+      png_read_row(png, pixels + (height - 1 - r) * row_bytes, nullptr);
     }
   }
   png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+bool decode_png_samples(const std::uint8_t* data, std::size_t size, const char* name,
+                        bool keep_16_bits, Photograph& out) {
+  if (!has_png_signature(data, size)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
+    return false;
+  }
+  PngSource source{data, size, 0};
+  PngErrors errors{};
+  if (!decode_png(source, keep_16_bits, out, errors)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
+    return false;
+  }
   return true;
 }
 
@@ -207,18 +225,14 @@ bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, in
 }
 
 RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name) {
-  if (!has_png_signature(data, size)) {
-    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
-    return nullptr;
-  }
-  PngSource source{data, size, 0};
-  PngErrors errors{};
-  RgbImage* image = nullptr;
-  if (!decode_png(source, &image, errors)) {
-    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
-    return nullptr;
-  }
-  return image;
+  Photograph picture;
+  if (!decode_png_samples(data, size, name, false, picture)) return nullptr;
+  return photograph_rgb_image(picture);
+}
+
+bool decode_png_photograph(const std::uint8_t* data, std::size_t size, const char* name,
+                           Photograph& out) {
+  return decode_png_samples(data, size, name, true, out);
 }
 
 RgbImage* read_png_rgb(const char* path) {

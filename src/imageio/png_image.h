@@ -1,5 +1,5 @@
 // PNG files through libpng: 8-bit RGB and 16-bit grey pictures written,
-// any PNG read as 8-bit RGB. Pictures in memory are bottom-up (row 0 is the
+// any PNG read as 8-bit RGB, or as a photograph that keeps 16 bits. Pictures in memory are bottom-up (row 0 is the
 // bottom row, as RgbImage and the map order them); PNG stores the top row
 // first, so rows are flipped on the way in and out.
 #pragma once
@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "common/rgb_image.h"
+#include "imageio/photograph.h"
 
 // Writes `image` as an 8-bit RGB PNG through OutputFile: the whole file or
 // nothing. A failure is reported on standard error ("Can't open PNG file
@@ -30,7 +31,12 @@ constexpr std::uint64_t max_png_pixels = std::uint64_t{1} << 28;
 // larger than max_png_pixels.
 RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name);
 
-// The whole file at `path`, decoded as above; null after "Unable to load
+// Decodes as decode_png_rgb does, but a 16-bit picture keeps its 16 bits
+// (a photograph for the fitter); false after the same messages.
+bool decode_png_photograph(const std::uint8_t* data, std::size_t size, const char* name,
+                           Photograph& out);
+
+// The whole file at `path`, decoded as decode_png_rgb does; null after "Unable to load
 // png file %s\n" on standard error when it cannot be read.
 RgbImage* read_png_rgb(const char* path);
 

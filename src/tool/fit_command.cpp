@@ -2,6 +2,7 @@
 // photographs.
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -16,16 +17,17 @@ const char fit_usage[] =
     "Usage: relumo-tool fit CAPTURE.lp -o OUT.ptm [options]\n"
     "\n"
     "Fits a polynomial texture map to the photographs the light-position file\n"
-    "lists (JPEG, PNG or PPM; names relative to the file's folder), writes it\n"
-    "and reports the error in grey levels of the written map relit at each\n"
-    "photograph's light.\n"
+    "lists (JPEG, PNG, PPM/PGM or TIFF, 8 or 16 bits; names relative to the\n"
+    "file's folder), writes it and reports the error in grey levels of the\n"
+    "written map relit at each photograph's light. Photographs with a colour\n"
+    "profile are converted to sRGB first.\n"
     "\n"
     "Options:\n"
     "  -o OUT.ptm              the map to write (required)\n"
     "  --format lrgb|rgb       luminance coefficients and a colour (default),\n"
     "                          or coefficients per colour channel\n"
     "  --compress jpegls       lossless JPEG-LS planes (default: uncompressed)\n"
-    "  --mask MASK.png|ppm     picture of the photographs' size whose non-zero\n"
+    "  --mask MASK.png         picture of the photographs' size whose non-zero\n"
     "                          pixels are the object; the others get\n"
     "                          coefficients 0 and are not measured\n";
 
@@ -106,13 +108,16 @@ int run_fit(ArgumentList& arguments) {
   fit_options.jpegls = options.jpegls;
   fit_options.mask_path = options.mask.empty() ? nullptr : options.mask.c_str();
   CaptureFitReport report;
-  bool fitted;
-  {
-    ProgressBar bar("Reading photographs");
-    fit_options.progress = bar.callback();
-    fitted = fit_capture(options.capture.c_str(), options.output.c_str(), fit_options, report);
-  }
-  std::fflush(stdout);
+  ProgressBar bar("Reading photographs");
+  // The bar's line ends with the reading, before the writer's message.
+  fit_options.progress = [&bar](std::uint64_t done, std::uint64_t total) {
+    bar.update(done, total);
+    if (done >= total) bar.finish();
+  };
+  const bool fitted = run_core_step([&] {
+    return fit_capture(options.capture.c_str(), options.output.c_str(), fit_options, report);
+  });
+  bar.finish();
   if (!fitted) {
     report_file_error(options.output.c_str(), "not written");
     return 1;

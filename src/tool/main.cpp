@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/version.h"
 #include "tool/commands.h"
 #include "tool/tool_io.h"
 
@@ -27,7 +28,8 @@ const char common_options_usage[] =
     "\n"
     "Options of every command:\n"
     "  --threads N   use N threads (default: every core this process may run on)\n"
-    "  -q, --quiet   no progress bar\n"
+    "  -q, --quiet   only errors and warnings: no progress bar, format lines or\n"
+    "                \"Writing\" lines\n"
     "  -h, --help    this text\n";
 
 void print_command_list(std::FILE* out) {
@@ -35,7 +37,8 @@ void print_command_list(std::FILE* out) {
   for (const ToolCommand& command : commands) {
     std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
   }
-  std::fprintf(out, "\nRun 'relumo-tool COMMAND --help' for a command's options.\n");
+  std::fprintf(out, "\nRun 'relumo-tool COMMAND --help' for a command's options, and\n"
+                    "'relumo-tool --version' for the version.\n");
 }
 
 const ToolCommand* find_command(const char* name) {
@@ -57,6 +60,10 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
       std::strcmp(argv[1], "help") == 0) {
     print_command_list(result_output());
+    return 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::fprintf(result_output(), "relumo-tool %s\n", relumo_version);
     return 0;
   }
   const ToolCommand* command = find_command(argv[1]);

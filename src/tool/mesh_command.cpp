@@ -1,4 +1,6 @@
 // relumo-tool mesh: a map's depth as a triangle mesh.
+#include <cstdio>
+
 #include "analysis/mesh_export.h"
 #include "ptm/ptm.h"
 #include "tool/commands.h"
@@ -25,8 +27,17 @@ int run_mesh(ArgumentList& arguments) {
   CameraParameters camera{};
   Ptm* ptm = read_relief_input(options.map, options.method, options.camera, camera);
   if (ptm == nullptr) return 1;
-  const bool written = write_map_mesh(*ptm, options.format, options.method, camera, options.step,
-                                      options.output.c_str());
+  const bool written = run_core_step([&] {
+    return write_map_mesh(*ptm, options.format, options.method, camera, options.step,
+                          options.output.c_str());
+  });
   free_ptm(ptm);
-  return written ? 0 : 1;
+  if (!written) return 1;
+  // Two files the command line did not name appear beside the mesh.
+  if (options.format == MeshFormat::obj && core_commentary_shown()) {
+    const ObjFileNames names = obj_file_names(options.output);
+    std::fprintf(stderr, "Wrote %s with its material %s and texture %s\n", options.output.c_str(),
+                 names.material.c_str(), names.texture.c_str());
+  }
+  return 0;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/light_state.h"
+#include "render/lights.h"
 #include "tool/commands.h"
 #include "tool/render_options.h"
 #include "tool/tool_io.h"
@@ -27,7 +27,10 @@ const char render_usage[] =
     "  --ks K         specular: weight of the highlight (0..255, default 1)\n"
     "  --exp N        specular: highlight exponent (0..1000, default 60)\n"
     "  --gain G       gain: the diffuse gain (1..101, default 1.8, as the mode starts)\n"
-    "  --size WxH     resample the map to W x H first (bilinear, edges clamped)\n";
+    "  --size WxH     resample the map to W x H first (bilinear, edges clamped)\n"
+    "\n"
+    "An option the mode has no use for (--kd, --ks or --exp without specular,\n"
+    "--gain without gain, --light with normals) is a usage error.\n";
 
 namespace {
 
@@ -75,12 +78,31 @@ PictureFormat picture_format_of(const std::string& output) {
   throw UsageError("the output " + output + " does not end in .png, .ppm or .tga");
 }
 
+// An option given for a mode other than the chosen one would change
+// nothing: a usage error, so that a script that means it hears of it.
+void check_options_apply(const std::vector<const char*>& given, RelitMode mode) {
+  for (const char* option : given) {
+    const bool specular = std::strcmp(option, "--kd") == 0 || std::strcmp(option, "--ks") == 0 ||
+                          std::strcmp(option, "--exp") == 0;
+    if (specular && mode != RelitMode::specular) {
+      throw UsageError(std::string(option) + " applies to --mode specular only");
+    }
+    if (std::strcmp(option, "--gain") == 0 && mode != RelitMode::gain) {
+      throw UsageError("--gain applies to --mode gain only");
+    }
+    if (std::strcmp(option, "--light") == 0 && mode == RelitMode::normals) {
+      throw UsageError("--light does not apply to --mode normals (the lights play no part)");
+    }
+  }
+}
+
 }  // namespace
 
 RenderOptions parse_render_arguments(ArgumentList& arguments) {
   RenderOptions options;
   options.settings = default_relit_settings();
   std::vector<RelitLight> lights;
+  std::vector<const char*> mode_options;  // --kd, --ks, --exp, --gain, --light as given
   bool output_given = false;
   while (!arguments.done()) {
     const char* argument = arguments.next();
@@ -92,6 +114,9 @@ RenderOptions parse_render_arguments(ArgumentList& arguments) {
     }
     if (arguments.common_option(argument)) continue;
     RelitSettings& settings = options.settings;
+    for (const char* option : {"--kd", "--ks", "--exp", "--gain", "--light"}) {
+      if (std::strcmp(argument, option) == 0) mode_options.push_back(option);
+    }
     if (std::strcmp(argument, "-o") == 0) {
       options.output = arguments.value();
       output_given = true;
@@ -121,6 +146,7 @@ RenderOptions parse_render_arguments(ArgumentList& arguments) {
   }
   if (options.map.empty()) throw UsageError("no map given");
   if (!output_given || options.output.empty()) throw UsageError("no output given (-o FILE)");
+  check_options_apply(mode_options, options.settings.mode);
   if (!lights.empty()) options.settings.lights = lights;
   options.picture_format = picture_format_of(options.output);
   check_output_is_not_input(options.map.c_str(), options.output.c_str());

@@ -16,6 +16,6 @@ struct RenderOptions {
 // Parses render's arguments. A usage error (UsageError) for an unknown
 // option, a missing or second map, no -o, an output other than .png, .ppm
 // or .tga, the output naming the input, a light outside |u|, |v| <= 3 or
-// with a negative intensity, more lights than the viewer sums, and any
-// value out of its range.
+// with a negative intensity, more lights than the viewer sums, any value
+// out of its range, and an option the chosen mode has no use for.
 RenderOptions parse_render_arguments(ArgumentList& arguments);

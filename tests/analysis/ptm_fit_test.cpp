@@ -190,10 +190,11 @@ TEST(PtmFit, LrgbMapHoldsTheQuantisedFitAndRelightsInBothRepresentations) {
       const std::uint8_t* expected;
     } views[] = {{0.0f, 0.0f, c.overhead}, {0.5f, -0.5f, c.oblique}};
     for (const auto& view : views) {
-      set_light_weights(view.u, view.v);
+      const LightWeights weights = light_weights_for(view.u, view.v);
       std::uint8_t relit[6];
       for (int x = 0; x < 2; ++x) {
-        evaluate_ptm_fn(*ptm, x, 0, relit[3 * x], relit[3 * x + 1], relit[3 * x + 2]);
+        select_evaluator (*ptm)(*ptm, weights, x, 0, relit[3 * x], relit[3 * x + 1],
+                                relit[3 * x + 2]);
       }
       for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(relit[i], view.expected[i])

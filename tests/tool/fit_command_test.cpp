@@ -20,6 +20,7 @@
 #include "support/files.h"
 #include "support/jpeg_fixture.h"
 #include "support/run_program.h"
+#include "support/tiff_fixture.h"
 
 namespace {
 
@@ -109,12 +110,14 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
   // by the per-pixel evaluator, against photograph k; every difference is
   // kept, per channel.
   auto squared_error = [&](int k, std::vector<std::uint8_t>* differences) {
-    set_light_weights(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const LightWeights weights =
+        light_weights_for(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const EvaluatePtmFn evaluate = select_evaluator(*ptm);
     double squares[3] = {0, 0, 0};
     for (int y = 0; y < ptm->height; ++y) {
       for (int x = 0; x < ptm->width; ++x) {
         std::uint8_t rgb[3];
-        evaluate_ptm_fn(*ptm, x, y, rgb[0], rgb[1], rgb[2]);
+        evaluate(*ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
         const Rgb seen = photos[k].at(x, ptm->height - 1 - y);  // map row 0 is the bottom row
         const int expected[3] = {seen.r, seen.g, seen.b};
         for (int c = 0; c < 3; ++c) {
@@ -224,7 +227,8 @@ double relit(const double a[6], const Light& l) {
 int decode(int byte, int scale, int bias) { return (byte - bias) * scale / 256; }
 
 // Writes the photographs of the known map (grey when `grey`, channel c's
-// coefficients otherwise), alternately as PPM and PNG, and their
+// coefficients otherwise) in turn as PPM, PNG, PPM and 16-bit TIFF (each
+// level w as w * 257, the same fraction of full scale), and their
 // light-position file; returns its path.
 std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
   const std::vector<Light> lights = grid_lights();
@@ -240,11 +244,26 @@ std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
         }
       }
     }
-    const bool png = i % 2 == 1;
-    names.push_back("shot" + std::to_string(i) + (png ? ".png" : ".ppm"));
+    const bool png = i % 4 == 1;
+    const bool tiff = i % 4 == 3;
+    names.push_back("shot" + std::to_string(i) + (png ? ".png" : tiff ? ".tif" : ".ppm"));
     if (png) {
       RgbImage image{known_width, known_height, pixels.data()};
       EXPECT_TRUE(write_png_rgb(image, scratch.file(names.back()).c_str()));
+    } else if (tiff) {
+      // The fixture writes rows top first; the pixels here are bottom-up.
+      TiffFixture f;
+      f.width = known_width;
+      f.height = known_height;
+      f.bits = 16;
+      f.compression = 8;
+      f.rows_per_strip = 5;
+      for (int y = known_height - 1; y >= 0; --y) {
+        for (int k = 0; k < 3 * known_width; ++k) {
+          f.samples.push_back(static_cast<std::uint16_t>(pixels[3 * y * known_width + k] * 257));
+        }
+      }
+      write_file_bytes(scratch.file(names.back()), tiff_fixture_bytes(f));
     } else {
       write_file_bytes(scratch.file(names.back()), ppm_bytes(known_width, known_height, pixels));
     }
@@ -334,6 +353,43 @@ TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStep) {
         << run.err;
     free_ptm(ptm);
   }
+}
+
+// The fit sees only a light's projected direction, which a light below the
+// horizon shares with its mirror image above: each such photograph is named
+// in a warning, and the map is the one of the mirrored file.
+TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
+  ScratchDirectory scratch("fit-mirrored-lights");
+  const std::string lp = write_known_capture(scratch, true);
+  const ProgramRun above =
+      run_program({RELUMO_TOOL_BINARY, "fit", lp, "-o", scratch.file("above.ptm")});
+  ASSERT_EQ(above.exit_status, 0) << above.err;
+  EXPECT_EQ(above.err.find("below the horizon"), std::string::npos) << above.err;
+  std::string text = read_file_bytes(lp);
+  for (const char* name : {"shot3.tif ", "shot8.ppm "}) {
+    ASSERT_NE(text.find(name), std::string::npos) << name << " is not in the capture";
+    const std::size_t line_end = text.find('\n', text.find(name));
+    const std::size_t z = text.rfind(' ', line_end) + 1;
+    text = text.substr(0, z) + "-" + text.substr(z);
+  }
+  write_file_bytes(scratch.file("below.lp"), text);
+  const ProgramRun below = run_program(
+      {RELUMO_TOOL_BINARY, "fit", scratch.file("below.lp"), "-o", scratch.file("below.ptm")});
+  ASSERT_EQ(below.exit_status, 0) << below.err;
+  for (const char* name : {"shot3.tif", "shot8.ppm"}) {
+    EXPECT_NE(below.err.find("Warning: the light of photograph " + scratch.file(name) +
+                             " is below the horizon (z = -0."),
+              std::string::npos)
+        << below.err;
+  }
+  std::size_t warnings = 0;
+  for (std::size_t at = below.err.find("below the horizon"); at != std::string::npos;
+       at = below.err.find("below the horizon", at + 1)) {
+    ++warnings;
+  }
+  EXPECT_EQ(warnings, 2u);
+  EXPECT_EQ(read_file_bytes(scratch.file("below.ptm")),
+            read_file_bytes(scratch.file("above.ptm")));
 }
 
 // ---- captures that cannot be fitted ----

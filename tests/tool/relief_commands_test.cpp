@@ -392,8 +392,8 @@ TEST(MeshCommand, PlyAndObjHoldTheHeightsOnTheGridWithColoursAndTextureCoordinat
 
   Ptm* ptm = read_ptm_file(files.map.c_str());
   ASSERT_NE(ptm, nullptr);
-  select_evaluator(*ptm);
-  set_light_weights(0, 0);
+  const EvaluatePtmFn evaluate = select_evaluator(*ptm);
+  const LightWeights head_on = light_weights_for(0, 0);
   RgbImage* texture = read_png_rgb(files.scratch.file("m.png").c_str());
   ASSERT_NE(texture, nullptr);
   ASSERT_EQ(texture->width, 9);
@@ -401,7 +401,7 @@ TEST(MeshCommand, PlyAndObjHoldTheHeightsOnTheGridWithColoursAndTextureCoordinat
   for (int y = 0; y < 7; ++y) {
     for (int x = 0; x < 9; ++x) {
       std::uint8_t rgb[3];
-      evaluate_ptm_fn(*ptm, x, y, rgb[0], rgb[1], rgb[2]);
+      evaluate(*ptm, head_on, x, y, rgb[0], rgb[1], rgb[2]);
       EXPECT_EQ(0, std::memcmp(texture->pixels + (y * 9 + x) * 3, rgb, 3)) << x << ", " << y;
       if (x % 2 != 0 || y % 2 != 0) continue;
       const std::size_t v = static_cast<std::size_t>(y / 2 * 5 + x / 2);
