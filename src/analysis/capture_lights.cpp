@@ -175,32 +175,41 @@ bool lies_within(const Circle& c, int width, int height) {
          c.x + c.radius <= width && c.y + c.radius <= height;
 }
 
-// The grey levels of the square of `crop` around `circle`, box-filtered
-// down to size x size.
+// The grey levels of the square of `crop` around `circle` at size x size:
+// each pixel the mean of the crop's pixels whose centres fall in it when
+// the crop is larger, the crop's pixel under its centre when smaller.
 SphereThumbnail make_thumbnail(const GreyPicture& crop, const Circle& circle, int size) {
   SphereThumbnail t;
   t.x = circle.x;
   t.y = circle.y;
   t.half = circle.radius + read_margin - 1;
   t.size = size;
-  std::vector<float> sums(static_cast<std::size_t>(size) * size, 0.0f);
-  std::vector<int> counts(sums.size(), 0);
-  const double scale = size / (2 * t.half);
-  for (int j = 0; j < crop.height; ++j) {
-    const int ty = static_cast<int>(std::floor((crop.top + j + 0.5 - (t.y - t.half)) * scale));
-    if (ty < 0 || ty >= size) continue;
-    for (int i = 0; i < crop.width; ++i) {
-      const int tx = static_cast<int>(std::floor((crop.left + i + 0.5 - (t.x - t.half)) * scale));
-      if (tx < 0 || tx >= size) continue;
-      sums[static_cast<std::size_t>(ty) * size + tx] += crop.at(i, j);
-      ++counts[static_cast<std::size_t>(ty) * size + tx];
+  t.grey.assign(static_cast<std::size_t>(size) * size, 0);
+  if (crop.width == 0 || crop.height == 0) return t;
+  const double step = 2 * t.half / size;  // crop pixels per thumbnail pixel
+  // The crop's columns (or rows) whose centres lie in thumbnail pixel k's
+  // span, at least the one under its centre.
+  const auto span = [&](int k, double origin, int first, int count, int& from, int& to) {
+    const double start = origin + k * step - first;
+    from = std::max(0, static_cast<int>(std::ceil(start - 0.5)));
+    to = std::min(count - 1, static_cast<int>(std::ceil(start + step - 0.5)) - 1);
+    if (to < from)
+      from = to = std::clamp(static_cast<int>(std::floor(start + step / 2)), 0, count - 1);
+  };
+  for (int ty = 0; ty < size; ++ty) {
+    int y0, y1;
+    span(ty, t.y - t.half, crop.top, crop.height, y0, y1);
+    for (int tx = 0; tx < size; ++tx) {
+      int x0, x1;
+      span(tx, t.x - t.half, crop.left, crop.width, x0, x1);
+      double sum = 0;
+      for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) sum += crop.at(x, y);
+      }
+      const double mean = sum / ((y1 - y0 + 1) * (x1 - x0 + 1));
+      t.grey[static_cast<std::size_t>(ty) * size + tx] =
+          static_cast<std::uint8_t>(std::lround(255 * std::clamp(mean, 0.0, 1.0)));
     }
-  }
-  t.grey.resize(sums.size());
-  for (std::size_t p = 0; p < sums.size(); ++p) {
-    t.grey[p] = counts[p] == 0 ? 0
-                               : static_cast<std::uint8_t>(std::lround(
-                                     255 * std::clamp(sums[p] / counts[p], 0.0f, 1.0f)));
   }
   return t;
 }

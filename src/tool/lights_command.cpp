@@ -47,7 +47,8 @@ const char lights_usage[] =
     "                          or ambiguous (listed) instead of failing\n"
     "\n"
     "Exit status 1, with no light-position file, when a photograph cannot be\n"
-    "read, differs in size, or (without --skip-missing) has no clear highlight.\n";
+    "read, differs in size, or (without --skip-missing) has no clear highlight;\n"
+    "in the last case the JSON lines and the contact sheet still show why.\n";
 
 LightsOptions parse_lights_options(ArgumentList& args) {
   LightsOptions options;
