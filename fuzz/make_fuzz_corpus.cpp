@@ -163,6 +163,8 @@ int main(int argc, char** argv) {
   write_light_position_seeds(root + "/light_position_fuzzer");
   std::filesystem::create_directories(root + "/jpeg_photograph_fuzzer");
   write_jpeg_seed_corpus(root + "/jpeg_photograph_fuzzer");
+  std::filesystem::create_directories(root + "/jpeg_region_fuzzer");
+  write_jpeg_seed_corpus(root + "/jpeg_region_fuzzer");
   std::filesystem::create_directories(root + "/png_image_fuzzer");
   write_png_seed_corpus(root + "/png_image_fuzzer");
   write_noted_png_seed(root + "/png_image_fuzzer/noted.png");

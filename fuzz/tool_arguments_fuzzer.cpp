@@ -16,6 +16,7 @@
 #include "tool/convert_options.h"
 #include "tool/fit_options.h"
 #include "tool/info_options.h"
+#include "tool/lights_options.h"
 #include "tool/relief_options.h"
 #include "tool/render_options.h"
 #include "tool/sheet_options.h"
@@ -86,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // adding or removing a byte.
   ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
   parse_quietly([&] {
-    switch (size % 11) {
+    switch (size % 12) {
       case 0:
         parse_info_arguments(arguments);
         break;
@@ -118,6 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         parse_video_arguments(arguments);
         break;
       case 10:
+        parse_lights_options(arguments);
+        break;
+      case 11:
         while (!arguments.done()) {
           const char* argument = arguments.next();
           if (arguments.is_option() && !arguments.common_option(argument)) arguments.value();

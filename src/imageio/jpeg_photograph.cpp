@@ -25,22 +25,8 @@ namespace {
 // image could not be indexed with ints anyway.
 constexpr std::size_t max_jpeg_file_bytes = std::size_t{1} << 30;
 
-// A progressive stream may have any number of scans, each of which makes
-// libjpeg pass over the whole coefficient buffer again; a few bytes of a
-// hostile file can so ask for hours. Cameras write one scan, progressive
-// encoders about ten.
-constexpr int max_scans = 500;
-
 void report_undecodable(const JpegPhotograph* photograph) {
   std::printf("JPEG photograph %s cannot be decoded\n", photograph->name);
-}
-
-void limit_scans(j_common_ptr common) {
-  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
-  if (cinfo->input_scan_number <= max_scans) return;
-  auto* error = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-  std::fprintf(stderr, "JPEG stream has more than %d scans\n", max_scans);
-  std::longjmp(error->jump, 1);
 }
 
 // libjpeg renders YCbCr and RGB streams as RGB and grey ones as grey
@@ -68,8 +54,7 @@ JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size,
     return nullptr;
   }
   jpeg_create_decompress(&cinfo);
-  photograph->progress.progress_monitor = limit_scans;
-  cinfo.progress = &photograph->progress;
+  install_scan_limit(&cinfo, photograph->progress);
   install_memory_source(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
   if (!has_rgb_rendering(cinfo.jpeg_color_space)) {

@@ -14,6 +14,12 @@
 // of the wrong size, or a fuzzer one too large to decode quickly.
 struct JpegPhotograph;
 
+// Whether the bytes begin as a JPEG stream does, with the start-of-image
+// marker FF D8 (ITU-T T.81, B.1.1.3).
+inline bool has_jpeg_start(const std::uint8_t* data, std::size_t size) {
+  return size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
+}
+
 // Reads the header of the `size` bytes at `data`, which stay in place
 // until the photograph is closed. Null, after libjpeg's message on standard
 // error and "JPEG photograph %s cannot be decoded\n" (with `name`) on

@@ -38,8 +38,7 @@ bool is_tiff(const std::uint8_t* b, std::size_t size) {
 
 PhotographFormat recognise(const std::uint8_t* b, std::size_t size) {
   if (has_png_signature(b, size)) return PhotographFormat::png;
-  // A JPEG stream starts with the SOI marker FF D8 (ITU-T T.81, B.1.1.3).
-  if (size >= 2 && b[0] == 0xFF && b[1] == 0xD8) return PhotographFormat::jpeg;
+  if (has_jpeg_start(b, size)) return PhotographFormat::jpeg;
   if (has_netpbm_magic(b, size)) return PhotographFormat::netpbm;
   if (is_tiff(b, size)) return PhotographFormat::tiff;
   return PhotographFormat::unknown;

@@ -24,6 +24,7 @@ int run_mesh(ArgumentList& arguments);
 int run_curvature(ArgumentList& arguments);
 int run_video(ArgumentList& arguments);
 int run_sheet(ArgumentList& arguments);
+int run_lights(ArgumentList& arguments);
 
 extern const char info_usage[];
 extern const char render_usage[];
@@ -35,3 +36,4 @@ extern const char mesh_usage[];
 extern const char curvature_usage[];
 extern const char video_usage[];
 extern const char sheet_usage[];
+extern const char lights_usage[];

@@ -15,6 +15,8 @@ const ToolCommand commands[] = {
     {"render", "relight a map into a PNG, PPM or TGA picture", render_usage, run_render},
     {"convert", "write a map in another storage format, or a part of it", convert_usage,
      run_convert},
+    {"lights", "read the light directions of photographs from spheres in view", lights_usage,
+     run_lights},
     {"fit", "fit a map to photographs and their light positions", fit_usage, run_fit},
     {"normals", "write the normal field of a map", normals_usage, run_normals},
     {"depth", "integrate a map's normals into a depth map", depth_usage, run_depth},
