@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "imageio/png_image.h"
 #include "ptm/reader.h"
 #include "support/icc_fixture.h"
 #include "support/jpeg_fixture.h"
@@ -86,6 +87,23 @@ void write_light_position_seeds(const std::string& directory) {
        "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5", "1\na.ppm 0 0 1\nb.ppm 1 0 0\n", "0\n"});
 }
 
+// A picture as relumo-tool render writes it: resolution and the notes
+// that render --from reads back.
+void write_noted_png_seed(const std::string& path) {
+  RgbImage* picture = new_rgb_image(3, 2);
+  for (int i = 0; i < 18; ++i) picture->pixels[i] = static_cast<std::uint8_t>(40 * i);
+  PngNotes notes;
+  notes.pixels_per_metre_x = 4000;
+  notes.pixels_per_metre_y = 2000;
+  notes.texts = {{"Software", "Relumo 0.3.0"},
+                 {"Relumo map", "stone.ptm"},
+                 {"Relumo view",
+                  "--light 0.3,0.4,1 --light -1,0.5,2 --mode specular --kd 0.4 --ks 1 --exp 60 "
+                  "--size 3x2 --dpi 101.6 --scale-bar"}};
+  write_png_rgb(*picture, path.c_str(), notes);
+  free_rgb_image(picture);
+}
+
 // Colour profiles bare, in a JPEG's APP2 markers (one and split in three)
 // and in a PNG's iCCP chunk.
 void write_icc_profile_seeds(const std::string& directory) {
@@ -120,7 +138,9 @@ void write_argument_seeds(const std::string& directory) {
   for (const std::string& seed :
        {std::string("-o\0out.png\0--light\0-0.5,0.25,2\0--mode\0specular\0map.ptm", 50),
         std::string("--size\0""640x480\0--crop\0""0,0,10,10\0--\0-map.ptm\0--quiet", 45),
-        std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39)}) {
+        std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39),
+        std::string("--azimuths\0""12\0--elevation\0""17.5\0--seconds\0""0.5\0--fps\0""30\0"
+                    "--ppmm\0""3\0--scale-bar\0--detrend\0quadric\0--detail\0--sigma\0""4", 111)}) {
     write_file_bytes(directory + "/arguments" + std::to_string(n++), seed);
   }
 }
@@ -143,8 +163,11 @@ int main(int argc, char** argv) {
   write_light_position_seeds(root + "/light_position_fuzzer");
   std::filesystem::create_directories(root + "/jpeg_photograph_fuzzer");
   write_jpeg_seed_corpus(root + "/jpeg_photograph_fuzzer");
+  std::filesystem::create_directories(root + "/jpeg_region_fuzzer");
+  write_jpeg_seed_corpus(root + "/jpeg_region_fuzzer");
   std::filesystem::create_directories(root + "/png_image_fuzzer");
   write_png_seed_corpus(root + "/png_image_fuzzer");
+  write_noted_png_seed(root + "/png_image_fuzzer/noted.png");
   write_argument_seeds(root + "/tool_arguments_fuzzer");
   write_icc_profile_seeds(root + "/icc_profile_fuzzer");
   std::filesystem::create_directories(root + "/tiff_photograph_fuzzer");

@@ -16,8 +16,12 @@
 #include "tool/convert_options.h"
 #include "tool/fit_options.h"
 #include "tool/info_options.h"
+#include "tool/lights_options.h"
 #include "tool/relief_options.h"
 #include "tool/render_options.h"
+#include "tool/sheet_options.h"
+#include "tool/video_options.h"
+#include "tool/view_options.h"
 
 namespace {
 
@@ -53,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::string& text : texts) argv.push_back(text.data());
   for (std::size_t i = 0; i < texts.size(); ++i) {
     const char* t = texts[i].c_str();
-    switch (i % 6) {
+    switch (i % 7) {
       case 0:
         parse_quietly([&] { parse_number(t, "value"); });
         break;
@@ -72,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 5:
         parse_quietly([&] { parse_choice(t, {"plain", "specular"}, "--mode"); });
         break;
+      case 6:
+        parse_quietly([&] { parse_render_view(t); });
+        break;
     }
     file_extension(t);
   }
@@ -80,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // adding or removing a byte.
   ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
   parse_quietly([&] {
-    switch (size % 8) {
+    switch (size % 12) {
       case 0:
         parse_info_arguments(arguments);
         break;
@@ -103,6 +110,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         parse_mesh_arguments(arguments);
         break;
       case 7:
+        parse_curvature_arguments(arguments);
+        break;
+      case 8:
+        parse_sheet_arguments(arguments);
+        break;
+      case 9:
+        parse_video_arguments(arguments);
+        break;
+      case 10:
+        parse_lights_options(arguments);
+        break;
+      case 11:
         while (!arguments.done()) {
           const char* argument = arguments.next();
           if (arguments.is_option() && !arguments.common_option(argument)) arguments.value();

@@ -155,18 +155,23 @@ bool flushed(OutputFile& file) {
   return std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
 }
 
+std::string unit_comment(const MeshUnit& unit) {
+  return std::string("relumo-tool mesh: x and y in ") + unit.name + " (y upward), z the height in " +
+         unit.name;
+}
+
 void write_obj_text(std::FILE* file, const float* heights, const MeshGrid& grid, int width,
-                    int height, const std::string& material_name) {
+                    int height, const MeshUnit& unit, const std::string& material_name) {
   WriteBuffer text(file);
-  text.append("# relumo-tool mesh: x and y in pixels (y upward), z the height in pixels\n");
+  text.append("# " + unit_comment(unit) + "\n");
   text.append("mtllib ");
   text.append(material_name);
   text.append("\nusemtl relit\n");
   for_each_vertex(grid, [&](int x, int y, std::size_t pixel) {
     char* out = text.room(2 + 3 * (six_decimals_max_length + 1));
     *out++ = 'v';
-    for (double value :
-         {static_cast<double>(x), static_cast<double>(y), static_cast<double>(heights[pixel])}) {
+    for (double value : {x * unit.pixel_length, y * unit.pixel_length,
+                         static_cast<double>(heights[pixel])}) {
       *out++ = ' ';
       out = append_six_decimals(out, value);
     }
@@ -204,7 +209,8 @@ void write_obj_text(std::FILE* file, const float* heights, const MeshGrid& grid,
 // The PLY mesh of a width x height field of heights, the colour of the
 // vertex of grid column c and row r (pixel `pixel` of the field) from
 // colour(c, r, pixel).
-bool write_ply_grid(const float* heights, int width, int height, int step, const char* path,
+bool write_ply_grid(const float* heights, int width, int height, int step, const MeshUnit& unit,
+                    const char* path,
                     const std::function<const std::uint8_t*(int column, int row, std::size_t pixel)>&
                         colour) {
   const MeshGrid grid = make_grid(heights, width, height, step);
@@ -214,7 +220,7 @@ bool write_ply_grid(const float* heights, int width, int height, int step, const
   std::fprintf(file.get(),
                "ply\n"
                "format binary_little_endian 1.0\n"
-               "comment relumo-tool mesh: x and y in pixels (y upward), z the height in pixels\n"
+               "comment %s\n"
                "element vertex %llu\n"
                "property float x\n"
                "property float y\n"
@@ -225,14 +231,14 @@ bool write_ply_grid(const float* heights, int width, int height, int step, const
                "element face %llu\n"
                "property list uchar int vertex_indices\n"
                "end_header\n",
-               static_cast<unsigned long long>(grid.vertex_count),
+               unit_comment(unit).c_str(), static_cast<unsigned long long>(grid.vertex_count),
                static_cast<unsigned long long>(grid.triangle_count));
   {
     WriteBuffer data(file.get());
     for_each_vertex(grid, [&](int x, int y, std::size_t pixel) {
       char* out = data.room(15);
-      out = put_float(out, static_cast<float>(x));
-      out = put_float(out, static_cast<float>(y));
+      out = put_float(out, static_cast<float>(x * unit.pixel_length));
+      out = put_float(out, static_cast<float>(y * unit.pixel_length));
       out = put_float(out, heights[pixel]);
       std::memcpy(out, colour(x / grid.step, y / grid.step, pixel), 3);
       data.advance(out + 3);
@@ -253,7 +259,8 @@ bool write_ply_grid(const float* heights, int width, int height, int step, const
 
 // The OBJ mesh of a width x height field of heights, its material and its
 // picture, which write_texture(path) writes.
-bool write_obj_files(const float* heights, int width, int height, int step, const char* path,
+bool write_obj_files(const float* heights, int width, int height, int step, const MeshUnit& unit,
+                     const char* path,
                      const std::function<bool(const char* texture_path)>& write_texture) {
   const MeshGrid grid = make_grid(heights, width, height, step);
   if (!grid_fits(grid, path)) return false;
@@ -264,7 +271,7 @@ bool write_obj_files(const float* heights, int width, int height, int step, cons
       !open_mesh_file(material, "material file", names.material.c_str())) {
     return false;
   }
-  write_obj_text(obj.get(), heights, grid, width, height, file_name_part(names.material));
+  write_obj_text(obj.get(), heights, grid, width, height, unit, file_name_part(names.material));
   std::fprintf(material.get(), "newmtl relit\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nmap_Kd %s\n",
                file_name_part(names.texture).c_str());
   // The mesh and its material reach their temporary files in full before
@@ -304,18 +311,21 @@ ObjFileNames obj_file_names(const std::string& obj_path) {
   return {stem + ".mtl", stem + ".png"};
 }
 
-bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const char* path) {
-  return write_ply_grid(heights, colours.width, colours.height, step, path,
+bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const MeshUnit& unit,
+                    const char* path) {
+  return write_ply_grid(heights, colours.width, colours.height, step, unit, path,
                         [&](int, int, std::size_t pixel) { return colours.pixels + 3 * pixel; });
 }
 
-bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const char* path) {
-  return write_obj_files(heights, texture.width, texture.height, step, path,
+bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const MeshUnit& unit,
+                    const char* path) {
+  return write_obj_files(heights, texture.width, texture.height, step, unit, path,
                          [&](const char* texture_path) { return write_png_rgb(texture, texture_path); });
 }
 
-bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
-                    const CameraParameters& camera, int step, const char* path, int threads) {
+bool write_map_mesh(const Ptm& ptm, MeshFormat format, const DepthSettings& settings,
+                    const CameraParameters& camera, int step, const char* path) {
+  const int threads = settings.threads;
   if (format == MeshFormat::cob) {
     float* depth = rings_depth(ptm, camera, threads);
     if (depth == nullptr) return false;
@@ -324,11 +334,13 @@ bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
     checked_free(depth);
     return written;
   }
-  float* heights = map_heights(ptm, method, camera, threads);
+  float* heights = map_heights(ptm, settings, camera);
   if (heights == nullptr) return false;
   // The map relit from straight above: the viewer's first picture.
   RelitSettings relit = default_relit_settings();
   relit.threads = threads;
+  MeshUnit unit;
+  if (settings.pixels_per_mm > 0) unit = {1 / settings.pixels_per_mm, "millimetres"};
   bool written = false;
   if (format == MeshFormat::ply) {
     // Only the grid's pixels are coloured: the rows of the grid are relit,
@@ -349,13 +361,13 @@ bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
                         }
                       }
                     });
-    written = write_ply_grid(heights, ptm.width, ptm.height, step, path,
+    written = write_ply_grid(heights, ptm.width, ptm.height, step, unit, path,
                              [&](int column, int row, std::size_t) {
                                return grid_colours.data() +
                                       (static_cast<std::size_t>(row) * columns + column) * 3;
                              });
   } else {
-    written = write_obj_files(heights, ptm.width, ptm.height, step, path,
+    written = write_obj_files(heights, ptm.width, ptm.height, step, unit, path,
                               [&](const char* texture_path) {
                                 return write_relit_picture(ptm, relit, PictureFormat::png,
                                                            texture_path);

@@ -2,6 +2,7 @@
 // normal image (PNG or PPM) or the unit normals themselves (PFM).
 #pragma once
 
+#include "imageio/png_image.h"
 #include "ptm/ptm.h"
 
 enum class NormalFileFormat {
@@ -16,7 +17,7 @@ enum class NormalFileFormat {
 
 // Writes the normal field of `ptm` (computed here when the map holds none,
 // a band of rows at a time on up to `threads` threads; the map is not
-// changed) to `path`, the whole file or nothing. Failures are reported on
-// standard error; false then.
+// changed) to `path`, the whole file or nothing, a PNG with `notes`.
+// Failures are reported on standard error; false then.
 bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path,
-                       int threads = 1);
+                       const PngNotes& notes = {}, int threads = 1);

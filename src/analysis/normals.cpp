@@ -260,40 +260,41 @@ void normal_from_coefficients(const double a[6], std::int8_t normal[3]) {
 
 namespace {
 
-// Pixels in a block of the normal fields: the root finders cost some
-// hundreds of nanoseconds a pixel, so a block is a few milliseconds.
-constexpr std::int64_t normal_block = 16384;
+// Calls each(begin, end) over the map's pixels in fixed blocks among
+// `threads` threads; each pixel's normal is computed alone.
+template <typename Each>
+void over_pixel_blocks(const Ptm& ptm, int threads, Each each) {
+  constexpr std::int64_t pixels_per_block = 1 << 14;
+  parallel_blocks(threads, static_cast<std::int64_t>(pixel_count(ptm)), pixels_per_block,
+                  [&](std::int64_t begin, std::int64_t end) {
+                    each(static_cast<std::size_t>(begin), static_cast<std::size_t>(end));
+                  });
+}
 
 }  // namespace
 
 void compute_normal_field(const Ptm& ptm, std::int8_t* normals, int threads) {
-  const std::size_t pixels = pixel_count(ptm);
-  if (pixels == 0) return;
+  if (pixel_count(ptm) == 0) return;
   require_supported_format(ptm);
-  parallel_blocks(threads, static_cast<std::int64_t>(pixels), normal_block,
-                  [&](std::int64_t begin, std::int64_t end) {
-                    double a[6];
-                    for (std::int64_t pixel = begin; pixel < end; ++pixel) {
-                      luminance_coefficients(ptm, static_cast<std::size_t>(pixel), a);
-                      normal_from_coefficients(a, normals + pixel * 3);
-                    }
-                  });
+  over_pixel_blocks(ptm, threads, [&](std::size_t begin, std::size_t end) {
+    double a[6];
+    for (std::size_t pixel = begin; pixel < end; ++pixel) {
+      luminance_coefficients(ptm, pixel, a);
+      normal_from_coefficients(a, normals + pixel * 3);
+    }
+  });
 }
 
 void compute_unit_normal_field(const Ptm& ptm, float* normals, int threads) {
-  const std::size_t pixels = pixel_count(ptm);
-  if (pixels == 0) return;
+  if (pixel_count(ptm) == 0) return;
   require_supported_format(ptm);
-  parallel_blocks(threads, static_cast<std::int64_t>(pixels), normal_block,
-                  [&](std::int64_t begin, std::int64_t end) {
-                    double a[6];
-                    double unit[3];
-                    for (std::int64_t pixel = begin; pixel < end; ++pixel) {
-                      luminance_coefficients(ptm, static_cast<std::size_t>(pixel), a);
-                      unit_normal_from_coefficients(a, unit);
-                      for (int c = 0; c < 3; ++c) {
-                        normals[pixel * 3 + c] = static_cast<float>(unit[c]);
-                      }
-                    }
-                  });
+  over_pixel_blocks(ptm, threads, [&](std::size_t begin, std::size_t end) {
+    double a[6];
+    double unit[3];
+    for (std::size_t pixel = begin; pixel < end; ++pixel) {
+      luminance_coefficients(ptm, pixel, a);
+      unit_normal_from_coefficients(a, unit);
+      for (int c = 0; c < 3; ++c) normals[pixel * 3 + c] = static_cast<float>(unit[c]);
+    }
+  });
 }

@@ -14,17 +14,18 @@
 #include "ptm/ptm.h"
 
 // The normal field of `ptm` into `normals` (3 bytes per pixel), rows from
-// y = 0 and columns from x = 0. A format other than RGB, LUM or LRGB prints
-// "Unsupported ptm format for specular effects" and ends the program with
-// status -1 (before the first pixel). Blocks of pixels go to up to
-// `threads` threads; each pixel's normal is its own, so the bytes are the
-// same for any number.
+// y = 0 and columns from x = 0, the pixels shared among `threads` threads
+// (each computed alone: the same bytes for any number). A format other
+// than RGB, LUM or LRGB prints "Unsupported ptm format for specular
+// effects" and ends the program with status -1 (before the first pixel).
 void compute_normal_field(const Ptm& ptm, std::int8_t* normals, int threads = 1);
 
 // The unit normals of `ptm` before they are truncated to bytes: x, y, z
 // per pixel as floats, in the order of compute_normal_field, which stores
 // trunc(127 * component) of these same values (rounded to float here).
-// Unsupported formats end the program as there.
+// Unsupported formats end the program as there. The pixels are shared
+// among `threads` threads; each is computed alone, so the numbers do not
+// depend on how many.
 void compute_unit_normal_field(const Ptm& ptm, float* normals, int threads = 1);
 
 // The luminance model a0..a5 of one pixel, in display units: each stored

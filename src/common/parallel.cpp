@@ -3,11 +3,12 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <optional>
 
 #include <tbb/blocked_range.h>
 #include <tbb/global_control.h>
-#include <tbb/parallel_pipeline.h>
 #include <tbb/parallel_for.h>
+#include <tbb/parallel_pipeline.h>
 #include <tbb/partitioner.h>
 #include <tbb/task_arena.h>
 
@@ -18,21 +19,6 @@ int available_cores() {
   return std::max(1, CPU_COUNT(&set));
 }
 
-int usable_threads(int threads) {
-  const auto allowed = static_cast<int>(std::min<std::size_t>(
-      tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism), 1 << 16));
-  return std::max(1, std::min(threads, allowed));
-}
-
-ThreadAllowance::ThreadAllowance(int threads) {
-  if (threads > available_cores()) {
-    control_ = new tbb::global_control(tbb::global_control::max_allowed_parallelism,
-                                       static_cast<std::size_t>(threads));
-  }
-}
-
-ThreadAllowance::~ThreadAllowance() { delete static_cast<tbb::global_control*>(control_); }
-
 void parallel_blocks(int threads, std::int64_t count, std::int64_t block_size,
                      const std::function<void(std::int64_t begin, std::int64_t end)>& body) {
   if (count <= 0) return;
@@ -42,29 +28,47 @@ void parallel_blocks(int threads, std::int64_t count, std::int64_t block_size,
     const std::int64_t begin = block * block_size;
     body(begin, std::min(count, begin + block_size));
   };
-  threads = usable_threads(threads);
   if (threads <= 1 || blocks == 1) {
     for (std::int64_t block = 0; block < blocks; ++block) run_block(block);
     return;
   }
-  // One arena per call: the limit holds for this work only, and nested
-  // calls from inside a block stay within it.
-  tbb::task_arena arena(static_cast<int>(std::min<std::int64_t>(threads, blocks)));
-  arena.execute([&] {
+  auto run_blocks = [&] {
     tbb::parallel_for(
         tbb::blocked_range<std::int64_t>(0, blocks, 1),
         [&](const tbb::blocked_range<std::int64_t>& range) {
           for (std::int64_t block = range.begin(); block < range.end(); ++block) run_block(block);
         },
         tbb::simple_partitioner());
-  });
+  };
+  // Called from work that already runs on `threads` threads (a stage of a
+  // pipeline in run_on_threads), the blocks share those threads: an arena
+  // of their own would bring new threads beside the busy ones.
+  if (tbb::this_task_arena::max_concurrency() == threads) {
+    run_blocks();
+    return;
+  }
+  run_on_threads(static_cast<int>(std::min<std::int64_t>(threads, blocks)), run_blocks);
+}
+
+void run_on_threads(int threads, const std::function<void()>& work) {
+  threads = std::max(1, threads);
+  // More threads than oneTBB starts by default (one per core) need its
+  // limit raised while they work; otherwise it warns and runs fewer.
+  std::optional<tbb::global_control> limit;
+  if (static_cast<std::size_t>(threads) >
+      tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)) {
+    limit.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(threads));
+  }
+  // One arena per call: the limit holds for this work only, and
+  // parallel_blocks called inside it shares its threads.
+  tbb::task_arena arena(threads);
+  arena.execute(work);
 }
 
 void parallel_in_order(int threads, std::int64_t count, int in_flight,
                        const std::function<void(std::int64_t item)>& make,
                        const std::function<void(std::int64_t item)>& consume) {
   if (count <= 0) return;
-  threads = usable_threads(threads);
   if (threads <= 1 || count == 1 || in_flight <= 1) {
     for (std::int64_t item = 0; item < count; ++item) {
       make(item);
@@ -75,8 +79,7 @@ void parallel_in_order(int threads, std::int64_t count, int in_flight,
   // The pipeline never holds more than in_flight items, and its last stage
   // takes them in the order the first stage gave them out.
   std::int64_t next = 0;
-  tbb::task_arena arena(threads);
-  arena.execute([&] {
+  run_on_threads(threads, [&] {
     tbb::parallel_pipeline(
         static_cast<std::size_t>(in_flight),
         tbb::make_filter<void, std::int64_t>(

@@ -17,31 +17,18 @@
 // default thread count of every command.
 int available_cores();
 
-// The threads a request for `threads` gets: at least 1, and no more than
-// the process allows (oneTBB's max_allowed_parallelism: the cores unless a
-// program raised it), so that asking for more never costs a warning.
-int usable_threads(int threads);
-
-// Raises, while it lives, the threads the process allows to `threads` when
-// that is more than the cores: a program that is asked for N threads runs
-// N. (oneTBB keeps the smallest of several such limits.)
-class ThreadAllowance {
- public:
-  explicit ThreadAllowance(int threads);
-  ThreadAllowance(const ThreadAllowance&) = delete;
-  ThreadAllowance& operator=(const ThreadAllowance&) = delete;
-  ~ThreadAllowance();
-
- private:
-  void* control_ = nullptr;
-};
-
 // Calls body(begin, end) for the blocks [0, b), [b, 2b), ... of [0, count)
 // (the last may be shorter), on at most `threads` threads; with one thread
 // (or one block) in order on the calling thread. Returns when every block
 // is done. An exception thrown by a block reaches the caller.
 void parallel_blocks(int threads, std::int64_t count, std::int64_t block_size,
                      const std::function<void(std::int64_t begin, std::int64_t end)>& body);
+
+// Runs `work` on the calling thread and up to threads - 1 of oneTBB's, in
+// an arena of its own (as many threads as asked, also more than there are
+// cores), for work that divides itself, such as a pipeline; parallel_blocks
+// called from inside it shares these threads instead of adding its own.
+void run_on_threads(int threads, const std::function<void()>& work);
 
 // Rows of a picture or map `width` pixels wide that make one block of work:
 // some 64K pixels, enough that a block costs far more than handing it to a

@@ -25,22 +25,8 @@ namespace {
 // image could not be indexed with ints anyway.
 constexpr std::size_t max_jpeg_file_bytes = std::size_t{1} << 30;
 
-// A progressive stream may have any number of scans, each of which makes
-// libjpeg pass over the whole coefficient buffer again; a few bytes of a
-// hostile file can so ask for hours. Cameras write one scan, progressive
-// encoders about ten.
-constexpr int max_scans = 500;
-
 void report_undecodable(const JpegPhotograph* photograph) {
   std::printf("JPEG photograph %s cannot be decoded\n", photograph->name);
-}
-
-void limit_scans(j_common_ptr common) {
-  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
-  if (cinfo->input_scan_number <= max_scans) return;
-  auto* error = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-  std::fprintf(stderr, "JPEG stream has more than %d scans\n", max_scans);
-  std::longjmp(error->jump, 1);
 }
 
 // libjpeg renders YCbCr and RGB streams as RGB and grey ones as grey
@@ -68,8 +54,7 @@ JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size,
     return nullptr;
   }
   jpeg_create_decompress(&cinfo);
-  photograph->progress.progress_monitor = limit_scans;
-  cinfo.progress = &photograph->progress;
+  install_scan_limit(&cinfo, photograph->progress);
   install_memory_source(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
   if (!has_rgb_rendering(cinfo.jpeg_color_space)) {
@@ -86,6 +71,34 @@ JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size,
   }
   cinfo.out_color_space = cinfo.jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
   return photograph;
+}
+
+bool jpeg_frame_size(const std::uint8_t* data, std::size_t size, int& width, int& height) {
+  if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  std::size_t at = 2;
+  for (;;) {
+    // A marker: 0xFF, any number of fill bytes 0xFF, then its code (B.1.1.2).
+    if (at >= size || data[at] != 0xFF) return false;
+    while (at < size && data[at] == 0xFF) ++at;
+    if (at >= size) return false;
+    const std::uint8_t marker = data[at++];
+    // TEM and RST0..RST7 stand alone; SOI, EOI or SOS before a frame
+    // header leave the decision to libjpeg.
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+    if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA || at + 2 > size) return false;
+    const std::size_t length = std::size_t{data[at]} << 8 | data[at + 1];
+    if (length < 2) return false;
+    // SOF0..SOF15 but DHT (C4), JPG (C8) and DAC (CC): length, precision,
+    // lines, samples per line, components (B.2.2).
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      if (at + 8 > size) return false;
+      height = data[at + 3] << 8 | data[at + 4];
+      width = data[at + 5] << 8 | data[at + 6];
+      const int components = data[at + 7];
+      return width > 0 && height > 0 && (components == 1 || components == 3);
+    }
+    at += length;
+  }
 }
 
 int jpeg_photograph_width(const JpegPhotograph* photograph) {

@@ -66,6 +66,14 @@ void skip_input_data(j_decompress_ptr cinfo, long count) {
 
 void term_source(j_decompress_ptr) {}
 
+void limit_scans(j_common_ptr common) {
+  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  if (cinfo->input_scan_number <= max_jpeg_scans) return;
+  auto* error = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  std::fprintf(stderr, "JPEG stream has more than %d scans\n", max_jpeg_scans);
+  std::longjmp(error->jump, 1);
+}
+
 }  // namespace
 
 jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager) {
@@ -89,4 +97,9 @@ void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
   src->end = stream + stream_bytes;
   src->start_of_file = 1;
   cinfo->src = &src->pub;
+}
+
+void install_scan_limit(j_decompress_ptr cinfo, jpeg_progress_mgr& progress) {
+  progress.progress_monitor = limit_scans;
+  cinfo->progress = &progress;
 }

@@ -35,3 +35,11 @@ jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager);
 // as far as it goes (with libjpeg's warning) and an empty one is an error.
 void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
                            std::size_t stream_bytes);
+
+// Ends the decoding of a progressive stream (by the error manager's jump)
+// once it has passed max_jpeg_scans scans: each scan makes libjpeg pass
+// over the whole coefficient buffer again, so a few bytes of a hostile
+// file could ask for hours. Cameras write one scan, progressive encoders
+// about ten. `progress` must live as long as the decompressor.
+constexpr int max_jpeg_scans = 500;
+void install_scan_limit(j_decompress_ptr cinfo, jpeg_progress_mgr& progress);

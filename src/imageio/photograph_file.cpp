@@ -1,5 +1,7 @@
 #include "imageio/photograph_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -36,8 +38,7 @@ bool is_tiff(const std::uint8_t* b, std::size_t size) {
 
 PhotographFormat recognise(const std::uint8_t* b, std::size_t size) {
   if (has_png_signature(b, size)) return PhotographFormat::png;
-  // A JPEG stream starts with the SOI marker FF D8 (ITU-T T.81, B.1.1.3).
-  if (size >= 2 && b[0] == 0xFF && b[1] == 0xD8) return PhotographFormat::jpeg;
+  if (has_jpeg_start(b, size)) return PhotographFormat::jpeg;
   if (has_netpbm_magic(b, size)) return PhotographFormat::netpbm;
   if (is_tiff(b, size)) return PhotographFormat::tiff;
   return PhotographFormat::unknown;
@@ -167,10 +168,10 @@ PhotographRead read_tiff(TiffPhotograph* tiff, const char* name, const Photograp
   return result;
 }
 
-// Up to file_start_bytes from the start of the file; false after a
-// message when it cannot be opened.
-bool read_file_start(const char* path, std::vector<std::uint8_t>& start) {
-  FileHandle file(std::fopen(path, "rb"));
+// The open file and the bytes read from its start (up to
+// file_start_bytes); false after a message when it cannot be opened.
+bool open_photograph_file(const char* path, FileHandle& file, std::string& start) {
+  file.reset(std::fopen(path, "rb"));
   if (!file) {
     std::printf("Photograph %s cannot be opened: %s\n", path, std::strerror(errno));
     return false;
@@ -180,13 +181,13 @@ bool read_file_start(const char* path, std::vector<std::uint8_t>& start) {
   return true;
 }
 
-bool read_whole_photograph(const char* path, std::string& bytes) {
-  switch (read_whole_file(path, max_photograph_file_bytes, bytes)) {
+// The rest of the open file after its start, so that `bytes` holds it all.
+bool read_rest_of_photograph(const char* path, std::FILE* file, std::string& bytes) {
+  switch (read_rest_of_file(file, max_photograph_file_bytes, bytes)) {
     case WholeFile::read:
       return true;
     case WholeFile::cannot_open:
-      std::printf("Photograph %s cannot be opened: %s\n", path, std::strerror(errno));
-      return false;
+      break;
     case WholeFile::too_large:
       std::printf("Photograph %s is larger than %zu bytes; not read\n", path,
                   max_photograph_file_bytes);
@@ -196,6 +197,11 @@ bool read_whole_photograph(const char* path, std::string& bytes) {
   }
   std::printf("Photograph %s cannot be read: %s\n", path, std::strerror(errno));
   return false;
+}
+
+std::uint64_t file_size(std::FILE* file) {
+  struct stat status;
+  return fstat(fileno(file), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
 // A photograph that could not be read is left empty, whatever part of it
@@ -211,71 +217,88 @@ const std::uint8_t* bytes_of(const std::string& bytes) {
 
 }  // namespace
 
-bool read_photograph_size(const char* path, int& width, int& height) {
-  std::vector<std::uint8_t> start;
+bool read_photograph_header(const char* path, PhotographHeader& header) {
+  header = PhotographHeader{};
+  FileHandle file;
+  std::string bytes;
   PhotographFormat format;
-  if (!read_file_start(path, start) || !recognised(path, start.data(), start.size(), format)) {
+  if (!open_photograph_file(path, file, bytes) ||
+      !recognised(path, bytes_of(bytes), bytes.size(), format)) {
     return false;
   }
+  const std::uint64_t stored_bytes = file_size(file.get());
   switch (format) {
     case PhotographFormat::png:
-      if (!png_picture_size(start.data(), start.size(), width, height)) {
+      if (!png_picture_size(bytes_of(bytes), bytes.size(), header.width, header.height)) {
         std::printf("PNG file %s cannot be decoded: its header is damaged\n", path);
         return false;
       }
+      // The image header's bit depth follows the size (ISO/IEC 15948, 11.2.2).
+      header.bits = bytes[24] == 16 ? 16 : 8;
       break;
     case PhotographFormat::jpeg: {
-      // The size may follow megabytes of Exif data: the whole file is read.
-      std::string bytes;
-      if (!read_whole_photograph(path, bytes)) return false;
+      if (jpeg_frame_size(bytes_of(bytes), bytes.size(), header.width, header.height)) break;
+      // The frame header lies beyond the first bytes, or the stream is one
+      // libjpeg must judge: the whole file.
+      if (!read_rest_of_photograph(path, file.get(), bytes)) return false;
       JpegPhotograph* jpeg = open_jpeg_photograph(bytes_of(bytes), bytes.size(), path);
       if (jpeg == nullptr) return false;
-      width = jpeg_photograph_width(jpeg);
-      height = jpeg_photograph_height(jpeg);
+      header.width = jpeg_photograph_width(jpeg);
+      header.height = jpeg_photograph_height(jpeg);
       close_jpeg_photograph(jpeg);
       break;
     }
     case PhotographFormat::netpbm: {
-      NetpbmHeader header;
+      NetpbmHeader netpbm;
       std::string problem;
-      if (!read_netpbm_header(start.data(), start.size(), header, problem)) {
+      if (!read_netpbm_header(bytes_of(bytes), bytes.size(), netpbm, problem)) {
         std::printf("PPM photograph %s cannot be decoded: %s\n", path, problem.c_str());
         return false;
       }
-      width = header.width;
-      height = header.height;
+      header.width = netpbm.width;
+      header.height = netpbm.height;
+      header.bits = netpbm.maximum > 255 ? 16 : 8;
       break;
     }
     case PhotographFormat::tiff: {
+      file.reset();
       TiffPhotograph* tiff = open_tiff_photograph_file(path);
       if (tiff == nullptr) return false;
-      width = tiff_photograph_width(tiff);
-      height = tiff_photograph_height(tiff);
+      header.width = tiff_photograph_width(tiff);
+      header.height = tiff_photograph_height(tiff);
+      header.bits = tiff_photograph_bits(tiff);
       close_tiff_photograph(tiff);
       break;
     }
     case PhotographFormat::unknown:
       return false;
   }
-  return within_limit(path, width, height);
+  if (!within_limit(path, header.width, header.height)) return false;
+  header.reading_bytes = static_cast<std::uint64_t>(header.width) * header.height * 3 *
+                         (header.bits / 8);
+  if (format != PhotographFormat::tiff) header.reading_bytes += stored_bytes;
+  return true;
 }
 
 PhotographRead read_photograph(const char* path, const PhotographRequest& request,
                                Photograph& photograph) {
   photograph = Photograph{};
-  std::vector<std::uint8_t> start;
+  FileHandle file;
+  std::string bytes;
   PhotographFormat format;
-  if (!read_file_start(path, start) || !recognised(path, start.data(), start.size(), format)) {
+  if (!open_photograph_file(path, file, bytes) ||
+      !recognised(path, bytes_of(bytes), bytes.size(), format)) {
     return PhotographRead::unreadable;
   }
   // libtiff reads the parts of a TIFF it needs where they lie; every
   // other format is decoded from the whole file in memory.
   if (format == PhotographFormat::tiff) {
+    file.reset();
     return finish(read_tiff(open_tiff_photograph_file(path), path, request, photograph),
                   photograph);
   }
-  std::string bytes;
-  if (!read_whole_photograph(path, bytes)) return PhotographRead::unreadable;
+  if (!read_rest_of_photograph(path, file.get(), bytes)) return PhotographRead::unreadable;
+  file.reset();
   return decode_photograph(bytes_of(bytes), bytes.size(), path, request, photograph);
 }
 

@@ -48,14 +48,28 @@ enum class PhotographRead {
                // (libpng's reason on standard error)
 };
 
-// The photograph's width and height from its header alone, so that a set
-// of photographs can be checked to share one size before any pixel is
-// decoded. False after a message naming the file on standard output when
-// it cannot be opened, is not a JPEG, PNG, PPM, PGM or TIFF picture, its
-// header is damaged or it is larger than max_photograph_pixels.
-bool read_photograph_size(const char* path, int& width, int& height);
+// What a photograph's header says, read before any pixel is decoded.
+struct PhotographHeader {
+  int width = 0;
+  int height = 0;
+  int bits = 8;  // a decoded sample: 8 or 16
+  // The memory reading it takes: its samples, and for every format but
+  // TIFF (which libtiff reads a strip or tile at a time) the whole file,
+  // held while it is decoded.
+  std::uint64_t reading_bytes = 0;
+};
 
-// Reads the photograph at `path` into `photograph` (emptied first).
+// The photograph's header, so that a set of photographs can be checked to
+// share one size, and what reading them will cost be known, before any
+// pixel is decoded. The file is opened once (libtiff opens a TIFF again);
+// a JPEG's size comes from its first bytes unless megabytes of Exif data
+// come first. False after a message naming the file on standard output
+// when it cannot be opened, is not a JPEG, PNG, PPM, PGM or TIFF picture,
+// its header is damaged or it is larger than max_photograph_pixels.
+bool read_photograph_header(const char* path, PhotographHeader& header);
+
+// Reads the photograph at `path` into `photograph` (emptied first),
+// opening the file once (libtiff opens a TIFF again).
 PhotographRead read_photograph(const char* path, const PhotographRequest& request,
                                Photograph& photograph);
 

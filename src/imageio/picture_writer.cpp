@@ -23,7 +23,7 @@ PictureWriter::PictureWriter() = default;
 PictureWriter::~PictureWriter() = default;
 
 bool PictureWriter::open(const char* path, PictureFormat format, int width, int height,
-                         const char* tga_id) {
+                         const PngNotes& notes, const char* tga_id) {
   format_ = format;
   path_ = path;
   width_ = width;
@@ -39,7 +39,7 @@ bool PictureWriter::open(const char* path, PictureFormat format, int width, int 
         return false;
       }
       std::string error;
-      png_ = start_png_rows(file_.get(), width, height, 8, error);
+      png_ = start_png_rows(file_.get(), width, height, 8, notes, error);
       if (png_ == nullptr) {
         std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path,
                      error.c_str());

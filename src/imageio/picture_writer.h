@@ -23,13 +23,13 @@ class PictureWriter {
   // A picture opened and not finished is discarded: no file is left.
   ~PictureWriter();
 
-  // Opens `path` for a width x height picture in `format`; a TGA carries
-  // `tga_id` as its image-ID text. False after a message on standard error
-  // naming the file: it cannot be made (as write_png_rgb, write_ppm and
-  // write_tga say it), the picture is empty, or a TGA side is beyond the
-  // 65535 its header holds.
+  // Opens `path` for a width x height picture in `format`; a PNG carries
+  // `notes` (PPM and TGA hold none), a TGA `tga_id` as its image-ID text.
+  // False after a message on standard error naming the file: it cannot be
+  // made (as write_png_rgb, write_ppm and write_tga say it), the picture is
+  // empty, or a TGA side is beyond the 65535 its header holds.
   bool open(const char* path, PictureFormat format, int width, int height,
-            const char* tga_id = nullptr);
+            const PngNotes& notes = {}, const char* tga_id = nullptr);
 
   // The order the rows go in: the top row first (PNG, PPM) or the bottom
   // row first (TGA, whose origin is the lower left).

@@ -325,6 +325,8 @@ int tiff_photograph_width(const TiffPhotograph* photograph) { return photograph-
 
 int tiff_photograph_height(const TiffPhotograph* photograph) { return photograph->height; }
 
+int tiff_photograph_bits(const TiffPhotograph* photograph) { return photograph->bits; }
+
 bool tiff_icc_profile(const TiffPhotograph* photograph, const std::uint8_t*& data,
                       std::size_t& size) {
   std::uint32_t count = 0;

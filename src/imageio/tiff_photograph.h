@@ -28,6 +28,8 @@ TiffPhotograph* open_tiff_photograph_file(const char* path);
 
 int tiff_photograph_width(const TiffPhotograph* photograph);
 int tiff_photograph_height(const TiffPhotograph* photograph);
+// Bits a sample: 8 or 16.
+int tiff_photograph_bits(const TiffPhotograph* photograph);
 
 // The photograph's ICC profile tag: false when it has none.
 bool tiff_icc_profile(const TiffPhotograph* photograph, const std::uint8_t*& data,

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include <tbb/parallel_for_each.h>
-#include <tbb/task_arena.h>
 
 #include "common/parallel.h"
 #include "ptm/coefficients.h"
@@ -218,22 +217,15 @@ bool decode_compressed_map(CompressedPtmHeader& header, Ptm& ptm, int threads) {
   const PlaneDecoder codec = plane_decoder_for(header.compression_type);
   const int n = header.num_planes;
   const std::size_t bytes = plane_bytes(header);
-  auto predicted_from = [&](int k) {
-    return !is_intra_plane(header, k) && reads_decoded_reference(header, k) ? header.reference[k]
-                                                                             : -1;
-  };
   // A decoded plane is kept while a later plane has yet to predict from it.
-  std::vector<int> waiting(static_cast<std::size_t>(n), 0);
-  for (int k = 0; k < n; ++k) {
-    if (predicted_from(k) >= 0) ++waiting[static_cast<std::size_t>(predicted_from(k))];
-  }
+  std::vector<int> waiting = predictions_from_each_plane(header);
   std::vector<std::uint8_t*> kept(static_cast<std::size_t>(n), nullptr);
   std::mutex kept_lock;
   std::mutex destination_locks[destination_count];
   std::atomic<bool> failed{false};
   for_each_plane_after_its_reference(header, threads, [&](int k) {
     if (failed) return;
-    const int reference = predicted_from(k);
+    const int reference = decoded_reference(header, k);
     std::uint8_t* plane = decoder_alloc(bytes);
     {
       DecoderWork work(bytes);
@@ -375,19 +367,33 @@ bool decode_plane(const CompressedPtmHeader& header, int k, PlaneDecoder codec,
   return apply_side_info(header, k, plane);
 }
 
+int decoded_reference(const CompressedPtmHeader& header, int k) {
+  return !is_intra_plane(header, k) && reads_decoded_reference(header, k) ? header.reference[k]
+                                                                           : -1;
+}
+
+std::vector<int> predictions_from_each_plane(const CompressedPtmHeader& header) {
+  std::vector<int> counts(static_cast<std::size_t>(header.num_planes), 0);
+  for (int k = 0; k < header.num_planes; ++k) {
+    const int reference = decoded_reference(header, k);
+    if (reference >= 0) ++counts[static_cast<std::size_t>(reference)];
+  }
+  return counts;
+}
+
 void for_each_plane_after_its_reference(const CompressedPtmHeader& header, int threads,
                                         const std::function<void(int k)>& plane) {
   const int n = header.num_planes;
   std::vector<std::vector<int>> dependents(static_cast<std::size_t>(n));
   std::vector<int> ready;
   for (int k = 0; k < n; ++k) {
-    if (!is_intra_plane(header, k) && reads_decoded_reference(header, k)) {
-      dependents[static_cast<std::size_t>(header.reference[k])].push_back(k);
+    const int reference = decoded_reference(header, k);
+    if (reference >= 0) {
+      dependents[static_cast<std::size_t>(reference)].push_back(k);
     } else {
       ready.push_back(k);
     }
   }
-  threads = usable_threads(threads);
   if (threads <= 1) {
     // The decoding order itself puts every reference first.
     std::vector<int> sequence(static_cast<std::size_t>(n));
@@ -400,8 +406,7 @@ void for_each_plane_after_its_reference(const CompressedPtmHeader& header, int t
     return dependents[static_cast<std::size_t>(a)].size() >
            dependents[static_cast<std::size_t>(b)].size();
   });
-  tbb::task_arena arena(threads);
-  arena.execute([&] {
+  run_on_threads(threads, [&] {
     tbb::parallel_for_each(ready.begin(), ready.end(),
                            [&](int k, tbb::feeder<int>& feeder) {
                              plane(k);

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "ptm/compressed_header.h"
 #include "ptm/ptm.h"
@@ -97,6 +98,14 @@ void allocate_decoded_planes(const CompressedPtmHeader& header, DecodedPlanes& p
 // earlier in the decoding order. A reference decoded later is a plane of
 // zeros when k is decoded.
 bool reads_decoded_reference(const CompressedPtmHeader& header, int k);
+
+// The plane whose decoded bytes plane k predicts from, or -1 when k reads
+// no decoded plane (an I-plane, or a reference decoded after it).
+int decoded_reference(const CompressedPtmHeader& header, int k);
+
+// For every plane, how many planes predict from its decoded bytes: how
+// long its reconstruction must be kept.
+std::vector<int> predictions_from_each_plane(const CompressedPtmHeader& header);
 
 // The prediction of P-plane `k` from `reference`, the decoded plane it is
 // predicted from (null: a plane of zeros): inverted when transformation

@@ -184,6 +184,10 @@ void add_integer_form(Ptm& view, CoefRepresentation representation) {
 
 void release_integer_form(Ptm& view) { free_integer_arrays(&view); }
 
+Ptm* create_stored_ptm(int width, int height, int format) {
+  return create_ptm(width, height, format, CoefRepresentation::stored);
+}
+
 void free_ptm(Ptm* ptm) {
   if (ptm == nullptr) return;
   release_coef_planes(ptm);

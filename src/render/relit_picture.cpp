@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "analysis/normals.h"
@@ -161,17 +162,47 @@ RgbImage* render_relit_picture(const Ptm& map, const RelitSettings& settings) {
   return image;
 }
 
+namespace {
+
+// Copies the rows of `patch` that fall in picture rows first .. end - 1
+// (bottom-up, of a picture `height` rows tall and `width` wide) over
+// `rgb`, which holds those rows.
+void lay_patch(const PicturePatch& patch, int width, int height, int first, int end,
+               std::uint8_t* rgb) {
+  const RgbImage& piece = *patch.picture;
+  const int left = std::max(0, patch.left);
+  const int right = std::min(width, patch.left + piece.width);
+  if (left >= right) return;
+  const std::size_t bytes = static_cast<std::size_t>(right - left) * 3;
+  for (int y = first; y < end; ++y) {
+    // Picture row y counts from the bottom; the patch's row from its own
+    // bottom, which lies at picture row height - top - piece.height.
+    const int piece_row = y - (height - patch.top - piece.height);
+    if (piece_row < 0 || piece_row >= piece.height) continue;
+    std::memcpy(rgb + (static_cast<std::size_t>(y - first) * width + left) * 3,
+                piece.pixels +
+                    (static_cast<std::size_t>(piece_row) * piece.width + (left - patch.left)) * 3,
+                bytes);
+  }
+}
+
+}  // namespace
+
 bool write_relit_picture(const Ptm& map, const RelitSettings& settings, PictureFormat format,
-                         const char* path) {
+                         const char* path, const PngNotes& notes, const PicturePatch& patch) {
   const PictureSource source(map, settings);
   if (source.map() == nullptr) return false;
   const Ptm& shown = *source.map();
   const RenderMode mode = render_mode_of(settings);
   PictureWriter picture;
-  if (!picture.open(path, format, shown.width, shown.height, screenshot_id_text)) return false;
-
+  if (!picture.open(path, format, shown.width, shown.height, notes, screenshot_id_text)) {
+    return false;
+  }
   return write_picture_bands(picture, shown.width, shown.height, block_rows(shown, mode),
                              settings.threads, [&](int first, int end, std::uint8_t* rgb) {
                                relit_rows(shown, settings, mode, first, end, rgb);
+                               if (patch.picture != nullptr) {
+                                 lay_patch(patch, shown.width, shown.height, first, end, rgb);
+                               }
                              });
 }

@@ -7,6 +7,7 @@
 
 #include "common/rgb_image.h"
 #include "imageio/picture_writer.h"
+#include "imageio/png_image.h"
 #include "ptm/ptm.h"
 #include "render/lights.h"
 
@@ -61,10 +62,21 @@ void render_relit_rows(const Ptm& map, const RelitSettings& settings, int first,
 // The image-ID text of a TGA picture, the viewer's screenshots included.
 constexpr char screenshot_id_text[] = "Korvex PTM";
 
-// Renders as above and writes the picture to `path`: an 8-bit RGB PNG, a
-// binary PPM, or a 24-bit TGA as the screenshot writes it. The picture is
-// made and written a band of rows at a time, never whole in memory (the
+// A small opaque picture laid over the relit one (a scale bar's plate):
+// its top-left corner at (left, top) pixels from the picture's top-left
+// corner; what falls outside the picture is cut off.
+struct PicturePatch {
+  const RgbImage* picture = nullptr;
+  int left = 0;
+  int top = 0;
+};
+
+// Renders as above and writes the picture to `path`: an 8-bit RGB PNG
+// (with `notes` before its picture data), a binary PPM, or a 24-bit TGA as
+// the screenshot writes it, with `patch` over it. The picture is made and
+// written a band of rows at a time, never whole in memory (the
 // diffuse-gain mode alone holds a rewritten map). The file is whole or
 // absent; false after a message on standard error.
 bool write_relit_picture(const Ptm& map, const RelitSettings& settings, PictureFormat format,
-                         const char* path);
+                         const char* path, const PngNotes& notes = {},
+                         const PicturePatch& patch = {});

@@ -77,7 +77,6 @@ bool ArgumentList::common_option(const char* option) {
   }
   if (std::strcmp(option, "--threads") == 0) {
     threads_ = static_cast<int>(parse_integer(value(), 1, max_threads, "--threads"));
-    allowance_ = std::make_unique<ThreadAllowance>(threads_);
     return true;
   }
   return false;

@@ -11,12 +11,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "common/parallel.h"
 
 // A usage error: the message names the argument that was refused.
 struct UsageError : std::runtime_error {
@@ -53,9 +50,8 @@ class ArgumentList {
   // sets threads(). True when `option` was one of them.
   bool common_option(const char* option);
 
-  // The threads a command may use: "--threads N" (1 or more, allowed for
-  // as long as the list lives even beyond the cores), else every core the
-  // process may run on.
+  // The threads a command may use: "--threads N" (1 or more), else every
+  // core the process may run on.
   int threads() const { return threads_; }
 
   // The usage error for the option next() returned last, when no
@@ -70,7 +66,6 @@ class ArgumentList {
   bool last_is_option_ = false;
   const char* last_ = nullptr;
   int threads_;
-  std::unique_ptr<ThreadAllowance> allowance_;
 };
 
 // `text` as a finite double, whole; `what` names it in the usage error

@@ -21,6 +21,10 @@ int run_fit(ArgumentList& arguments);
 int run_normals(ArgumentList& arguments);
 int run_depth(ArgumentList& arguments);
 int run_mesh(ArgumentList& arguments);
+int run_curvature(ArgumentList& arguments);
+int run_video(ArgumentList& arguments);
+int run_sheet(ArgumentList& arguments);
+int run_lights(ArgumentList& arguments);
 
 extern const char info_usage[];
 extern const char render_usage[];
@@ -29,3 +33,7 @@ extern const char fit_usage[];
 extern const char normals_usage[];
 extern const char depth_usage[];
 extern const char mesh_usage[];
+extern const char curvature_usage[];
+extern const char video_usage[];
+extern const char sheet_usage[];
+extern const char lights_usage[];

@@ -15,10 +15,18 @@ const ToolCommand commands[] = {
     {"render", "relight a map into a PNG, PPM or TGA picture", render_usage, run_render},
     {"convert", "write a map in another storage format, or a part of it", convert_usage,
      run_convert},
+    {"lights", "read the light directions of photographs from spheres in view", lights_usage,
+     run_lights},
     {"fit", "fit a map to photographs and their light positions", fit_usage, run_fit},
     {"normals", "write the normal field of a map", normals_usage, run_normals},
     {"depth", "integrate a map's normals into a depth map", depth_usage, run_depth},
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
+    {"curvature", "the mean curvature of a map's relief as numbers or a picture",
+     curvature_usage, run_curvature},
+    {"sheet", "the map under raking light from N directions, laid out for a report",
+     sheet_usage, run_sheet},
+    {"video", "a video of the map under a light circling it (MP4 or WebM)", video_usage,
+     run_video},
 };
 
 // The options every subcommand takes, after each one's own usage.

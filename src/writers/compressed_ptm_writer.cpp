@@ -200,16 +200,9 @@ bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmO
   CompressedPtmHeader header{};
   if (!fill_header(ptm, options, header)) return false;
   const int n = header.num_planes;
-  auto predicted_from = [&](int k) {
-    return !is_intra_plane(header, k) && reads_decoded_reference(header, k) ? header.reference[k]
-                                                                             : -1;
-  };
   // A plane's reconstruction is kept while a later plane has yet to be
   // predicted from it.
-  std::vector<int> waiting(static_cast<std::size_t>(n), 0);
-  for (int k = 0; k < n; ++k) {
-    if (predicted_from(k) >= 0) ++waiting[static_cast<std::size_t>(predicted_from(k))];
-  }
+  std::vector<int> waiting = predictions_from_each_plane(header);
   std::vector<Plane> streams(static_cast<std::size_t>(n));
   std::vector<Plane> kept(static_cast<std::size_t>(n));
   std::mutex lock;  // kept, waiting, the progress
@@ -217,7 +210,7 @@ bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmO
   int coded = 0;
   for_each_plane_after_its_reference(header, threads, [&](int k) {
     if (failed) return;
-    const int reference = predicted_from(k);
+    const int reference = decoded_reference(header, k);
     const bool needed = waiting[static_cast<std::size_t>(k)] > 0;
     Plane reconstruction;
     if (!encode_plane(ptm, k, reference >= 0 ? kept[static_cast<std::size_t>(reference)].data()

@@ -57,8 +57,8 @@ TEST(PhotographFit, SixteenBitPhotographsAreSummedAtFullPrecisionOnTheEightBitSc
     SCOPED_TRACE(layout == FitLayout::lrgb ? "LRGB" : "RGB");
     PhotographFit wide;
     PhotographFit narrow;
-    ASSERT_TRUE(begin_photograph_fit(lights.data(), 8, 2, 1, layout, wide));
-    ASSERT_TRUE(begin_photograph_fit(lights.data(), 8, 2, 1, layout, narrow));
+    ASSERT_TRUE(begin_photograph_fit(lights.data(), 8, 2, 1, layout, 1, wide));
+    ASSERT_TRUE(begin_photograph_fit(lights.data(), 8, 2, 1, layout, 1, narrow));
     for (int i = 0; i < 8; ++i) {
       // Pixel 1 differs per light and channel, in 8 bits and in 16.
       const int w[3] = {40 + 20 * i, 200 - 9 * i, 77};
@@ -76,8 +76,8 @@ TEST(PhotographFit, SixteenBitPhotographsAreSummedAtFullPrecisionOnTheEightBitSc
       accumulate_photograph(wide, p16, lights[i]);
       accumulate_photograph(narrow, p8, lights[i]);
     }
-    solve_photograph_fit(wide);
-    solve_photograph_fit(narrow);
+    solve_photograph_fit(wide, nullptr);
+    solve_photograph_fit(narrow, nullptr);
     const int per_pixel = layout == FitLayout::lrgb ? 6 : 18;
     // Pixel 0: the constant term 100.4 (within 16-bit rounding, 0.002 of
     // a level), every other coefficient 0.

@@ -116,11 +116,15 @@ TEST(PhotographFile, ReadsEachFormatByItsContentAtItsPrecision) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.file(c.name);
     write_file_bytes(path, c.bytes);
-    int width = 0;
-    int height = 0;
-    EXPECT_TRUE(read_photograph_size(path.c_str(), width, height));
-    EXPECT_EQ(width, c.width);
-    EXPECT_EQ(height, c.height);
+    PhotographHeader header;
+    EXPECT_TRUE(read_photograph_header(path.c_str(), header));
+    EXPECT_EQ(header.width, c.width);
+    EXPECT_EQ(header.height, c.height);
+    EXPECT_EQ(header.bits, c.bits);
+    // Reading holds the samples, and the whole file but for TIFF.
+    const bool tiff = c.bytes.compare(0, 2, "II") == 0 || c.bytes.compare(0, 2, "MM") == 0;
+    EXPECT_EQ(header.reading_bytes,
+              c.rgb.size() * (c.bits / 8) + (tiff ? 0 : c.bytes.size()));
     Photograph photograph;
     ASSERT_EQ(read_photograph(path.c_str(), PhotographRequest{}, photograph),
               PhotographRead::read);
@@ -173,13 +177,53 @@ TEST(PhotographFile, AHeaderOfAnotherSizeIsRefusedBeforeAnyPixelIsAllocated) {
     EXPECT_EQ(read_photograph(path.c_str(), PhotographRequest{}, photograph),
               PhotographRead::unreadable);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), message);
-    int width = 0;
-    int height = 0;
+    PhotographHeader header;
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(read_photograph_size(path.c_str(), width, height));
+    EXPECT_FALSE(read_photograph_header(path.c_str(), header));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), message);
   }
   EXPECT_LT(peak_memory() - before, 64LL << 20);
+}
+
+// A JPEG's size comes from its frame header, also behind profile or Exif
+// segments longer than the first bytes read; a stream only libjpeg can
+// judge (CMYK) is refused as the decoder refuses it.
+TEST(PhotographFile, AJpegHeaderIsReadWhereverItsFrameHeaderLies) {
+  ScratchDirectory dir("photograph-file");
+  const std::string long_segment(60000, 'x');
+  const struct {
+    const char* name;
+    int components;
+    std::vector<std::string> app2;
+    bool read;
+  } cases[] = {{"plain.jpg", 3, {}, true},
+               {"grey.jpg", 1, {}, true},
+               {"two long segments.jpg", 3, {long_segment, long_segment}, true},
+               {"cmyk.jpg", 4, {}, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    JpegFixture jpeg;
+    jpeg.width = 40;
+    jpeg.height = 24;
+    jpeg.components = c.components;
+    jpeg.samples.assign(40 * 24 * c.components, 90);
+    jpeg.app2_payloads = c.app2;
+    const std::string bytes = jpeg_fixture_bytes(jpeg);
+    write_file_bytes(dir.file(c.name), bytes);
+    PhotographHeader header;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(read_photograph_header(dir.file(c.name).c_str(), header), c.read);
+    const std::string out = testing::internal::GetCapturedStdout();
+    if (!c.read) {
+      EXPECT_NE(out.find("without an RGB rendering (CMYK)"), std::string::npos) << out;
+      continue;
+    }
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(header.width, 40);
+    EXPECT_EQ(header.height, 24);
+    EXPECT_EQ(header.bits, 8);
+    EXPECT_EQ(header.reading_bytes, 40u * 24 * 3 + bytes.size());
+  }
 }
 
 TEST(PhotographFile, RefusesWhatIsNoWholePhotographWithAMessageNamingIt) {

@@ -179,6 +179,11 @@ TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
       {"depth", map, "-o", scratch.file("out.pfm")},
       {"mesh", map, "-o", scratch.file("out.ply")},
       {"mesh", map, "-o", scratch.file("out.obj")},
+      {"depth", map, "-o", scratch.file("out.png"), "--colormap"},
+      {"curvature", map, "-o", scratch.file("out.png")},
+      {"sheet", map, "-o", scratch.file("out.png")},
+      {"video", map, "-o", scratch.file("out.mp4"), "--seconds", "2"},
+      {"video", map, "-o", scratch.file("out.webm"), "--seconds", "2"},
   };
   for (const std::vector<std::string>& command : commands) {
     SCOPED_TRACE(command[0] + " " + command[3]);
