@@ -7,6 +7,7 @@
 
 #include "app/core/command_line.h"
 #include "app/core/current_map.h"
+#include "app/core/display_buffers.h"
 #include "app/core/display_mode.h"
 #include "app/core/ptm_transform.h"
 #include "app/core/region.h"
@@ -128,6 +129,7 @@ void on_reshape(int width, int height) {
   // negative one.
   const int view_w = std::max(0, std::min(viewer.current_ptm->width, width - panel_width));
   const int view_h = std::max(0, std::min(viewer.current_ptm->height, height));
+  ensure_display_capacity(view_w, view_h);
   viewer.view_image->width = view_w;
   viewer.view_image->height = view_h;
   viewer.region_image->width = view_w;
