@@ -2,7 +2,8 @@
 // display_main_window draws a 1024 x 768 map into a GLUT window (on a
 // private Xvfb with Mesa's software renderer when there is no display), and
 // each iteration ends with glFinish so that the drawing is counted, not
-// only queued. Alongside: zoom_ptm rebuilding the view of a 4096 x 4096 map.
+// only queued. Alongside: zoom_ptm rebuilding the view of a 4096 x 4096 map,
+// which resamples the view's pixels alone.
 //
 // Each case reports the pixels relit per redisplay ("evaluated"): the whole
 // view once per enabled light, or only the selected region while the light
@@ -40,7 +41,7 @@ void pump_events_for(double seconds) {
 bool open_viewer(int argc, char** argv) {
   Ptm* ptm = make_random_map(view_width, view_height, PTM_FORMAT_LRGB, preferred_representation());
   viewer.current_ptm = ptm;
-  allocate_display_buffers(*ptm);
+  allocate_display_buffers(*ptm, 0, 0);
   viewer.main_window_width = view_width + 300;
   viewer.main_window_height = view_height;
   glutInitWindowSize(viewer.main_window_width, viewer.main_window_height);
@@ -114,7 +115,7 @@ void BM_RegionRedisplayDuringDrag(benchmark::State& state) {
 }
 
 // zoom_ptm on a 4096 x 4096 map at the zoom that fits it into a 1024 x 768
-// view: the derived map the view shows is resampled at full map size.
+// view: the derived map the view shows has the view's size.
 void BM_ZoomPtm(benchmark::State& state) {
   Ptm* const shown = viewer.current_ptm;
   Ptm* const shown_display = viewer.display_ptm;
@@ -125,7 +126,7 @@ void BM_ZoomPtm(benchmark::State& state) {
   viewer.pan_u = 0.5f - 0.5f * (1024.0f / 4096) / viewer.zoom_factor;
   viewer.pan_v = 0.0f;
   for (auto _ : state) zoom_ptm();
-  report(state, 4096.0 * 4096);
+  report(state, static_cast<double>(viewer.view_image->width) * viewer.view_image->height);
   free_ptm(viewer.display_ptm);
   free_ptm(big);
   viewer.current_ptm = shown;

@@ -43,11 +43,8 @@ void redisplay_both() {
   glutPostWindowRedisplay(viewer.main_window);
 }
 
-// After a zoom or pan: rebuild the zoomed map and redisplay.
-void rebuild_zoom() {
-  zoom_ptm();
-  zoom_normals();
-}
+// After a zoom or pan: rebuild the zoomed map (with its normals).
+void rebuild_zoom() { zoom_ptm(); }
 
 // Before a zoom or pan is rebuilt with diffuse gain on, the transform is
 // made afresh from the loaded map; the zoom then resamples it.

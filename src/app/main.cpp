@@ -55,11 +55,12 @@ int main(int argc, char** argv) {
 
   Ptm* ptm = load_ptm(viewer.base_name.c_str());
   std::printf("%d x %d image\n", ptm->width, ptm->height);
-  allocate_display_buffers(*ptm);
+  const int screen_width = glutGet(GLUT_SCREEN_WIDTH);
+  const int screen_height = glutGet(GLUT_SCREEN_HEIGHT);
+  allocate_display_buffers(*ptm, screen_width, screen_height);
 
-  const WindowSize size =
-      initial_window_size(viewer.view_image->width, viewer.view_image->height,
-                          glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT));
+  const WindowSize size = initial_window_size(viewer.view_image->width, viewer.view_image->height,
+                                              screen_width, screen_height);
   viewer.main_window_width = size.width;
   viewer.main_window_height = size.height;
   glutInitWindowSize(size.width, size.height);

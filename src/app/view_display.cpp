@@ -2,6 +2,7 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -160,34 +161,48 @@ void composite_lights_region() {
 void zoom_ptm() {
   show_wait_cursor();
   const Ptm& current = *viewer.current_ptm;
-  if (viewer.display_ptm == nullptr) viewer.display_ptm = create_derived_ptm(current);
+  // The zoomed map is the view's size, whatever the map's: the view shows
+  // its lower-left corner, and a frame costs the view's pixels alone.
+  const int width = std::max(1, viewer.view_image->width);
+  const int height = std::max(1, viewer.view_image->height);
   ZoomResult result = ZoomResult::done;
   if (viewer.diffuse_gain_on) {
     // The zoom resamples the transformed map into a new one. A display_ptm
     // that is already a zoomed copy (after a reshape or a colour discard)
     // is transformed afresh first, so a view is never zoomed twice.
     if (!viewer.display_ptm_transformed) ptm_transform();
-    Ptm* zoomed = create_derived_ptm(current);
-    result =
-        zoom_ptm_into(*viewer.display_ptm, *zoomed, viewer.zoom_factor, viewer.pan_u, viewer.pan_v);
+    Ptm* zoomed = create_derived_ptm(current, width, height);
+    result = zoom_ptm_view(*viewer.display_ptm, *zoomed, viewer.zoom_factor, viewer.pan_u,
+                           viewer.pan_v, viewer.threads);
     // The scale and bias of the transform describe the zoomed values too.
     std::memcpy(zoomed->scale_bias, viewer.display_ptm->scale_bias, 12 * sizeof(std::int32_t));
-    zoomed->normals = viewer.display_ptm->normals;
-    viewer.display_ptm->normals = nullptr;
     free_derived_ptm_of(viewer.display_ptm, current);
     viewer.display_ptm = zoomed;
   } else {
-    own_color_planes(*viewer.display_ptm, current);
-    result =
-        zoom_ptm_into(current, *viewer.display_ptm, viewer.zoom_factor, viewer.pan_u, viewer.pan_v);
+    // A transform of the whole map, or a zoomed map of another view size,
+    // makes way for one of this view's size.
+    Ptm* shown = viewer.display_ptm;
+    if (shown != nullptr && (shown->width != width || shown->height != height ||
+                             shares_color_planes(*shown, current))) {
+      free_derived_ptm_of(shown, current);
+      viewer.display_ptm = nullptr;
+    }
+    if (viewer.display_ptm == nullptr) {
+      viewer.display_ptm = create_derived_ptm(current, width, height);
+    }
+    result = zoom_ptm_view(current, *viewer.display_ptm, viewer.zoom_factor, viewer.pan_u,
+                           viewer.pan_v, viewer.threads);
   }
   viewer.display_ptm_transformed = 0;
   if (result == ZoomResult::unsupported_format) viewer.zoomed = 0;
+  // The zoomed map carries the normals of its view wherever the loaded map
+  // has them.
+  zoom_normals();
   restore_cursors();
 }
 
 void zoom_normals() {
   if (viewer.display_ptm == nullptr || viewer.current_ptm->normals == nullptr) return;
-  zoom_normals_into(*viewer.current_ptm, *viewer.display_ptm, viewer.zoom_factor, viewer.pan_u,
-                    viewer.pan_v);
+  zoom_normals_view(*viewer.current_ptm, *viewer.display_ptm, viewer.zoom_factor, viewer.pan_u,
+                    viewer.pan_v, viewer.threads);
 }

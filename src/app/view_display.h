@@ -23,7 +23,9 @@ void composite_lights();
 // The same for the selected region only.
 void composite_lights_region();
 
-// Rebuild the zoomed map (display_ptm) and its normals for the current zoom
-// and pan.
+// Rebuilds the zoomed map (display_ptm) for the current zoom and pan, at
+// the view's size whatever the map's, with the normals of its view where
+// the loaded map has them: a view never costs more than its own pixels.
 void zoom_ptm();
+// Only the zoomed map's normals (after the loaded map's are computed).
 void zoom_normals();

@@ -7,6 +7,7 @@
 
 #include "app/core/command_line.h"
 #include "app/core/current_map.h"
+#include "app/core/display_buffers.h"
 #include "app/core/display_mode.h"
 #include "app/core/ptm_transform.h"
 #include "app/core/region.h"
@@ -128,10 +129,14 @@ void on_reshape(int width, int height) {
   // negative one.
   const int view_w = std::max(0, std::min(viewer.current_ptm->width, width - panel_width));
   const int view_h = std::max(0, std::min(viewer.current_ptm->height, height));
+  ensure_display_capacity(view_w, view_h);
   viewer.view_image->width = view_w;
   viewer.view_image->height = view_h;
   viewer.region_image->width = view_w;
   viewer.region_image->height = view_h;
+  // A zoomed map has the size of the view it was made for; the view may be
+  // drawn before the refit below, so it gets one of its new size now.
+  if (viewer.zoomed) zoom_ptm();
   glutSetWindow(viewer.main_window);
   setup_main_projection();
   glutSetWindow(viewer.reflectance_window);
@@ -167,7 +172,6 @@ void refit_view() {
     viewer.pan_u = 0.5f - 0.5f * rx / viewer.zoom_factor;
     viewer.pan_v = 0.5f - 0.5f * ry / viewer.zoom_factor;
     zoom_ptm();
-    zoom_normals();
   } else {
     viewer.zoomed = 0;
     viewer.zoom_factor = 1.0f;

@@ -201,7 +201,11 @@ void free_ptm(Ptm* ptm) {
 }
 
 Ptm* create_derived_ptm(const Ptm& source) {
-  Ptm* derived = create_ptm(source.width, source.height, source.format, representation_of(source));
+  return create_derived_ptm(source, source.width, source.height);
+}
+
+Ptm* create_derived_ptm(const Ptm& source, int width, int height) {
+  Ptm* derived = create_ptm(width, height, source.format, representation_of(source));
   release_coef_planes(derived);
   if (derived->color_matrix != nullptr) {
     checked_free(derived->color_matrix);

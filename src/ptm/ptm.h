@@ -134,6 +134,8 @@ const char* ptm_format_name(int format);
 // planes and unfilled scale_bias, no coefficient planes; LUM shares the
 // source's colour matrix. Released by free_derived_ptm.
 Ptm* create_derived_ptm(const Ptm& source);
+// The same of another size (a zoomed view of the source).
+Ptm* create_derived_ptm(const Ptm& source, int width, int height);
 void free_derived_ptm(Ptm* ptm);
 
 // As create_derived_ptm, but the colour planes are the source's too.

@@ -49,13 +49,13 @@ bool file_exists(const char* path) {
 
 }  // namespace
 
-Ptm* load_ptm_or_ppms(const char* name) {
+Ptm* load_ptm_or_ppms(const char* name, int threads) {
   const std::string base(name);
   const FileIdentity identity = identify_file(name);
   // A PTM file that the reader refused has said why; coefficient images of
   // that name are not what the user meant.
   if (identity.kind == FileKind::ptm) {
-    if (Ptm* ptm = read_ptm_file(name)) return ptm;
+    if (Ptm* ptm = read_ptm_file(name, preferred_representation(), threads)) return ptm;
     std::printf("Unable to load file %s\n", name);
     end_program(-1);
   }

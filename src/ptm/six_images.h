@@ -15,7 +15,8 @@
 // load file <name>"; a picture, a folder or an empty file is named as such
 // ("photo.jpg is a JPEG picture, not a PTM map"); a name that is neither a
 // file nor the base of images gets "File <name> does not exist".
-Ptm* load_ptm_or_ppms(const char* name);
+// A compressed map's planes are decoded on up to `threads` threads.
+Ptm* load_ptm_or_ppms(const char* name, int threads = 1);
 
 // Fills the six scales and biases of `ptm` from base + ".sab" (whitespace
 // separated: six floating-point scales, six decimal biases). A missing file

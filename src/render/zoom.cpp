@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/checked_alloc.h"
+#include "common/parallel.h"
 
 namespace {
 
@@ -20,33 +21,38 @@ struct Corners {
   float dy;
 };
 
-// Calls visit(destination pixel, &corners) for every pixel whose source
-// position lies strictly inside the map, keeping one pixel of margin on the
-// far sides so that the +1 neighbours exist, and visit(pixel, nullptr) for
-// the rest. Rows outer, as the picture is laid out.
+// Calls visit(destination pixel, &corners) for every pixel of a
+// destination_width x destination_height picture whose position in the
+// width x height source lies strictly inside it, keeping one pixel of margin
+// on the far sides so that the +1 neighbours exist, and visit(pixel,
+// nullptr) for the rest. Blocks of rows go to up to `threads` threads.
 template <typename Visit>
-void for_each_zoomed_pixel(int width, int height, float zoom_factor, float pan_u, float pan_v,
-                           Visit visit) {
+void for_each_zoomed_pixel(int width, int height, int destination_width, int destination_height,
+                           float zoom_factor, float pan_u, float pan_v, int threads, Visit visit) {
   const float pan_x = static_cast<float>(width) * pan_u;
   const float pan_y = static_cast<float>(height) * pan_v;
-  for (int y = 0; y < height; ++y) {
-    const float fy = static_cast<float>(y) / zoom_factor + pan_y;
-    const bool row_inside = inside_zoom_margin(fy, height);
-    for (int x = 0; x < width; ++x) {
-      const std::size_t to = static_cast<std::size_t>(y) * width + x;
-      const float fx = static_cast<float>(x) / zoom_factor + pan_x;
-      if (!row_inside || !inside_zoom_margin(fx, width)) {
-        visit(to, nullptr);
-        continue;
-      }
-      const int x0 = static_cast<int>(fx);
-      const int y0 = static_cast<int>(fy);
-      const std::size_t p00 = static_cast<std::size_t>(y0) * width + x0;
-      const Corners corners{p00, p00 + 1, p00 + width, p00 + width + 1,
-                            fx - static_cast<float>(x0), fy - static_cast<float>(y0)};
-      visit(to, &corners);
-    }
-  }
+  parallel_blocks(
+      threads, destination_height, rows_per_block(destination_width),
+      [&](std::int64_t first, std::int64_t end) {
+        for (int y = static_cast<int>(first); y < end; ++y) {
+          const float fy = static_cast<float>(y) / zoom_factor + pan_y;
+          const bool row_inside = inside_zoom_margin(fy, height);
+          for (int x = 0; x < destination_width; ++x) {
+            const std::size_t to = static_cast<std::size_t>(y) * destination_width + x;
+            const float fx = static_cast<float>(x) / zoom_factor + pan_x;
+            if (!row_inside || !inside_zoom_margin(fx, width)) {
+              visit(to, nullptr);
+              continue;
+            }
+            const int x0 = static_cast<int>(fx);
+            const int y0 = static_cast<int>(fy);
+            const std::size_t p00 = static_cast<std::size_t>(y0) * width + x0;
+            const Corners corners{p00, p00 + 1, p00 + width, p00 + width + 1,
+                                  fx - static_cast<float>(x0), fy - static_cast<float>(y0)};
+            visit(to, &corners);
+          }
+        }
+      });
 }
 
 // `count` elements from element `offset` of every pixel's `stride`
@@ -140,37 +146,50 @@ bool same_size(const Ptm& a, const Ptm& b) { return a.width == b.width && a.heig
 
 }  // namespace
 
-ZoomResult zoom_ptm_into(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
-                         float pan_v) {
-  if (!same_size(source, destination)) {
-    std::fprintf(stderr, "zoom error:  src and destination sizes must be equal\n");
-    return ZoomResult::size_mismatch;
-  }
+ZoomResult zoom_ptm_view(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
+                         float pan_v, int threads) {
   if (source.format != PTM_FORMAT_RGB && source.format != PTM_FORMAT_LUM &&
       source.format != PTM_FORMAT_LRGB) {
     std::fprintf(stderr,
                  "Sorry, zoom with this type of surface not supported yet.  Please report bug.\n");
     return ZoomResult::unsupported_format;
   }
-  for_each_zoomed_pixel(source.width, source.height, zoom_factor, pan_u, pan_v,
+  for_each_zoomed_pixel(source.width, source.height, destination.width, destination.height,
+                        zoom_factor, pan_u, pan_v, threads,
                         [&](std::size_t to, const Corners* corners) {
                           resample_pixel(source, destination, to, corners);
                         });
   return ZoomResult::done;
 }
 
-bool zoom_normals_into(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
-                       float pan_v) {
-  if (source.normals == nullptr || !same_size(source, destination)) return false;
+ZoomResult zoom_ptm_into(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
+                         float pan_v) {
+  if (!same_size(source, destination)) {
+    std::fprintf(stderr, "zoom error:  src and destination sizes must be equal\n");
+    return ZoomResult::size_mismatch;
+  }
+  return zoom_ptm_view(source, destination, zoom_factor, pan_u, pan_v, 1);
+}
+
+bool zoom_normals_view(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
+                       float pan_v, int threads) {
+  if (source.normals == nullptr) return false;
   if (destination.normals == nullptr) {
     destination.normals = checked_alloc_array<std::int8_t>(pixel_count(destination) * 3);
   }
-  for_each_zoomed_pixel(source.width, source.height, zoom_factor, pan_u, pan_v,
+  for_each_zoomed_pixel(source.width, source.height, destination.width, destination.height,
+                        zoom_factor, pan_u, pan_v, threads,
                         [&](std::size_t to, const Corners* corners) {
                           resample_run(source.normals, destination.normals, 3, 0, 3, to, corners,
                                        bilerp_s8);
                         });
   return true;
+}
+
+bool zoom_normals_into(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
+                       float pan_v) {
+  if (!same_size(source, destination)) return false;
+  return zoom_normals_view(source, destination, zoom_factor, pan_u, pan_v, 1);
 }
 
 void normal_image(const Ptm& ptm, RgbImage& view) {

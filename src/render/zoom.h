@@ -40,12 +40,24 @@ enum class ZoomResult {
 ZoomResult zoom_ptm_into(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
                          float pan_v);
 
+// The same for a destination of any size, the view: its pixel (x, y) is
+// the zoomed picture's pixel (x, y), whatever the source's size, so a view
+// of a huge map costs the view's pixels alone. No size is refused. Blocks
+// of rows go to up to `threads` threads (the same bytes for any number).
+ZoomResult zoom_ptm_view(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
+                         float pan_v, int threads = 1);
+
 // Resamples source.normals into destination.normals (allocated here on
 // first use, width * height * 3 bytes) per component with bilerp_s8 and the
 // mapping above. Returns false and changes nothing when the source has no
 // normals or the sizes differ.
 bool zoom_normals_into(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
                        float pan_v);
+
+// The same into a destination of any size (the view), as zoom_ptm_view;
+// false when the source has no normals.
+bool zoom_normals_view(const Ptm& source, Ptm& destination, float zoom_factor, float pan_u,
+                       float pan_v, int threads = 1);
 
 // The normal field as colours: every pixel of `view` (its own width and
 // height, at most the map's) gets the map's three normal bytes at the same

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "common/checked_alloc.h"
 
@@ -191,6 +192,80 @@ TEST(ZoomNormalsInto, ResamplesSignedComponentsIntoAFieldAllocatedOnFirstUse) {
   zoomed->normals = nullptr;
   free_derived_ptm(zoomed);
   free_ptm(source);
+}
+
+// Everything the zoom writes for pixel p of an LRGB map, as bytes: its
+// integer coefficients (packed texel or wide), colour and normal.
+std::string zoomed_pixel_bytes(const Ptm& ptm, std::size_t p) {
+  std::string bytes;
+  auto add = [&](const void* from, std::size_t count) {
+    bytes.append(static_cast<const char*>(from), count);
+  };
+  if (ptm.packed_lrgb != nullptr) add(&ptm.packed_lrgb[p], sizeof(PackedLrgbTexel));
+  if (ptm.lum_coef_int != nullptr) add(ptm.lum_coef_int + p * 6, 6 * sizeof(std::int32_t));
+  for (const std::uint8_t* plane : ptm.color_planes) {
+    if (plane != nullptr) add(plane + p, 1);
+  }
+  add(ptm.normals + p * 3, 3);
+  return bytes;
+}
+
+// The viewer zooms into a map of the view's size: its pixel (x, y) must be
+// the full-size zoom's pixel (x, y), for any zoom and pan, on any number of
+// threads. The source is 37 x 29 of pseudo-random values and the view 13 x
+// 11, so a wrong row length or a swapped axis shows.
+TEST(ZoomPtmView, AViewSizedMapIsTheLowerLeftCornerOfTheFullSizeZoom) {
+  constexpr int source_width = 37;
+  constexpr int source_height = 29;
+  constexpr int view_width = 13;
+  constexpr int view_height = 11;
+  struct Case {
+    float zoom, pan_u, pan_v;
+  };
+  const Case cases[] = {{0.3f, -0.4f, -0.2f}, {0.77f, 0.05f, 0.1f}, {2.5f, 0.3f, 0.45f}};
+  for (const CoefRepresentation representation :
+       {CoefRepresentation::wide, CoefRepresentation::packed}) {
+    Ptm* source = create_ptm(source_width, source_height, PTM_FORMAT_LRGB, representation);
+    const std::size_t pixels = pixel_count(*source);
+    source->normals = checked_alloc_array<std::int8_t>(pixels * 3);
+    std::uint32_t state = 12345;
+    auto next = [&] {
+      state = state * 1103515245u + 12345u;
+      return static_cast<int>((state >> 16) & 0x7f);
+    };
+    for (std::size_t p = 0; p < pixels; ++p) {
+      if (source->packed_lrgb != nullptr) {
+        PackedLrgbTexel& texel = source->packed_lrgb[p];
+        for (auto& k : texel.coef) k = static_cast<std::int16_t>(next() - 60);
+        texel.red = static_cast<std::uint8_t>(next());
+        texel.green = static_cast<std::uint8_t>(next());
+        texel.blue = static_cast<std::uint8_t>(next());
+      } else {
+        for (int k = 0; k < 6; ++k) source->lum_coef_int[p * 6 + k] = next() * 977 - 50000;
+        for (auto* plane : source->color_planes) plane[p] = static_cast<std::uint8_t>(next());
+      }
+      for (int c = 0; c < 3; ++c) source->normals[p * 3 + c] = static_cast<std::int8_t>(next() - 64);
+    }
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.zoom);
+      Ptm* full = create_derived_ptm(*source);
+      ASSERT_EQ(zoom_ptm_into(*source, *full, c.zoom, c.pan_u, c.pan_v), ZoomResult::done);
+      ASSERT_TRUE(zoom_normals_into(*source, *full, c.zoom, c.pan_u, c.pan_v));
+      Ptm* view = create_derived_ptm(*source, view_width, view_height);
+      ASSERT_EQ(zoom_ptm_view(*source, *view, c.zoom, c.pan_u, c.pan_v, 3), ZoomResult::done);
+      ASSERT_TRUE(zoom_normals_view(*source, *view, c.zoom, c.pan_u, c.pan_v, 3));
+      for (int y = 0; y < view_height; ++y) {
+        for (int x = 0; x < view_width; ++x) {
+          ASSERT_EQ(zoomed_pixel_bytes(*view, static_cast<std::size_t>(y) * view_width + x),
+                    zoomed_pixel_bytes(*full, static_cast<std::size_t>(y) * source_width + x))
+              << "view pixel (" << x << ", " << y << ")";
+        }
+      }
+      free_derived_ptm(view);
+      free_derived_ptm(full);
+    }
+    free_ptm(source);
+  }
 }
 
 TEST(NormalImage, AddsHalfRangeToEachComponentUsingTheMapsRowLength) {

@@ -8,7 +8,7 @@
 #include "ptm/six_images.h"
 
 Ptm* load_ptm(const char* name) {
-  viewer.current_ptm = load_ptm_or_ppms(name);
+  viewer.current_ptm = load_ptm_or_ppms(name, viewer.threads);
   return viewer.current_ptm;
 }
 

@@ -1,15 +1,34 @@
 #include "app/core/display_buffers.h"
 
+#include <algorithm>
+
 #include "app/core/viewer_state.h"
 
 namespace {
 constexpr int reflectance_view_size = 250;
 }
 
-void allocate_display_buffers(const Ptm& ptm) {
+void allocate_display_buffers(const Ptm& ptm, int screen_width, int screen_height) {
   viewer.reflectance_image = new_rgb_image(reflectance_view_size, reflectance_view_size);
-  viewer.view_image = new_rgb_image(ptm.width, ptm.height);
+  const int width = screen_width > 0 ? std::min(ptm.width, screen_width) : ptm.width;
+  const int height = screen_height > 0 ? std::min(ptm.height, screen_height) : ptm.height;
+  viewer.view_image = new_rgb_image(width, height);
+  viewer.display_capacity = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   init_region();
+}
+
+void ensure_display_capacity(int width, int height) {
+  const std::size_t pixels = static_cast<std::size_t>(std::max(0, width)) *
+                             static_cast<std::size_t>(std::max(0, height));
+  if (pixels <= viewer.display_capacity) return;
+  for (RgbImage** image : {&viewer.view_image, &viewer.region_image}) {
+    RgbImage* larger = new_rgb_image(width, height);
+    larger->width = (*image)->width;
+    larger->height = (*image)->height;
+    free_rgb_image(*image);
+    *image = larger;
+  }
+  viewer.display_capacity = pixels;
 }
 
 void init_region() {

@@ -2,6 +2,7 @@
 // the Amp slider into display_ptm, which the views then show.
 #pragma once
 
-// display_ptm (created sharing the loaded map's colour on first use)
-// becomes the rewrite of current_ptm with viewer.diffuse_gain, unzoomed.
+// display_ptm (created sharing the loaded map's colour when there is none,
+// or when it is a zoomed map of the view's size) becomes the rewrite of
+// current_ptm with viewer.diffuse_gain, unzoomed.
 void ptm_transform();

@@ -38,9 +38,12 @@ struct ViewerState {
   int main_window_width = 0;
   int main_window_height = 0;
   int double_buffered = 0;
-  RgbImage* view_image = nullptr;         // allocated at full map size
+  // The view and the region, allocated for display_capacity pixels (the
+  // largest view so far, at most the map's size).
+  RgbImage* view_image = nullptr;
   RgbImage* reflectance_image = nullptr;  // 250 x 250
-  RgbImage* region_image = nullptr;       // allocated at full map size
+  RgbImage* region_image = nullptr;
+  std::size_t display_capacity = 0;
   int region_x = 0;
   int region_y = 0;
 
