@@ -3,7 +3,9 @@
 // and the conversion of the map already in memory. The context gives the
 // file sizes: the uncompressed version 1.2 file against the JPEG-LS file,
 // for the synthetic relief at 4096 x 4096, for the smooth-wave map with
-// noise the loading benchmarks use, and for the build's sample map.
+// noise the loading benchmarks use, and for the build's sample map. The
+// command and the conversion of the relief run on 1 and on 2 threads (the
+// argument), for the speed-up in one run; the context names the cores.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/parallel.h"
 #include "ptm/reader.h"
 #include "support/memory_bandwidth.h"
 #include "support/redirected_stdout.h"
@@ -48,9 +51,10 @@ const ReliefMap& relief() {
   return map;
 }
 
-ConversionOptions lossless_jpegls() {
+ConversionOptions lossless_jpegls(int threads) {
   ConversionOptions options;
   options.format = PTM_FORMAT_JPEGLS_LRGB;
+  options.threads = threads;
   return options;
 }
 
@@ -68,12 +72,14 @@ void report_sizes(benchmark::State& state, const std::string& uncompressed,
 }
 
 // The command as a user runs it, in this process: argument parsing, the
-// reader, the conversion and the writer, messages silenced.
+// reader, the conversion and the writer, messages silenced, on
+// state.range(0) threads.
 void BM_ConvertCommandToLosslessJpegls(benchmark::State& state) {
   const std::string& input = relief().uncompressed;
   const std::string output = temporary_path("relief-jpegls.ptm");
-  std::vector<std::string> texts = {"relumo-tool", "convert", input,         "-o",
-                                    output,        "--format", "jpegls-lrgb", "--quiet"};
+  std::vector<std::string> texts = {"relumo-tool", "convert",     input,     "-o",
+                                    output,        "--format",    "jpegls-lrgb", "--quiet",
+                                    "--threads",   std::to_string(state.range(0))};
   std::vector<char*> argv;
   for (std::string& text : texts) argv.push_back(text.data());
   std::FILE* null = std::fopen("/dev/null", "w");
@@ -89,13 +95,13 @@ void BM_ConvertCommandToLosslessJpegls(benchmark::State& state) {
 
 // The conversion alone: the map in memory to the JPEG-LS file.
 void convert_in_memory(benchmark::State& state, const Ptm& map, const std::string& uncompressed,
-                       const std::string& name) {
+                       const std::string& name, int threads = 1) {
   const std::string output = temporary_path(name + "-jpegls.ptm");
   std::FILE* null = std::fopen("/dev/null", "w");
   for (auto _ : state) {
     RedirectedStdout quiet(null);
     ConversionReport report;
-    if (!write_converted_ptm(map, lossless_jpegls(), output.c_str(), report)) {
+    if (!write_converted_ptm(map, lossless_jpegls(threads), output.c_str(), report)) {
       state.SkipWithError("conversion failed");
     }
   }
@@ -105,7 +111,8 @@ void convert_in_memory(benchmark::State& state, const Ptm& map, const std::strin
 }
 
 void BM_ConvertReliefInMemory(benchmark::State& state) {
-  convert_in_memory(state, *relief().map, relief().uncompressed, "relief");
+  convert_in_memory(state, *relief().map, relief().uncompressed, "relief",
+                    static_cast<int>(state.range(0)));
 }
 
 void BM_ConvertSmoothWavesInMemory(benchmark::State& state) {
@@ -136,8 +143,12 @@ void BM_ConvertSampleMap(benchmark::State& state) {
   convert_in_memory(state, *map, RELUMO_SAMPLE_MAP, "sample");
 }
 
-BENCHMARK(BM_ConvertCommandToLosslessJpegls)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ConvertReliefInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConvertCommandToLosslessJpegls)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ConvertReliefInMemory)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConvertSmoothWavesInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConvertSampleMap)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -146,6 +157,7 @@ BENCHMARK(BM_ConvertSampleMap)->Unit(benchmark::kMillisecond)->UseRealTime();
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   report_read_bandwidth();
+  benchmark::AddCustomContext("cores", std::to_string(available_cores()));
   benchmark::RunSpecifiedBenchmarks();
   return 0;
 }

@@ -2,6 +2,9 @@
 // loading the file, relighting (the screenshot's sum of lights), and
 // encoding the PNG; beside them the bare relighting kernel and the memory
 // bandwidth of the same run, which bound what the render stage can reach.
+// The render and the whole command run on 1 and on 2 threads (the
+// argument), so that the speed-up and the share of the bandwidth bound
+// ("of_bound") come from the same run; the context names the cores.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -9,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/parallel.h"
 #include "imageio/png_image.h"
 #include "ptm/reader.h"
 #include "render/relit_picture.h"
@@ -54,12 +58,14 @@ const std::string& map_file() {
   return path;
 }
 
-Ptm* load_quietly(const std::string& path) {
+Ptm* load_quietly(const std::string& path,
+                 CoefRepresentation representation = preferred_representation(),
+                 int threads = 1) {
   std::FILE* null = std::fopen("/dev/null", "w");
   Ptm* map = nullptr;
   {
     RedirectedStdout quiet(null);
-    map = read_ptm_file(path.c_str());
+    map = read_ptm_file(path.c_str(), representation, threads);
   }
   std::fclose(null);
   return map;
@@ -97,10 +103,12 @@ void BM_Load(benchmark::State& state) {
 }
 
 // The render stage: one light through the screenshot's sum, which renders
-// a first light of intensity 1 straight into the picture.
+// a first light of intensity 1 straight into the picture, on state.range(0)
+// threads.
 void BM_Render(benchmark::State& state) {
   Ptm& map = loaded_map();
-  const RelitSettings settings = one_light();
+  RelitSettings settings = one_light();
+  settings.threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
     RgbImage* picture = render_relit_picture(map, settings);
     benchmark::DoNotOptimize(picture->pixels);
@@ -133,13 +141,16 @@ void BM_EncodePng(benchmark::State& state) {
   free_rgb_image(picture);
 }
 
-// The whole command after argument parsing: load, render, write.
+// The whole command after argument parsing, as relumo-tool render makes it
+// on state.range(0) threads: the stored bytes loaded, then rendered and
+// written a band of rows at a time.
 void BM_LoadRenderWritePng(benchmark::State& state) {
   const std::string& input = map_file();
   const std::string output = scratch_file("whole.png");
-  const RelitSettings settings = one_light();
+  RelitSettings settings = one_light();
+  settings.threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    Ptm* map = load_quietly(input);
+    Ptm* map = load_quietly(input, CoefRepresentation::stored, settings.threads);
     if (!write_relit_picture(*map, settings, PictureFormat::png, output.c_str())) {
       state.SkipWithError("picture not written");
     }
@@ -151,14 +162,20 @@ void BM_LoadRenderWritePng(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
-BENCHMARK(BM_Render)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
+BENCHMARK(BM_Render)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
 BENCHMARK(BM_RelightKernel)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
 BENCHMARK(BM_EncodePng)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
-BENCHMARK(BM_LoadRenderWritePng)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
+BENCHMARK(BM_LoadRenderWritePng)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   read_bandwidth = report_read_bandwidth();
+  benchmark::AddCustomContext("cores", std::to_string(available_cores()));
   benchmark::RunSpecifiedBenchmarks();
   std::filesystem::remove_all(std::filesystem::path(map_file()).parent_path());
   return 0;
