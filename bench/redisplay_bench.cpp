@@ -80,6 +80,19 @@ void report(benchmark::State& state, double evaluated_per_redisplay) {
                          benchmark::Counter::kIsRate);
 }
 
+// One redisplay per iteration, the current light moved each time by
+// `step` radians round a circle of `radius`.
+void redraw_while_the_light_moves(benchmark::State& state, float radius, float step) {
+  float angle = 0;
+  for (auto _ : state) {
+    viewer.light_u = radius * std::sin(angle);
+    viewer.light_v = radius * std::cos(angle);
+    angle += step;
+    display_main_window();
+    glFinish();
+  }
+}
+
 // A full redisplay with `lights` enabled: every light relights the whole
 // view and is blended in.
 void BM_FullRedisplay(benchmark::State& state) {
@@ -105,17 +118,26 @@ void BM_RegionRedisplayDuringDrag(benchmark::State& state) {
   viewer.sel_y1 = viewer.sel_y0 + region_side - 1;
   clamp_region();
   viewer.light_dragging = 1;
-  float step = 0;
-  for (auto _ : state) {
-    viewer.light_u = 0.5f * std::sin(step);
-    viewer.light_v = 0.5f * std::cos(step);
-    step += 0.01f;
-    display_main_window();
-    glFinish();
-  }
+  redraw_while_the_light_moves(state, 0.5f, 0.01f);
   report(state, static_cast<double>(viewer.region_image->width) * viewer.region_image->height);
   viewer.light_dragging = 0;
   reset_region();
+}
+
+// Frees a larger map a case showed, with its zoomed copy, and shows the
+// benchmark's own map again as it was: unzoomed, with its own normals and
+// zoomed copy (if any), the view sized for it.
+void show_again(Ptm* own, Ptm* own_display, Ptm* larger) {
+  free_derived_ptm_of(viewer.display_ptm, *larger);
+  free_ptm(larger);
+  viewer.current_ptm = own;
+  viewer.display_ptm = own_display;
+  viewer.zoomed = 0;
+  viewer.zoom_factor = 1.0f;
+  viewer.pan_u = 0.0f;
+  viewer.pan_v = 0.0f;
+  on_reshape(viewer.main_window_width, viewer.main_window_height);
+  glutIdleFunc(nullptr);
 }
 
 // zoom_ptm on a 4096 x 4096 map at the zoom that fits it into a 1024 x 768
@@ -131,12 +153,7 @@ void BM_ZoomPtm(benchmark::State& state) {
   viewer.pan_v = 0.0f;
   for (auto _ : state) zoom_ptm();
   report(state, static_cast<double>(viewer.view_image->width) * viewer.view_image->height);
-  free_derived_ptm_of(viewer.display_ptm, *big);
-  free_ptm(big);
-  viewer.current_ptm = shown;
-  viewer.display_ptm = shown_display;
-  viewer.zoom_factor = 1.0f;
-  viewer.pan_u = 0.0f;
+  show_again(shown, shown_display, big);
 }
 
 // A width x height map opened in the window as the viewer opens a file it
@@ -165,14 +182,7 @@ void BM_FittedMapLightChange(benchmark::State& state) {
   if (!viewer.zoomed || viewer.display_ptm->width != viewer.view_image->width) {
     state.SkipWithError("the view was not fitted with a map of its size");
   }
-  float step = 0;
-  for (auto _ : state) {
-    viewer.light_u = 0.6f * std::sin(step);
-    viewer.light_v = 0.6f * std::cos(step);
-    step += 0.05f;
-    display_main_window();
-    glFinish();
-  }
+  redraw_while_the_light_moves(state, 0.6f, 0.05f);
   const double view_pixels = static_cast<double>(viewer.view_image->width) * viewer.view_image->height;
   report(state, view_pixels);
   state.counters["open_s"] = opening.count();
@@ -180,17 +190,7 @@ void BM_FittedMapLightChange(benchmark::State& state) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["peak_rss_GB"] = static_cast<double>(usage.ru_maxrss) / (1 << 20);
-  // Back to the small map, unzoomed, with its own normals.
-  free_derived_ptm_of(viewer.display_ptm, *large);
-  free_ptm(large);
-  viewer.current_ptm = small;
-  viewer.display_ptm = small_display;
-  viewer.zoomed = 0;
-  viewer.zoom_factor = 1.0f;
-  viewer.pan_u = 0.0f;
-  viewer.pan_v = 0.0f;
-  on_reshape(viewer.main_window_width, viewer.main_window_height);
-  glutIdleFunc(nullptr);
+  show_again(small, small_display, large);
 }
 
 }  // namespace
