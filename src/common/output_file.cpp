@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "common/output_folder.h"
+#include "common/signals_held.h"
+
 namespace {
 
 // The temporary names of the outputs open now, so that a fatal exit or a
@@ -20,23 +23,6 @@ std::set<std::string>& partial_outputs() {
   static std::set<std::string> names;
   return names;
 }
-
-// Signals are held off while the set changes, so that a handler calling
-// discard_partial_outputs never walks a half-updated tree.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &saved_);
-  }
-  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
- private:
-  sigset_t saved_;
-};
 
 void remember_partial_output(const std::string& name) {
   SignalsHeld held;
@@ -134,6 +120,7 @@ void discard_partial_outputs() {
   // Only unlink, which is async-signal-safe; the names stay until their
   // outputs forget them.
   for (const std::string& name : partial_outputs()) unlink(name.c_str());
+  discard_partial_folders();
 }
 
 void report_write_failure(const char* what, const char* path, int error) {

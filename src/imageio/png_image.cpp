@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/output_file.h"
 #include "common/whole_file.h"
@@ -35,18 +36,34 @@ void on_png_warning(png_structp, png_const_charp) {}
 
 // ---- writing ----
 
-// Rows of a bottom-up picture: file row r (top first) is picture row
-// height - 1 - r.
+// The rows of a picture in file order: file row r (top first) starts at
+// top_row + r * row_step, so a bottom-up picture steps backwards.
 struct PictureRows {
-  const std::uint8_t* bottom_row;
-  std::size_t row_bytes;
+  const std::uint8_t* top_row;
+  std::ptrdiff_t row_step;
   int width;
   int height;
   int bit_depth;
   int color_type;
 };
 
-bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
+PictureRows bottom_up_rows(const std::uint8_t* bottom_row, std::size_t row_bytes, int width,
+                           int height, int bit_depth, int color_type) {
+  const auto step = static_cast<std::ptrdiff_t>(row_bytes);
+  return {bottom_row + (height > 0 ? height - 1 : 0) * step, -step, width, height, bit_depth,
+          color_type};
+}
+
+void append_png_bytes(png_structp png, png_bytep data, std::size_t count) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + count);
+}
+
+void flush_nothing(png_structp) {}
+
+// Writes the PNG to `file`, or appended to `memory` when that is given.
+bool encode_png(std::FILE* file, std::vector<std::uint8_t>* memory, const PictureRows& rows,
+                PngErrors& errors) {
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
   if (png == nullptr) {
@@ -58,7 +75,11 @@ bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
+  if (memory != nullptr) {
+    png_set_write_fn(png, memory, append_png_bytes, flush_nothing);
+  } else {
+    png_init_io(png, file);
+  }
   // After PNG's adaptive row filters a picture is mostly small residuals,
   // and runs of them are what deflate finds: zlib's fastest level with
   // run-length matching only (Z_RLE) gives files as small as its default
@@ -74,9 +95,7 @@ bool encode_png(std::FILE* file, const PictureRows& rows, PngErrors& errors) {
   // PNG's 16-bit samples are big-endian; memory here is little-endian.
   if (rows.bit_depth == 16) png_set_swap(png);
   for (int r = 0; r < rows.height; ++r) {
-    const std::uint8_t* row =
-        rows.bottom_row + static_cast<std::size_t>(rows.height - 1 - r) * rows.row_bytes;
-    png_write_row(png, const_cast<png_bytep>(row));
+    png_write_row(png, const_cast<png_bytep>(rows.top_row + r * rows.row_step));
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -95,7 +114,7 @@ bool write_png_picture(const PictureRows& rows, const char* path) {
     return false;
   }
   PngErrors errors{};
-  if (!encode_png(file.get(), rows, errors)) {
+  if (!encode_png(file.get(), nullptr, rows, errors)) {
     std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path,
                  errors.message);
     return false;
@@ -173,16 +192,26 @@ bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
 }  // namespace
 
 bool write_png_rgb(const RgbImage& image, const char* path) {
-  const PictureRows rows{image.pixels, static_cast<std::size_t>(image.width) * 3, image.width,
-                         image.height, 8, PNG_COLOR_TYPE_RGB};
-  return write_png_picture(rows, path);
+  return write_png_picture(bottom_up_rows(image.pixels, static_cast<std::size_t>(image.width) * 3,
+                                          image.width, image.height, 8, PNG_COLOR_TYPE_RGB),
+                           path);
 }
 
 bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path) {
-  const PictureRows rows{reinterpret_cast<const std::uint8_t*>(samples),
-                         static_cast<std::size_t>(width > 0 ? width : 0) * 2, width, height,
-                         16, PNG_COLOR_TYPE_GRAY};
-  return write_png_picture(rows, path);
+  return write_png_picture(
+      bottom_up_rows(reinterpret_cast<const std::uint8_t*>(samples),
+                     static_cast<std::size_t>(width > 0 ? width : 0) * 2, width, height, 16,
+                     PNG_COLOR_TYPE_GRAY),
+      path);
+}
+
+bool encode_png_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
+                    std::vector<std::uint8_t>& png) {
+  png.clear();
+  if (width <= 0 || height <= 0) return false;
+  PngErrors errors{};
+  const PictureRows rows{top_row, row_step, width, height, 8, PNG_COLOR_TYPE_RGB};
+  return encode_png(nullptr, &png, rows, errors);
 }
 
 bool has_png_signature(const std::uint8_t* data, std::size_t size) {

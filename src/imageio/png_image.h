@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "common/rgb_image.h"
 
@@ -17,6 +18,13 @@ bool write_png_rgb(const RgbImage& image, const char* path);
 // Writes width x height 16-bit grey samples (row 0 the bottom row) as a
 // 16-bit greyscale PNG, in the same way.
 bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path);
+
+// Encodes width x height 8-bit RGB pixels, the top row first and each row
+// `row_step` bytes after the one above, as a PNG file in `png` (replacing its
+// content), compressed as write_png_rgb compresses. False only for an
+// empty picture or when libpng cannot start.
+bool encode_png_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
+                    std::vector<std::uint8_t>& png);
 
 // The largest picture the reader decodes: 2^28 pixels (a 16384 x 16384
 // photograph), so that a forged header cannot demand gigabytes.

@@ -21,6 +21,7 @@ int run_fit(ArgumentList& arguments);
 int run_normals(ArgumentList& arguments);
 int run_depth(ArgumentList& arguments);
 int run_mesh(ArgumentList& arguments);
+int run_web(ArgumentList& arguments);
 
 extern const char info_usage[];
 extern const char render_usage[];
@@ -29,3 +30,4 @@ extern const char fit_usage[];
 extern const char normals_usage[];
 extern const char depth_usage[];
 extern const char mesh_usage[];
+extern const char web_usage[];

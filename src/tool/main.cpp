@@ -18,6 +18,7 @@ const ToolCommand commands[] = {
     {"normals", "write the normal field of a map", normals_usage, run_normals},
     {"depth", "integrate a map's normals into a depth map", depth_usage, run_depth},
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
+    {"web", "publish a map as a web page or site, relit in the browser", web_usage, run_web},
 };
 
 // The options every subcommand takes, after each one's own usage.

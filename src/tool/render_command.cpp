@@ -51,6 +51,16 @@ double parse_within(const char* text, double lo, double hi, const char* what) {
   return value;
 }
 
+PictureFormat picture_format_of(const std::string& output) {
+  const std::string extension = file_extension(output.c_str());
+  if (extension == "png") return PictureFormat::png;
+  if (extension == "ppm") return PictureFormat::ppm;
+  if (extension == "tga") return PictureFormat::tga;
+  throw UsageError("the output " + output + " does not end in .png, .ppm or .tga");
+}
+
+}  // namespace
+
 RelitLight parse_light(const char* text) {
   const std::vector<double> values = parse_number_list(text, 2, 3, "--light");
   for (int k = 0; k < 2; ++k) {
@@ -66,16 +76,6 @@ RelitLight parse_light(const char* text) {
   return {static_cast<float>(values[0]), static_cast<float>(values[1]),
           static_cast<float>(intensity)};
 }
-
-PictureFormat picture_format_of(const std::string& output) {
-  const std::string extension = file_extension(output.c_str());
-  if (extension == "png") return PictureFormat::png;
-  if (extension == "ppm") return PictureFormat::ppm;
-  if (extension == "tga") return PictureFormat::tga;
-  throw UsageError("the output " + output + " does not end in .png, .ppm or .tga");
-}
-
-}  // namespace
 
 RenderOptions parse_render_arguments(ArgumentList& arguments) {
   RenderOptions options;
