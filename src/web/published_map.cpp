@@ -1,6 +1,7 @@
 #include "web/published_map.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -28,8 +29,12 @@ void expanded_coefficients(const Ptm& map, int c, std::size_t pixel, double out[
   const float* m = map.color_matrix + 4 * c;
   const double luminance_weight = m[1];
   for (int k = 0; k < 5; ++k) out[k] = luminance_weight * lum_coefficient(map, k, pixel);
-  const double chroma = m[0] * static_cast<double>(map.color_planes[0][pixel]) +
-                        m[2] * static_cast<double>(map.color_planes[2][pixel]) + m[3];
+  double chroma = m[0] * static_cast<double>(map.color_planes[0][pixel]) +
+                  m[2] * static_cast<double>(map.color_planes[2][pixel]) + m[3];
+  // With the luminance taken whole (every YCbCr matrix), the LUM picture
+  // trunc(Y + chroma) of a whole Y is Y + floor(chroma): the polynomial's
+  // floor plus a whole constant.
+  if (luminance_weight == 1.0) chroma = std::floor(chroma);
   out[5] = (luminance_weight * lum_coefficient(map, 5, pixel) + chroma) * 1024.0 / 1023.0;
 }
 

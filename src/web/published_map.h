@@ -7,12 +7,15 @@
 // map is expanded to RGB: its colour matrix is affine in the luminance, so
 // channel c relit is m_c1 Y + (m_c0 P0 + m_c2 P2 + m_c3) for its two chroma
 // bytes P0, P2, a polynomial of the light with coefficients m_c1 a_k and
-// constant m_c1 a5 + m_c0 P0 + m_c2 P2 + m_c3. The RGB arithmetic weights
-// its constant by 1023/1024 where the LUM arithmetic weights it by 1, so
-// the constant is stored 1024/1023 larger. The expansion differs from the
-// LUM picture where the LUM arithmetic clips the luminance before the
-// matrix (shadows below 0, highlights above 255) and by the new
-// quantisation of the expanded coefficients.
+// constant m_c1 a5 + m_c0 P0 + m_c2 P2 + m_c3 (the chroma term taken to
+// its floor when m_c1 is 1, as the LUM arithmetic's truncation of a whole
+// Y plus the term does). The RGB arithmetic weights its constant by
+// 1023/1024 where the LUM arithmetic weights it by 1, so the constant is
+// stored 1024/1023 larger. The expansion still differs from the LUM
+// picture by one grey level where the constant's rounding crosses a
+// level, where the LUM arithmetic clips the luminance before the matrix
+// (shadows below 0, highlights above 255), and by the new quantisation of
+// the expanded coefficients.
 #pragma once
 
 #include <cstdint>

@@ -129,6 +129,8 @@ TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
       {"depth", map, "-o", scratch.file("out.pfm")},
       {"mesh", map, "-o", scratch.file("out.ply")},
       {"mesh", map, "-o", scratch.file("out.obj")},
+      {"web", map, "-o", scratch.file("site")},
+      {"web", map, "-o", scratch.file("page.html")},
   };
   for (const std::vector<std::string>& command : commands) {
     SCOPED_TRACE(command[0] + " " + command[3]);
