@@ -95,7 +95,9 @@ export function bindControls({ state, canvas, changed, reset, save }) {
       if (gesture.kind === 'light') lightFromCanvas(event);
     }
   });
-  canvas.addEventListener('pointermove', (event) => {
+  // Moves arrive once a frame, so the release may come with a position
+  // the last move did not report: both follow the pointer.
+  function follow(event) {
     if (!pointers.has(event.pointerId) || !gesture) return;
     const [x, y] = position(event, canvas);
     pointers.set(event.pointerId, [x, y]);
@@ -115,8 +117,10 @@ export function bindControls({ state, canvas, changed, reset, save }) {
       Object.assign(gesture, now);
       changed();
     }
-  });
+  }
+  canvas.addEventListener('pointermove', follow);
   const release = (event) => {
+    if (event.type === 'pointerup') follow(event);
     pointers.delete(event.pointerId);
     if (pointers.size === 0) gesture = null;
     else if (gesture && gesture.kind === 'pinch') gesture = { kind: 'pan', last: [...pointers.values()][0] };
