@@ -12,6 +12,7 @@
 #include "tool/info_options.h"
 #include "tool/relief_options.h"
 #include "tool/render_options.h"
+#include "tool/web_options.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   as_command([](ArgumentList& a) { parse_normals_arguments(a); });
   as_command([](ArgumentList& a) { parse_depth_arguments(a); });
   as_command([](ArgumentList& a) { parse_mesh_arguments(a); });
+  as_command([](ArgumentList& a) { parse_web_arguments(a); });
   as_command([](ArgumentList& a) {
     while (!a.done()) {
       const char* argument = a.next();

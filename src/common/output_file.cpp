@@ -13,26 +13,19 @@
 #include <vector>
 
 #include "common/output_folder.h"
-#include "common/signals_held.h"
+#include "common/partial_output_names.h"
 
 namespace {
 
-// The temporary names of the outputs open now, so that a fatal exit or a
-// signal handler can remove them.
-std::set<std::string>& partial_outputs() {
-  static std::set<std::string> names;
+// The temporary files open now.
+PartialOutputNames& partial_outputs() {
+  static PartialOutputNames names;
   return names;
 }
 
-void remember_partial_output(const std::string& name) {
-  SignalsHeld held;
-  partial_outputs().insert(name);
-}
+void remember_partial_output(const std::string& name) { partial_outputs().remember(name); }
 
-void forget_partial_output(const std::string& name) {
-  SignalsHeld held;
-  partial_outputs().erase(name);
-}
+void forget_partial_output(const std::string& name) { partial_outputs().forget(name); }
 
 // Permissions a plain fopen would have given the file (0666 less the
 // umask); mkstemp makes it 0600.
@@ -119,7 +112,7 @@ void OutputFile::discard() {
 void discard_partial_outputs() {
   // Only unlink, which is async-signal-safe; the names stay until their
   // outputs forget them.
-  for (const std::string& name : partial_outputs()) unlink(name.c_str());
+  for (const std::string& name : partial_outputs().names()) unlink(name.c_str());
   discard_partial_folders();
 }
 

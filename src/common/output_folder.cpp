@@ -1,36 +1,26 @@
 #include "common/output_folder.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <system_error>
 #include <vector>
 
-#include "common/signals_held.h"
+#include "common/partial_output_names.h"
 
 namespace {
 
-std::set<std::string>& partial_folders() {
-  static std::set<std::string> names;
+// The temporary folders open now.
+PartialOutputNames& partial_folders() {
+  static PartialOutputNames names;
   return names;
-}
-
-void remember_partial_folder(const std::string& name) {
-  SignalsHeld held;
-  partial_folders().insert(name);
-}
-
-void forget_partial_folder(const std::string& name) {
-  SignalsHeld held;
-  partial_folders().erase(name);
 }
 
 // A fresh folder named `pattern` with its XXXXXX replaced, or "" with errno
@@ -134,7 +124,7 @@ bool OutputFolder::open(const char* path, bool replace) {
     error_ = std::strerror(errno);
     return false;
   }
-  remember_partial_folder(temporary_);
+  partial_folders().remember(temporary_);
   chmod(temporary_.c_str(), default_folder_mode());
   return true;
 }
@@ -169,7 +159,7 @@ bool OutputFolder::commit() {
     discard();
     return false;
   }
-  forget_partial_folder(temporary_);
+  partial_folders().forget(temporary_);
   temporary_.clear();
   if (!aside.empty()) remove_tree(aside);
   return true;
@@ -178,10 +168,12 @@ bool OutputFolder::commit() {
 void OutputFolder::discard() {
   if (temporary_.empty()) return;
   remove_tree(temporary_);
-  forget_partial_folder(temporary_);
+  partial_folders().forget(temporary_);
   temporary_.clear();
 }
 
 void discard_partial_folders() {
-  for (const std::string& name : partial_folders()) remove_tree_at(AT_FDCWD, name.c_str(), 0);
+  for (const std::string& name : partial_folders().names()) {
+    remove_tree_at(AT_FDCWD, name.c_str(), 0);
+  }
 }

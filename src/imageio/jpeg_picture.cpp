@@ -2,8 +2,9 @@
 
 #include "imageio/libjpeg_glue.h"
 
-bool encode_jpeg_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
-                     int quality, ChromaSampling chroma, std::vector<std::uint8_t>& stream) {
+bool encode_jpeg(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
+                 int components, int quality, ChromaSampling chroma,
+                 std::vector<std::uint8_t>& stream) {
   jpeg_compress_struct cinfo;
   JpegErrorManager error;
   cinfo.err = jumping_error_manager(error);
@@ -15,8 +16,8 @@ bool encode_jpeg_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int w
   install_memory_destination(&cinfo, &stream);
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.input_components = components;
+  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
   if (chroma == ChromaSampling::full) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/checked_alloc.h"
+#include "imageio/jpeg_picture.h"
 #include "imageio/libjpeg_glue.h"
 
 namespace {
@@ -129,28 +130,5 @@ int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
 
 bool encode_jpeg_plane(const std::uint8_t* plane, int width, int height, int quality,
                        std::vector<std::uint8_t>& stream) {
-  jpeg_compress_struct cinfo;
-  JpegErrorManager error;
-  cinfo.err = jumping_error_manager(error);
-  if (setjmp(error.jump) != 0) {
-    jpeg_destroy_compress(&cinfo);
-    return false;
-  }
-  jpeg_create_compress(&cinfo);
-  install_memory_destination(&cinfo, &stream);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 1;
-  cinfo.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  const std::size_t row_bytes = static_cast<std::size_t>(width);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<std::uint8_t*>(plane) + cinfo.next_scanline * row_bytes;
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  return true;
+  return encode_jpeg(plane, width, width, height, 1, quality, ChromaSampling::full, stream);
 }

@@ -139,8 +139,8 @@ void write_jpeg_paths(const std::string& folder, const std::vector<std::string>&
                       const std::uint8_t* top_left, std::ptrdiff_t row_step, int width,
                       int height) {
   std::vector<std::uint8_t> bytes;
-  if (!encode_jpeg_rgb(top_left, row_step, width, height, iiif_quality, ChromaSampling::halved,
-                       bytes)) {
+  if (!encode_jpeg(top_left, row_step, width, height, 3, iiif_quality, ChromaSampling::halved,
+                   bytes)) {
     throw PublishError("a picture tile could not be coded");
   }
   for (const std::string& path : paths) {

@@ -12,6 +12,6 @@ bool encode_tile(const TileEncoding& encoding, const TilePixels& tile,
   if (encoding.kind == TileKind::png) {
     return encode_png_rgb(tile.top_left, step, tile.width, tile.height, bytes);
   }
-  return encode_jpeg_rgb(tile.top_left, step, tile.width, tile.height, encoding.quality,
-                         encoding.chroma, bytes);
+  return encode_jpeg(tile.top_left, step, tile.width, tile.height, 3, encoding.quality,
+                     encoding.chroma, bytes);
 }

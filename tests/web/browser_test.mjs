@@ -10,9 +10,8 @@
 
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { launchChromium, serveFolder } from './browser.mjs';
 
 const options = {};
 for (let i = 2; i < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
@@ -83,31 +82,10 @@ function info(map) {
   return facts.get(map);
 }
 
-// ---- the local server ----
+// ---- the browser and the local server ----
 
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.json': 'application/json',
-  '.png': 'image/png', '.jpg': 'image/jpeg', '.dzi': 'application/xml' };
-const server = http.createServer((request, response) => {
-  const file = path.join(site, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-  if (!file.startsWith(site + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-    response.writeHead(404).end();
-    return;
-  }
-  response.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] ?? 'application/octet-stream' });
-  fs.createReadStream(file).pipe(response);
-});
-await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-const base = `http://127.0.0.1:${server.address().port}`;
-
-// ---- the browser ----
-
-const browser = await chromium.launch({
-  executablePath: chromiumPath,
-  headless: true,
-  args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--disable-quic',
-    '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync',
-    '--force-color-profile=srgb'],
-});
+const { server, base } = await serveFolder(site);
+const browser = await launchChromium(chromiumPath);
 const context = await browser.newContext({ viewport: { width: 800, height: 600 }, deviceScaleFactor: 1 });
 const decoder = await context.newPage();
 
