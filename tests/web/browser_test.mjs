@@ -262,6 +262,29 @@ function expectedTiles(description, scale, at, width, height, planes) {
     `the first view of the 1600 x 1200 map (${state.hash}) fetched only its ${expected.size} tiles (${first.tiles.length} requests)`);
   await first.page.screenshot({ path: path.join(work, 'large-first-view.png') });
 
+  // Every control is labelled and reached with the Tab key; choosing a
+  // mode changes the view; Save PNG saves the canvas.
+  const controls = await first.page.evaluate(() => [...document.querySelectorAll('#controls input, #controls select')]
+    .every((control) => control.labels.length > 0));
+  const reached = [];
+  await first.page.focus('#mode');
+  for (let i = 0; i < 8; ++i) {
+    reached.push(await first.page.evaluate(() => document.activeElement.id));
+    await first.page.keyboard.press('Tab');
+  }
+  check(controls && ['mode', 'intensity', 'light-dial', 'reset', 'fullscreen', 'save', 'view'].every((id) => reached.includes(id)),
+    `the controls are labelled and the Tab key reaches them (${reached.join(', ')})`);
+  await first.page.selectOption('#mode', 'specular');
+  await first.page.waitForFunction(() => location.hash.includes('mode=specular') &&
+    document.documentElement.dataset.ready === '1' && !document.querySelector('[data-mode=specular]').hidden);
+  const [download] = await Promise.all([first.page.waitForEvent('download'), first.page.click('#save')]);
+  const saved = fs.readFileSync(await download.path());
+  const canvasSize = await first.page.evaluate(() => [document.getElementById('view').width, document.getElementById('view').height]);
+  check(download.suggestedFilename() === 'large-view.png' && saved.readUInt32BE(16) === canvasSize[0] &&
+        saved.readUInt32BE(20) === canvasSize[1],
+  `the mode menu shows the specular settings, and Save PNG saved ${download.suggestedFilename()} of ${canvasSize.join(' x ')}`);
+  await first.page.selectOption('#mode', 'plain');
+
   // The keys: the light moves and the fragment follows; a drag with Shift pans.
   await first.page.focus('#view');
   await first.page.keyboard.press('ArrowLeft');
