@@ -120,6 +120,10 @@ WebOptions parse_web_arguments(ArgumentList& arguments) {
     publish.iiif_base = iiif_base;
   }
   check_output_is_not_input(options.map.c_str(), options.output.c_str());
+  // --force would take the map away with the folder it replaces.
+  if (!options.single_page && is_inside_folder(options.map.c_str(), options.output.c_str())) {
+    throw UsageError("the output folder " + options.output + " holds the map " + options.map);
+  }
   return options;
 }
 

@@ -146,6 +146,14 @@ TEST(WebCommand, AFolderIsReplacedOnlyWhenForcedAndThenWhole) {
   EXPECT_NE(refused.err.find("not empty"), std::string::npos) << refused.err;
   EXPECT_EQ(file_names_in(scratch.file("site")), (std::set<std::string>{"notes.txt"}));
 
+  // A folder that holds the map is never replaced.
+  write_file_bytes(scratch.file("site/inside.ptm"), read_file_bytes(map));
+  const ProgramRun holding = run_web({scratch.file("site/inside.ptm"), "-o", scratch.file("site"),
+                                      "--force"});
+  EXPECT_EQ(holding.exit_status, 2);
+  EXPECT_NE(holding.err.find("holds the map"), std::string::npos) << holding.err;
+  std::filesystem::remove(scratch.file("site/inside.ptm"));
+
   ASSERT_EQ(run_web({map, "-o", scratch.file("site/"), "--force"}).exit_status, 0);
   EXPECT_FALSE(std::filesystem::exists(scratch.file("site/notes.txt")));
   EXPECT_TRUE(std::filesystem::exists(scratch.file("site/index.html")));
