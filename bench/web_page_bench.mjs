@@ -79,9 +79,10 @@ const measured = execFileSync('python3', ['-c', `
 import resource, subprocess, sys, time
 start = time.time()
 status = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
-print(status, time.time() - start, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(status, time.time() - start, usage.ru_maxrss, usage.ru_utime + usage.ru_stime)
 `, options.tool, 'web', mapFile, '-o', site, '--threads', threads, '--quiet'], { encoding: 'utf8' });
-const [status, publishSeconds, peakKb] = measured.trim().split(' ').map(Number);
+const [status, publishSeconds, peakKb, cpuSeconds] = measured.trim().split(' ').map(Number);
 if (status !== 0) {
   console.error(`relumo-tool web failed with status ${status}`);
   process.exit(1);
@@ -99,8 +100,9 @@ const walk = (folder) => {
   }
 };
 walk(site);
-console.log(`publishing on ${threads} threads: ${publishSeconds.toFixed(1)} s, ${tiles} tiles (${(bytes / 1e9).toFixed(2)} GB), ` +
-  `${(tiles / publishSeconds).toFixed(0)} tiles/s, peak resident memory ${(peakKb / 1024).toFixed(0)} MB`);
+console.log(`publishing on ${threads} threads: ${publishSeconds.toFixed(1)} s (processor time ${cpuSeconds.toFixed(1)} s), ` +
+  `${tiles} tiles (${(bytes / 1e9).toFixed(2)} GB), ${(tiles / publishSeconds).toFixed(0)} tiles/s, ` +
+  `peak resident memory ${(peakKb / 1024).toFixed(0)} MB`);
 if (!options.keepMap) fs.rmSync(mapFile);
 
 // The page from a local server.

@@ -63,6 +63,14 @@ Ptm& loaded_map() {
   return *map;
 }
 
+// Processor time of every thread of the process so far.
+double process_cpu_seconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double peak_resident_mb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -93,9 +101,12 @@ void BM_PublishFolder(benchmark::State& state) {
   options.threads = state.range(0) > 0 ? static_cast<int>(state.range(0)) : available_cores();
   options.replace = true;
   const std::string folder = scratch("site");
+  const double cpu_before = process_cpu_seconds();
   for (auto _ : state) {
     if (!publish_web_folder(map, options, folder.c_str())) state.SkipWithError("not published");
   }
+  state.counters["process_CPU_s"] =
+      (process_cpu_seconds() - cpu_before) / static_cast<double>(state.iterations());
   const double tiles = static_cast<double>(site_tiles(map, options));
   state.counters["threads"] = options.threads;
   state.counters["tiles"] = tiles;

@@ -202,6 +202,11 @@ async function start() {
 }
 
 start().catch((error) => {
-  showMessage(`This map cannot be shown: ${error.message ?? error}`);
+  // A folder opened from disk: browsers fetch nothing for a file:// page.
+  const hint = location.protocol === 'file:' && !document.getElementById('relumo-embedded')
+    ? ' Serve this folder (for example with "python3 -m http.server" in it) and open it' +
+      ' through the server, or publish the map as a single page (relumo-tool web MAP -o page.html).'
+    : '';
+  showMessage(`This map cannot be shown: ${error.message ?? error}.${hint}`);
   console.error(error);
 });

@@ -1,7 +1,7 @@
 // WebGL: the context (WebGL 2 where the browser has it, WebGL 1 otherwise
 // or when asked), the textures of the tiles, and the drawing of a frame.
 
-import { FRAGMENT_SHADER, VERTEX_SHADER } from './shader.js';
+import { VERTEX_SHADER, fragmentShader } from './shader.js';
 
 const CONTEXT_ATTRIBUTES = {
   alpha: false,
@@ -13,7 +13,7 @@ const CONTEXT_ATTRIBUTES = {
 };
 
 const UNIFORMS = [
-  'u_rect', 'u_at', 'u_pixels', 'u_canvas', 'u_canvas_height', 'u_format', 'u_mode', 'u_exact',
+  'u_rect', 'u_at', 'u_pixels', 'u_canvas', 'u_canvas_height', 'u_exact',
   'u_level_factor', 'u_tile_origin', 'u_tile_size', 'u_scale_low', 'u_scale_high', 'u_bias_low',
   'u_bias_high', 'u_weight_low', 'u_weight_high', 'u_kd', 'u_ks', 'u_exponent', 'u_gain',
   'u_intensity', 'u_half', 'u_plane0', 'u_plane1', 'u_plane2', 'u_plane3', 'u_plane4', 'u_plane5',
@@ -34,16 +34,24 @@ function compile(gl, type, source) {
   return shader;
 }
 
-function link(gl) {
+// The program of one format and mode, with its uniforms' locations and
+// its samplers bound to their units.
+function link(gl, format, mode) {
   const program = gl.createProgram();
   gl.attachShader(program, compile(gl, gl.VERTEX_SHADER, VERTEX_SHADER));
-  gl.attachShader(program, compile(gl, gl.FRAGMENT_SHADER, FRAGMENT_SHADER));
+  gl.attachShader(program, compile(gl, gl.FRAGMENT_SHADER, fragmentShader(format, mode)));
   gl.bindAttribLocation(program, 0, 'a_corner');
   gl.linkProgram(program);
   if (!gl.getProgramParameter(program, gl.LINK_STATUS)) {
     throw new Error(`the shaders do not link: ${gl.getProgramInfoLog(program)}`);
   }
-  return program;
+  const uniform = {};
+  for (const name of UNIFORMS) uniform[name] = gl.getUniformLocation(program, name);
+  gl.useProgram(program);
+  for (let unit = 0; unit <= NORMALS_UNIT; ++unit) {
+    gl.uniform1i(uniform[unit === NORMALS_UNIT ? 'u_normals' : `u_plane${unit}`], unit);
+  }
+  return { program, uniform };
 }
 
 export function createRenderer(canvas, webgl1) {
@@ -51,18 +59,17 @@ export function createRenderer(canvas, webgl1) {
   const version = gl ? 2 : 1;
   if (!gl) gl = canvas.getContext('webgl', CONTEXT_ATTRIBUTES);
   if (!gl) throw new Error('this browser has no WebGL');
-  const program = link(gl);
-  const uniform = {};
-  for (const name of UNIFORMS) uniform[name] = gl.getUniformLocation(program, name);
+  const programs = new Map();
+  const programOf = (format, mode) => {
+    const key = `${format}/${mode}`;
+    if (!programs.has(key)) programs.set(key, link(gl, format, mode));
+    return programs.get(key);
+  };
   const quad = gl.createBuffer();
   gl.bindBuffer(gl.ARRAY_BUFFER, quad);
   gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([0, 0, 1, 0, 0, 1, 1, 1]), gl.STATIC_DRAW);
-  gl.useProgram(program);
   gl.enableVertexAttribArray(0);
   gl.vertexAttribPointer(0, 2, gl.FLOAT, false, 0, 0);
-  for (let unit = 0; unit <= NORMALS_UNIT; ++unit) {
-    gl.uniform1i(uniform[unit === NORMALS_UNIT ? 'u_normals' : `u_plane${unit}`], unit);
-  }
   // The tiles' bytes are coefficients, not colours: nothing may convert,
   // premultiply or flip them on the way in.
   gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
@@ -102,13 +109,12 @@ export function createRenderer(canvas, webgl1) {
     gl.viewport(0, 0, frame.width, frame.height);
     gl.clearColor(0.106, 0.106, 0.106, 1);
     gl.clear(gl.COLOR_BUFFER_BIT);
+    const { program, uniform } = programOf(frame.format, frame.mode);
     gl.useProgram(program);
     gl.uniform2f(uniform.u_at, frame.at[0], frame.at[1]);
     gl.uniform1f(uniform.u_pixels, frame.pixels);
     gl.uniform2f(uniform.u_canvas, frame.width, frame.height);
     gl.uniform1f(uniform.u_canvas_height, frame.height);
-    gl.uniform1i(uniform.u_format, frame.format);
-    gl.uniform1i(uniform.u_mode, frame.mode);
     gl.uniform3f(uniform.u_scale_low, frame.scale[0], frame.scale[1], frame.scale[2]);
     gl.uniform3f(uniform.u_scale_high, frame.scale[3], frame.scale[4], frame.scale[5]);
     gl.uniform3f(uniform.u_bias_low, frame.bias[0], frame.bias[1], frame.bias[2]);

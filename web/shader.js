@@ -5,7 +5,9 @@
 // works in 32-bit floats: every intermediate value of the plain
 // arithmetic is an integer below 2^24 for the scales maps use, where a
 // float is exact, and the shifts of the fixed-point code become floors of
-// divisions by powers of two, which are exact too.
+// divisions by powers of two, which are exact too. One program is built
+// per format and mode, with only their code in it: a GPU in software
+// (SwiftShader) runs every branch it is given.
 
 export const FORMATS = { lrgb: 0, rgb: 1 };
 export const MODE_NUMBERS = { plain: 0, specular: 1, gain: 2, normals: 3 };
@@ -24,7 +26,7 @@ void main() {
 }
 `;
 
-export const FRAGMENT_SHADER = `
+const FRAGMENT_SHADER = `
 precision highp float;
 uniform sampler2D u_plane0;
 uniform sampler2D u_plane1;
@@ -33,8 +35,6 @@ uniform sampler2D u_plane3;
 uniform sampler2D u_plane4;
 uniform sampler2D u_plane5;
 uniform sampler2D u_normals;
-uniform int u_format;          // 0 LRGB, 1 RGB
-uniform int u_mode;            // 0 plain, 1 specular, 2 diffuse gain, 3 normals
 uniform bool u_exact;          // one texel per device pixel: sample texel centres
 uniform vec2 u_at;
 uniform float u_pixels;
@@ -104,12 +104,12 @@ float weighted_sum(vec3 low, vec3 high) {
 
 // Coefficients of one set, plain or rewritten by the diffuse gain.
 void coefficients(vec3 b_low, vec3 b_high, vec2 n, out vec3 low, out vec3 high) {
-  if (u_mode == 2) {
-    diffuse_gain(b_low, b_high, n, low, high);
-  } else {
-    low = packed_coefficients(b_low, u_scale_low, u_bias_low);
-    high = packed_coefficients(b_high, u_scale_high, u_bias_high);
-  }
+#if MODE == 2
+  diffuse_gain(b_low, b_high, n, low, high);
+#else
+  low = packed_coefficients(b_low, u_scale_low, u_bias_low);
+  high = packed_coefficients(b_high, u_scale_high, u_bias_high);
+#endif
 }
 
 // An RGB channel: the sum shifted right by 10, saturated to 16 bits, then
@@ -155,24 +155,33 @@ void main() {
   vec2 texel = map_position / u_level_factor - u_tile_origin;
   tex_coord = (u_exact ? floor(texel) + 0.5 : texel) / u_tile_size;
 
+#if MODE == 3
+  gl_FragColor = vec4(stored_bytes(u_normals) / 255.0, 1.0);
+#else
+#if MODE == 0
   vec3 normal_bytes = vec3(128.0, 128.0, 255.0);
-  if (u_mode != 0) normal_bytes = stored_bytes(u_normals);
-  if (u_mode == 3) {
-    gl_FragColor = vec4(normal_bytes / 255.0, 1.0);
-    return;
-  }
+#else
+  vec3 normal_bytes = stored_bytes(u_normals);
+#endif
   vec2 n = normal_bytes.xy - 128.0;
-  vec3 colour;
-  if (u_format == 0) {
-    colour = lrgb_colour(stored_bytes(u_plane0), stored_bytes(u_plane1), stored_bytes(u_plane2), n);
-  } else {
-    colour = vec3(rgb_channel(stored_bytes(u_plane0), stored_bytes(u_plane1), n),
-                  rgb_channel(stored_bytes(u_plane2), stored_bytes(u_plane3), n),
-                  rgb_channel(stored_bytes(u_plane4), stored_bytes(u_plane5), n));
-  }
-  if (u_mode == 1) colour = specular(colour, normal_bytes);
+#if FORMAT == 0
+  vec3 colour = lrgb_colour(stored_bytes(u_plane0), stored_bytes(u_plane1), stored_bytes(u_plane2), n);
+#else
+  vec3 colour = vec3(rgb_channel(stored_bytes(u_plane0), stored_bytes(u_plane1), n),
+                     rgb_channel(stored_bytes(u_plane2), stored_bytes(u_plane3), n),
+                     rgb_channel(stored_bytes(u_plane4), stored_bytes(u_plane5), n));
+#endif
+#if MODE == 1
+  colour = specular(colour, normal_bytes);
+#endif
   // A light's intensity scales its picture, truncated and kept in a byte.
   colour = clamp(floor(colour * u_intensity), 0.0, 255.0);
   gl_FragColor = vec4(colour / 255.0, 1.0);
+#endif
 }
 `;
+
+// The fragment shader of one format (FORMATS) and mode (MODE_NUMBERS).
+export function fragmentShader(format, mode) {
+  return `#define FORMAT ${format}\n#define MODE ${mode}\n${FRAGMENT_SHADER}`;
+}
