@@ -5,7 +5,10 @@
 // SwiftShader here, WebGL in software on the processor: a GPU is far faster.
 //
 //   node bench/web_page_bench.mjs --tool build/relumo-tool --work /tmp/relumo-web-bench
-//        [--width 16000 --height 15000] [--threads N] [--keep-map]
+//        [--width 16000 --height 15000] [--threads N] [--keep-map] [--page-only]
+//
+// --keep-map keeps the generated map for the next run; --page-only times
+// the page on the site a previous run published.
 //
 // Needs playwright-core in tests/web (scripts/setup) and Debian's chromium.
 
@@ -18,6 +21,7 @@ const options = { width: '16000', height: '15000' };
 for (let i = 2; i < process.argv.length; ++i) {
   const key = process.argv[i].replace(/^--/, '');
   if (key === 'keep-map') options.keepMap = true;
+  else if (key === 'page-only') options.pageOnly = true;
   else options[key] = process.argv[++i];
 }
 if (!options.tool || !options.work) {
@@ -62,48 +66,52 @@ function writeMap() {
   fs.closeSync(fd);
 }
 
-function seconds(start) {
-  return (Date.now() - start) / 1000;
-}
+function publish() {
+  if (!fs.existsSync(mapFile)) {
+    const start = Date.now();
+    writeMap();
+    console.log(`map ${width} x ${height}: ${(fs.statSync(mapFile).size / 1e9).toFixed(2)} GB written in ${seconds(start).toFixed(1)} s`);
+  }
 
-if (!fs.existsSync(mapFile)) {
-  const start = Date.now();
-  writeMap();
-  console.log(`map ${width} x ${height}: ${(fs.statSync(mapFile).size / 1e9).toFixed(2)} GB written in ${seconds(start).toFixed(1)} s`);
-}
-
-// Publishing, timed with the peak resident memory of the process.
-fs.rmSync(site, { recursive: true, force: true });
-const threads = options.threads ?? String(Number(execFileSync('nproc', { encoding: 'utf8' })));
-const measured = execFileSync('python3', ['-c', `
+  // Publishing, timed with the peak resident memory of the process.
+  fs.rmSync(site, { recursive: true, force: true });
+  const threads = options.threads ?? String(Number(execFileSync('nproc', { encoding: 'utf8' })));
+  const measured = execFileSync('python3', ['-c', `
 import resource, subprocess, sys, time
 start = time.time()
 status = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
 usage = resource.getrusage(resource.RUSAGE_CHILDREN)
 print(status, time.time() - start, usage.ru_maxrss, usage.ru_utime + usage.ru_stime)
 `, options.tool, 'web', mapFile, '-o', site, '--threads', threads, '--quiet'], { encoding: 'utf8' });
-const [status, publishSeconds, peakKb, cpuSeconds] = measured.trim().split(' ').map(Number);
-if (status !== 0) {
-  console.error(`relumo-tool web failed with status ${status}`);
-  process.exit(1);
-}
-let tiles = 0;
-let bytes = 0;
-const walk = (folder) => {
-  for (const entry of fs.readdirSync(folder, { withFileTypes: true })) {
-    const file = path.join(folder, entry.name);
-    if (entry.isDirectory()) walk(file);
-    else if (/\.(png|jpg)$/.test(entry.name)) {
-      tiles += 1;
-      bytes += fs.statSync(file).size;
-    }
+  const [status, publishSeconds, peakKb, cpuSeconds] = measured.trim().split(' ').map(Number);
+  if (status !== 0) {
+    console.error(`relumo-tool web failed with status ${status}`);
+    process.exit(1);
   }
-};
-walk(site);
-console.log(`publishing on ${threads} threads: ${publishSeconds.toFixed(1)} s (processor time ${cpuSeconds.toFixed(1)} s), ` +
-  `${tiles} tiles (${(bytes / 1e9).toFixed(2)} GB), ${(tiles / publishSeconds).toFixed(0)} tiles/s, ` +
-  `peak resident memory ${(peakKb / 1024).toFixed(0)} MB`);
-if (!options.keepMap) fs.rmSync(mapFile);
+  let tiles = 0;
+  let bytes = 0;
+  const walk = (folder) => {
+    for (const entry of fs.readdirSync(folder, { withFileTypes: true })) {
+      const file = path.join(folder, entry.name);
+      if (entry.isDirectory()) walk(file);
+      else if (/\.(png|jpg)$/.test(entry.name)) {
+        tiles += 1;
+        bytes += fs.statSync(file).size;
+      }
+    }
+  };
+  walk(site);
+  console.log(`publishing on ${threads} threads: ${publishSeconds.toFixed(1)} s (processor time ${cpuSeconds.toFixed(1)} s), ` +
+    `${tiles} tiles (${(bytes / 1e9).toFixed(2)} GB), ${(tiles / publishSeconds).toFixed(0)} tiles/s, ` +
+    `peak resident memory ${(peakKb / 1024).toFixed(0)} MB`);
+  if (!options.keepMap) fs.rmSync(mapFile);
+}
+
+function seconds(start) {
+  return (Date.now() - start) / 1000;
+}
+
+if (!options.pageOnly) publish();
 
 // The page from a local server.
 const { server, base } = await serveFolder(site);
