@@ -119,8 +119,8 @@ export function writeFragment(state, defaults) {
 // The scale and corner that show the whole map centred in a canvas of
 // width x height CSS pixels.
 export function fitView(state, description, width, height) {
-  const scale = Math.min(width / description.width, height / description.height);
-  state.scale = Number.isFinite(scale) && scale > 0 ? scale : 1;
+  const scale = Math.min(MAX_SCALE, width / description.width, height / description.height);
+  state.scale = Number.isFinite(scale) && scale >= MIN_SCALE ? scale : MIN_SCALE;
   centreView(state, description, width, height);
 }
 

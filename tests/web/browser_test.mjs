@@ -136,11 +136,11 @@ async function openView(url) {
 }
 
 const references = new Map();
-function reference(map, light, mode) {
-  const key = `${map}|${light}|${mode}`;
+function reference(map, light, mode, settings) {
+  const key = `${map}|${light}|${mode}|${settings.join(' ')}`;
   if (!references.has(key)) {
     const file = path.join(work, `reference-${references.size}.png`);
-    tool('render', map, '--light', light, '--mode', mode, '-o', file);
+    tool('render', map, '--light', light, '--mode', mode, ...settings, '-o', file);
     references.set(key, fs.readFileSync(file));
   }
   return references.get(key);
@@ -149,16 +149,29 @@ function reference(map, light, mode) {
 // Opens the view at scale 1 with the map's top-left corner at the
 // canvas's, and compares the map's area with the desktop's picture: the
 // share of pixels whose every channel is within `tolerance` grey levels.
-async function compareView(name, url, map, light, mode, tolerance, share, webgl) {
+// `settings` are the enhancement's parameters as render takes them
+// (--ks 0.7 ...), given to the page as the fragment's (ks=0.7 ...); an
+// intensity is the light's third number for render.
+async function compareView(name, url, map, light, mode, tolerance, share, webgl, settings = []) {
   const { width, height } = info(map);
-  const view = await openView(`${url}#light=${light}&mode=${mode}&scale=1&at=0,0&ui=0${webgl === 1 ? '&gl=1' : ''}`);
+  let fragment = '';
+  let renderSettings = [];
+  let renderLight = light;
+  for (let i = 0; i < settings.length; i += 2) {
+    const key = settings[i].replace(/^--/, '');
+    fragment += `&${key}=${settings[i + 1]}`;
+    if (key === 'intensity') renderLight = `${light},${settings[i + 1]}`;
+    else renderSettings = [...renderSettings, settings[i], settings[i + 1]];
+  }
+  const view = await openView(`${url}#light=${light}&mode=${mode}&scale=1&at=0,0&ui=0${webgl === 1 ? '&gl=1' : ''}${fragment}`);
   const shot = await view.page.screenshot({ clip: { x: 0, y: 0, width, height } });
   const version = await view.page.evaluate(() => document.documentElement.dataset.webgl);
   fs.writeFileSync(path.join(work, `${name}-webgl${webgl}-${mode}-${light}.png`), shot);
   await view.page.close();
-  const { share: fraction, worst } = await comparePngs(shot, reference(map, light, mode), tolerance);
+  const { share: fraction, worst } =
+    await comparePngs(shot, reference(map, renderLight, mode, renderSettings), tolerance);
   check(version === String(webgl) && view.errors.length === 0 && fraction >= share,
-    `${name} WebGL ${version} ${mode} light ${light}: ${(100 * fraction).toFixed(3)} % of pixels within ${tolerance} ` +
+    `${name} WebGL ${version} ${mode}${fragment} light ${light}: ${(100 * fraction).toFixed(3)} % of pixels within ${tolerance} ` +
     `(largest difference ${worst})${view.errors.length ? `; errors: ${view.errors.join('; ')}` : ''}`);
 }
 
@@ -210,6 +223,10 @@ for (const light of lights) await compareView('lrgb', `${base}/lrgb/index.html`,
 await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '-0.5,0.6', 'specular', 2, 0.99, 2);
 await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '0.3,-0.6', 'gain', 2, 0.99, 2);
 await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '0,0', 'normals', 0, 1, 2);
+await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '0.2,0.7', 'specular', 2, 0.99, 2,
+  ['--kd', '0.6', '--ks', '0.7', '--exp', '25', '--intensity', '1.5']);
+await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '-0.3,0.3', 'gain', 2, 0.99, 2, ['--gain', '4']);
+await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '0.1,0.1', 'plain', 1, 0.999, 2, ['--intensity', '0.6']);
 await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '0.55,0.4', 'plain', 1, 0.999, 1);
 await compareView('lrgb', `${base}/lrgb/index.html`, maps.lrgb, '-0.5,0.6', 'specular', 2, 0.99, 1);
 for (const light of lights.slice(1)) await compareView('rgb', `${base}/rgb/index.html`, maps.rgb, light, 'plain', 1, 0.999, 2);
