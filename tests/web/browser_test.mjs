@@ -3,8 +3,10 @@
 // local server on 127.0.0.1 (folders) and from disk (a single page), views
 // are set through the URL fragment, and once the page says every tile is
 // drawn (data-ready="1") its canvas is compared with relumo-tool render of
-// the same map, light and mode. Also: map.json and the IIIF info.json
-// against the map, the tiles a view fetches, and the controls.
+// the same map, light and mode, for maps of every kind the reader loads:
+// LRGB, RGB, colour tables and compressed planes. Also: map.json and the
+// IIIF info.json against the map, the tiles a view fetches, and the
+// controls.
 //
 //   node browser_test.mjs --tool build/relumo-tool --map build/sample/relief.ptm --work DIR
 
@@ -62,10 +64,14 @@ const maps = {
   lrgb: options.map,
   rgb: path.join(work, 'rgb.ptm'),
   lut: path.join(work, 'lut.ptm'),
+  clut: path.join(work, 'clut.ptm'),
+  jpegls: path.join(work, 'jpegls-rgb.ptm'),
   large: path.join(work, 'large.ptm'),
 };
 tool('convert', maps.lrgb, '-o', maps.rgb, '--format', 'rgb');
 tool('convert', maps.lrgb, '-o', maps.lut, '--format', 'lut');
+tool('convert', maps.lrgb, '-o', maps.clut, '--format', 'clut');
+tool('convert', maps.rgb, '-o', maps.jpegls, '--format', 'jpegls-rgb', '--near', '2');
 writeLargeMap(maps.large, 1600, 1200);
 
 const site = path.join(work, 'site');
@@ -73,6 +79,8 @@ fs.mkdirSync(site);
 tool('web', maps.lrgb, '-o', path.join(site, 'lrgb'));
 tool('web', maps.rgb, '-o', path.join(site, 'rgb'), '--threads', '2');
 tool('web', maps.lut, '-o', path.join(work, 'lut.html'));
+tool('web', maps.clut, '-o', path.join(site, 'clut'));
+tool('web', maps.jpegls, '-o', path.join(site, 'jpegls'));
 tool('web', maps.large, '-o', path.join(site, 'large'), '--tile-size', '254');
 tool('web', maps.lrgb, '-o', path.join(site, 'served'), '--iiif-base', 'https://example.org/maps/relief/');
 
@@ -238,6 +246,10 @@ await compareView('lut', page, maps.lut, '0.55,0.4', 'plain', 1, 0.999, 2);
 await compareView('lut', page, maps.lut, '-0.2,0.8', 'gain', 2, 0.99, 2);
 await compareView('lut', page, maps.lut, '-0.7,-0.3', 'plain', 1, 0.999, 1);
 await compareView('lut', page, maps.lut, '0.4,0.4', 'specular', 2, 0.99, 1);
+
+// The other ways in: colour tables, and compressed planes.
+await compareView('clut', `${base}/clut/index.html`, maps.clut, '0.4,-0.5', 'plain', 1, 0.999, 2);
+await compareView('jpegls', `${base}/jpegls/index.html`, maps.jpegls, '-0.6,0.1', 'plain', 1, 0.999, 2);
 
 // ---- the tiles a view fetches ----
 
