@@ -91,7 +91,9 @@ void write_argument_seeds(const std::string& directory) {
   for (const std::string& seed :
        {std::string("-o\0out.png\0--light\0-0.5,0.25,2\0--mode\0specular\0map.ptm", 50),
         std::string("--size\0""640x480\0--crop\0""0,0,10,10\0--\0-map.ptm\0--quiet", 45),
-        std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39)}) {
+        std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39),
+        std::string("map.ptm\0-o\0site\0--tiles\0jpeg\0--quality\0""80\0--tile-size\0""254\0"
+                    "--iiif-base\0https://example.org/m\0--force", 99)}) {
     write_file_bytes(directory + "/arguments" + std::to_string(n++), seed);
   }
 }
