@@ -8,10 +8,9 @@
 #include <cstdint>
 #include <random>
 
+#include "app/core/ptm_transform.h"
 #include "app/core/viewer_state.h"
 #include "common/checked_alloc.h"
-#include "render/diffuse_gain.h"
-#include "render/evaluate.h"
 #include "render/render_image.h"
 #include "support/memory_bandwidth.h"
 #include "support/random_map.h"
@@ -32,7 +31,6 @@ Ptm* the_map() {
       map->normals[i + 1] = static_cast<std::int8_t>(static_cast<int>(random() % 121) - 60);
       map->normals[i + 2] = 100;
     }
-    select_evaluator(*map);
     viewer.current_ptm = map;
   }
   return map;
@@ -46,7 +44,7 @@ void report(benchmark::State& state) {
 
 void BM_PtmTransform(benchmark::State& state) {
   the_map();
-  diffuse_gain = 1.8f;
+  viewer.diffuse_gain = 1.8f;
   for (auto _ : state) ptm_transform();
   report(state);
 }
@@ -57,21 +55,20 @@ void BM_FullSizeRender(benchmark::State& state) {
   Ptm* map = the_map();
   const auto mode = static_cast<Mode>(state.range(0));
   const Ptm* shown = map;
+  RenderMode render_mode;
   if (mode == diffuse_gain_mode) {
-    diffuse_gain = 1.8f;
+    viewer.diffuse_gain = 1.8f;
     ptm_transform();
-    select_evaluator(*viewer.display_ptm);
     shown = viewer.display_ptm;
+    render_mode.enhancement = Enhancement::diffuse_gain;
   }
-  viewer.specular_on = mode == specular;
-  viewer.ptm_vs_texture_on = mode == texture_comparison;
+  if (mode == specular) render_mode.enhancement = Enhancement::specular;
+  if (mode == texture_comparison) render_mode.enhancement = Enhancement::texture_comparison;
   RgbImage* out = new_rgb_image(side, side);
   for (auto _ : state) {
-    render_ptm_image(*out, *shown, 0.3f, -0.4f, 0, 0);
+    render_ptm_image(*out, *shown, render_mode, 0.3f, -0.4f, 0, 0);
     benchmark::ClobberMemory();
   }
-  viewer.specular_on = 0;
-  viewer.ptm_vs_texture_on = 0;
   free_rgb_image(out);
   report(state);
   const char* names[] = {"plain", "specular", "diffuse gain", "texture comparison"};

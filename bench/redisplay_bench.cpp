@@ -21,8 +21,6 @@
 #include "app/core/viewer_state.h"
 #include "app/view_display.h"
 #include "app/windows.h"
-#include "render/evaluate.h"
-#include "render/light_state.h"
 #include "support/memory_bandwidth.h"
 #include "support/random_map.h"
 #include "support/run_program.h"
@@ -41,7 +39,6 @@ void pump_events_for(double seconds) {
 // The program's windows on a random LRGB map, shown and settled.
 bool open_viewer(int argc, char** argv) {
   Ptm* ptm = make_random_map(view_width, view_height, PTM_FORMAT_LRGB, preferred_representation());
-  select_evaluator(*ptm);
   viewer.current_ptm = ptm;
   allocate_display_buffers(*ptm);
   viewer.main_window_width = view_width + 300;
@@ -55,20 +52,20 @@ bool open_viewer(int argc, char** argv) {
   refit_view();
   glutIdleFunc(nullptr);
   pump_events_for(0.5);
-  return normals_valid != 0 && viewer.view_image->width == view_width;
+  return viewer.normals_valid != 0 && viewer.view_image->width == view_width;
 }
 
 void enable_lights(int count) {
   const float directions[3][2] = {{0.3f, -0.4f}, {-0.5f, 0.2f}, {0.1f, 0.6f}};
-  for (int i = 0; i < light_count; ++i) light_enabled[i] = i < count ? 1 : 0;
+  for (int i = 0; i < light_count; ++i) viewer.light_enabled[i] = i < count ? 1 : 0;
   for (int i = 0; i < count; ++i) {
-    light_u_of[i] = directions[i][0];
-    light_v_of[i] = directions[i][1];
-    light_intensity[i] = 1.0f;
+    viewer.light_u_of[i] = directions[i][0];
+    viewer.light_v_of[i] = directions[i][1];
+    viewer.light_intensity[i] = 1.0f;
   }
-  current_light = 0;
-  light_u = light_u_of[0];
-  light_v = light_v_of[0];
+  viewer.current_light = 0;
+  viewer.light_u = viewer.light_u_of[0];
+  viewer.light_v = viewer.light_v_of[0];
 }
 
 void report(benchmark::State& state, double evaluated_per_redisplay) {
@@ -105,8 +102,8 @@ void BM_RegionRedisplayDuringDrag(benchmark::State& state) {
   viewer.light_dragging = 1;
   float step = 0;
   for (auto _ : state) {
-    light_u = 0.5f * std::sin(step);
-    light_v = 0.5f * std::cos(step);
+    viewer.light_u = 0.5f * std::sin(step);
+    viewer.light_v = 0.5f * std::cos(step);
     step += 0.01f;
     display_main_window();
     glFinish();

@@ -56,17 +56,16 @@ void BM_RowKernel(benchmark::State& state) {
   const MapCase& c = map_cases[state.range(0)];
   const auto isa = static_cast<RowIsa>(state.range(1));
   Ptm* ptm = map_for(static_cast<int>(state.range(0)));
-  select_evaluator(*ptm);
   const EvaluateRowFn kernel = row_evaluator(*ptm, isa);
   if (kernel == nullptr) {
     state.SkipWithError("no kernel for this instruction set");
     return;
   }
   RgbImage* out = new_rgb_image(side, side);
-  set_light_weights(0.3f, -0.4f);
+  const LightWeights weights = light_weights_for(0.3f, -0.4f);
   for (auto _ : state) {
     for (int y = 0; y < side; ++y)
-      kernel(*ptm, 0, y, side, out->pixels + std::size_t{3} * side * y);
+      kernel(*ptm, weights, 0, y, side, out->pixels + std::size_t{3} * side * y);
     benchmark::ClobberMemory();
   }
   report(state, c);
@@ -78,10 +77,9 @@ void BM_RowKernel(benchmark::State& state) {
 void BM_RenderPtmImage(benchmark::State& state) {
   const MapCase& c = map_cases[state.range(0)];
   Ptm* ptm = map_for(static_cast<int>(state.range(0)));
-  select_evaluator(*ptm);
   RgbImage* out = new_rgb_image(side, side);
   for (auto _ : state) {
-    render_ptm_image(*out, *ptm, 0.3f, -0.4f, 0, 0);
+    render_ptm_image(*out, *ptm, RenderMode{}, 0.3f, -0.4f, 0, 0);
     benchmark::ClobberMemory();
   }
   report(state, c);

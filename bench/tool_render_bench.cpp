@@ -115,7 +115,7 @@ void BM_RelightKernel(benchmark::State& state) {
   Ptm& map = loaded_map();
   RgbImage* picture = new_rgb_image(side, side);
   for (auto _ : state) {
-    render_ptm_image(*picture, map, 0.3f, -0.4f, 0, 0);
+    render_plain_image(*picture, map, 0.3f, -0.4f, 0, 0);
     benchmark::ClobberMemory();
   }
   free_rgb_image(picture);

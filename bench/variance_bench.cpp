@@ -106,7 +106,6 @@ void BM_ScanVarianceRange(benchmark::State& state) {
 struct SweepView {
   Ptm* ptm = make_random_map(1024, 768, PTM_FORMAT_LRGB, preferred_representation());
   RgbImage* view = new_rgb_image(1024, 768);
-  SweepView() { select_evaluator(*ptm); }
 };
 
 SweepView& sweep_view() {
@@ -115,7 +114,7 @@ SweepView& sweep_view() {
 }
 
 void render_into(float u, float v, RgbImage& image) {
-  render_ptm_image(image, *sweep_view().ptm, u, v, 0, 0);
+  render_plain_image(image, *sweep_view().ptm, u, v, 0, 0);
 }
 
 // The sweep with its 441 pictures (2.36 MB each) and table written to a

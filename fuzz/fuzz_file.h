@@ -1,9 +1,11 @@
 // Shared by the fuzz targets: the readers take paths, so each input is
-// written to a file of this process's own, read, and removed again; and the
-// program's fatal exits (end_program) become an exception the target
-// catches, so every refusal path runs in-process under the sanitizers.
+// written to a file of this process's own, read, and removed again (or
+// held in a file in memory); and the program's fatal exits (end_program)
+// become an exception the target catches, so every refusal path runs
+// in-process under the sanitizers.
 #pragma once
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -37,6 +39,18 @@ void read_fuzz_input(const std::uint8_t* data, std::size_t size, const char* suf
   } catch (const ProgramEnded&) {
   }
   std::remove(path.c_str());
+}
+
+// The input as a file in memory (memfd), made once per process and
+// refilled for every input: the readers open it by its /proc/self/fd
+// path, which touches no disk, where a file written and removed per input
+// costs a directory update each time.
+inline const char* memory_file_holding(const std::uint8_t* data, std::size_t size) {
+  static const int fd = memfd_create("relumo-fuzz-input", 0);
+  static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  if (fd < 0 || ftruncate(fd, 0) != 0) std::abort();
+  if (pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+  return path.c_str();
 }
 
 // A compressed map is decoded at its declared size whatever its streams

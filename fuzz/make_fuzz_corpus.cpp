@@ -6,11 +6,14 @@
 #include <initializer_list>
 #include <string>
 
+#include "imageio/png_image.h"
 #include "ptm/reader.h"
+#include "support/icc_fixture.h"
 #include "support/jpeg_fixture.h"
 #include "support/png_fixture.h"
 #include "support/ppm_fixture.h"
 #include "support/ptm_fixture.h"
+#include "support/tiff_fixture.h"
 #include "writers/compressed_ptm_writer.h"
 
 namespace {
@@ -84,6 +87,50 @@ void write_light_position_seeds(const std::string& directory) {
        "5  \n\na.ppm 0 0 1\nb.jpg 0.5 0 0.5", "1\na.ppm 0 0 1\nb.ppm 1 0 0\n", "0\n"});
 }
 
+// A picture as relumo-tool render writes it: resolution and the notes
+// that render --from reads back.
+void write_noted_png_seed(const std::string& path) {
+  RgbImage* picture = new_rgb_image(3, 2);
+  for (int i = 0; i < 18; ++i) picture->pixels[i] = static_cast<std::uint8_t>(40 * i);
+  PngNotes notes;
+  notes.pixels_per_metre_x = 4000;
+  notes.pixels_per_metre_y = 2000;
+  notes.texts = {{"Software", "Relumo 0.3.0"},
+                 {"Relumo map", "stone.ptm"},
+                 {"Relumo view",
+                  "--light 0.3,0.4,1 --light -1,0.5,2 --mode specular --kd 0.4 --ks 1 --exp 60 "
+                  "--size 3x2 --dpi 101.6 --scale-bar"}};
+  write_png_rgb(*picture, path.c_str(), notes);
+  free_rgb_image(picture);
+}
+
+// Colour profiles bare, in a JPEG's APP2 markers (one and split in three)
+// and in a PNG's iCCP chunk.
+void write_icc_profile_seeds(const std::string& directory) {
+  std::filesystem::create_directories(directory);
+  const std::string adobe = adobe_rgb_profile_bytes();
+  write_file_bytes(directory + "/adobe_rgb.icc", adobe);
+  write_file_bytes(directory + "/grey.icc", grey_profile_bytes());
+  JpegFixture jpeg;
+  jpeg.width = jpeg.height = 8;
+  jpeg.samples.assign(8 * 8 * 3, 120);
+  jpeg.app2_payloads = icc_app2_payloads(adobe, 3);
+  write_file_bytes(directory + "/split_profile.jpg", jpeg_fixture_bytes(jpeg));
+  write_file_bytes(directory + "/png_profile.png",
+                   png_with_icc_profile(png_fixture_bytes({2, 2, 2, 8, false,
+                                                           {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+                                                           {}}),
+                                        adobe));
+}
+
+// Photographs in PPM and PGM as other programs write them.
+void write_netpbm_seeds(const std::string& directory) {
+  write_text_seeds(directory, "photo", ".pnm",
+                   {"P6\n# comment\n2 1\n255\nabcdef", "P6 1 1 65535\n\x12\x34\x56\x78\x9a\xbc",
+                    "P3\n2 1\n1023\n0 512 1023 5 6 7\n", "P2 2 2 15 0 5 10 15\n",
+                    "P5\n3 1\n255\n\x01\x80\xff"});
+}
+
 // Argument lists as scripts pass them, arguments separated by zero bytes.
 void write_argument_seeds(const std::string& directory) {
   std::filesystem::create_directories(directory);
@@ -92,6 +139,8 @@ void write_argument_seeds(const std::string& directory) {
        {std::string("-o\0out.png\0--light\0-0.5,0.25,2\0--mode\0specular\0map.ptm", 50),
         std::string("--size\0""640x480\0--crop\0""0,0,10,10\0--\0-map.ptm\0--quiet", 45),
         std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39),
+        std::string("--azimuths\0""12\0--elevation\0""17.5\0--seconds\0""0.5\0--fps\0""30\0"
+                    "--ppmm\0""3\0--scale-bar\0--detrend\0quadric\0--detail\0--sigma\0""4", 111),
         std::string("map.ptm\0-o\0site\0--tiles\0jpeg\0--quality\0""80\0--tile-size\0""254\0"
                     "--iiif-base\0https://example.org/m\0--force", 99)}) {
     write_file_bytes(directory + "/arguments" + std::to_string(n++), seed);
@@ -116,8 +165,15 @@ int main(int argc, char** argv) {
   write_light_position_seeds(root + "/light_position_fuzzer");
   std::filesystem::create_directories(root + "/jpeg_photograph_fuzzer");
   write_jpeg_seed_corpus(root + "/jpeg_photograph_fuzzer");
+  std::filesystem::create_directories(root + "/jpeg_region_fuzzer");
+  write_jpeg_seed_corpus(root + "/jpeg_region_fuzzer");
   std::filesystem::create_directories(root + "/png_image_fuzzer");
   write_png_seed_corpus(root + "/png_image_fuzzer");
+  write_noted_png_seed(root + "/png_image_fuzzer/noted.png");
   write_argument_seeds(root + "/tool_arguments_fuzzer");
+  write_icc_profile_seeds(root + "/icc_profile_fuzzer");
+  std::filesystem::create_directories(root + "/tiff_photograph_fuzzer");
+  write_tiff_seed_corpus(root + "/tiff_photograph_fuzzer");
+  write_netpbm_seeds(root + "/netpbm_photograph_fuzzer");
   return 0;
 }

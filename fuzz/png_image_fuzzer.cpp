@@ -1,9 +1,12 @@
 // Any bytes as a PNG picture for decode_png_rgb (photographs and masks of
-// the fitter).
+// the fitter), and for its notes as render --from reads them: the text
+// chunks, and the recorded view parsed as render's options.
 #include <cstddef>
 #include <cstdint>
 
 #include "imageio/png_image.h"
+#include "tool/arguments.h"
+#include "tool/view_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A forged header may claim up to max_png_pixels; decoding that many from
@@ -16,5 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   RgbImage* image = decode_png_rgb(data, size, "fuzz input");
   if (image != nullptr) free_rgb_image(image);
+  PngNotes notes;
+  if (decode_png_notes(data, size, "fuzz input", notes)) {
+    for (const PngText& note : notes.texts) {
+      try {
+        parse_render_view(note.text);
+      } catch (const UsageError&) {
+      }
+    }
+  }
   return 0;
 }

@@ -82,7 +82,6 @@ typedef float FloatLanes __attribute__((vector_size(16)));
   if (count == 0) {
     // Kept unknown rather than 0: a depth of 0 would put the pixel at the
     // camera and pass that on to every pixel grown from it.
-    std::fprintf(stderr, "GrowTo Error: no points to grow from\n");
     depth[i] = unknown_depth;
     return GrowthStep::no_points;
   }
@@ -175,10 +174,14 @@ DepthGrowth grow_depth(const float* gx, const float* gy, int width, int height,
                   depth};
   depth[index_of(grid.cx, grid.cy, width)] = camera.initial_distance;
 
-  DepthGrowth result{true, 0, 0};
+  DepthGrowth result{true, 0, 0, 0};
   auto grow = [&](int x, int y) {
-    if (grid.grow(x, y) != GrowthStep::zero_denominator) return true;
-    result = {false, x, y};
+    const GrowthStep step = grid.grow(x, y);
+    if (step == GrowthStep::no_points) ++result.no_points;
+    if (step != GrowthStep::zero_denominator) return true;
+    result.complete = false;
+    result.x = x;
+    result.y = y;
     return false;
   };
   // Square rings of odd side n around the centre, while they fit.
@@ -258,6 +261,12 @@ float* reconstruct_depth(const std::int8_t* normals, const std::uint8_t* mask, i
   const DepthGrowth growth = grow_depth(gx, gy, width, height, camera, depth);
   checked_free(gx);
   checked_free(gy);
+  // One line for them all: whole columns and rows can be without a known
+  // neighbour (column 0 of an even width when column 1 was never reached).
+  if (growth.no_points > 0) {
+    std::fprintf(stderr, "GrowTo Error: no points to grow from, at %llu pixels\n",
+                 static_cast<unsigned long long>(growth.no_points));
+  }
   if (!growth.complete) {
     std::fprintf(stderr,
                  "The focal length %g makes the perspective ratio's denominator 0 at pixel "

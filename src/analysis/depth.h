@@ -43,8 +43,7 @@ void depth_gradients(const std::int8_t* normals, const std::uint8_t* mask, int w
 
 enum class GrowthStep {
   grown,
-  // No neighbour of the pixel was known: "GrowTo Error: no points to grow
-  // from" on standard error, and the pixel stays unknown.
+  // No neighbour of the pixel was known: the pixel stays unknown.
   no_points,
   // f - gx px - gy py is 0 at the pixel: its depth would be infinite.
   zero_denominator,
@@ -61,6 +60,7 @@ struct DepthGrowth {
   bool complete;  // false: stopped at pixel (x, y) with a zero denominator
   int x;
   int y;
+  std::uint64_t no_points;  // pixels grown without a known neighbour
 };
 
 // Fills `depth` with unknown_depth, sets the centre (width / 2, height / 2)
@@ -85,7 +85,9 @@ bool normalise_depth(float* depth, const std::uint8_t* mask, int width, int heig
 
 // The normalised depth map of a map's normals (gradients, growth,
 // normalisation), in a new array of the checked allocator that the caller
-// releases with checked_free; every value finite. Null, after a message on
+// releases with checked_free; every value finite. Pixels that had no known
+// neighbour are counted in one line on standard error, "GrowTo Error: no
+// points to grow from, at N pixels". Null, after a message on
 // standard error, when a denominator of the perspective ratio is 0 (the
 // focal length equals gx px + gy py at some pixel) or the values leave the
 // range of single precision.

@@ -5,14 +5,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "analysis/depth.h"
+#include "analysis/gaussian_blur.h"
 #include "analysis/normals.h"
 #include "analysis/poisson_depth.h"
+#include "analysis/value_range.h"
 #include "common/checked_alloc.h"
+#include "common/parallel.h"
 #include "imageio/pfm_image.h"
 #include "imageio/png_image.h"
+#include "render/colour_maps.h"
+#include "render/value_figure.h"
 
 namespace {
 
@@ -32,13 +38,38 @@ void clear_outside_mask(const Ptm& ptm, float* values) {
   }
 }
 
-float* poisson_heights(const Ptm& ptm) {
+// The Poisson heights in pixels without their trend.
+float* poisson_heights(const Ptm& ptm, const DepthSettings& settings) {
   std::vector<float> normals(pixel_count(ptm) * 3);
-  compute_unit_normal_field(ptm, normals.data());
+  compute_unit_normal_field(ptm, normals.data(), settings.threads);
   float* heights = checked_alloc_array<float>(pixel_count(ptm) + 1);
   poisson_depth(normals.data(), ptm.mask, ptm.width, ptm.height, heights);
   clear_outside_mask(ptm, heights);
+  remove_height_trend(heights, ptm.width, ptm.height, settings.trend, settings.threads);
   return heights;
+}
+
+// The fine relief: each value minus the blur of its surroundings.
+void keep_detail(const Ptm& ptm, const DepthSettings& settings, float* values) {
+  if (!(settings.detail_sigma > 0)) return;
+  const std::size_t pixels = pixel_count(ptm);
+  std::vector<float> blurred(pixels);
+  gaussian_blur(values, ptm.width, ptm.height, settings.detail_sigma, settings.threads,
+                blurred.data());
+  parallel_blocks(settings.threads, static_cast<std::int64_t>(pixels), std::int64_t{1} << 16,
+                  [&](std::int64_t begin, std::int64_t end) {
+                    for (std::int64_t i = begin; i < end; ++i) values[i] -= blurred[i];
+                  });
+}
+
+void scale_values(float* values, std::size_t count, double factor) {
+  if (factor == 1.0) return;
+  for (std::size_t i = 0; i < count; ++i) values[i] = static_cast<float>(values[i] * factor);
+}
+
+// Millimetres per map pixel with a scale, else 1 (heights stay in pixels).
+double height_unit(const DepthSettings& settings) {
+  return settings.pixels_per_mm > 0 ? 1.0 / settings.pixels_per_mm : 1.0;
 }
 
 // The rings depth, each value multiplied by `scale`, masked pixels NaN.
@@ -52,16 +83,12 @@ float* rings_values(const Ptm& ptm, const CameraParameters& camera, double scale
 }
 
 // 0 (far) .. 65535 (near) over the finite values' range, NaN as 0.
-bool write_height_png(const float* heights, int width, int height, const char* path) {
+bool write_height_png(const float* heights, int width, int height, const char* path,
+                      const PngNotes& notes) {
   const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  double lowest = std::numeric_limits<double>::infinity();
-  double highest = -std::numeric_limits<double>::infinity();
-  for (std::size_t i = 0; i < pixels; ++i) {
-    if (!std::isfinite(heights[i])) continue;
-    lowest = std::fmin(lowest, heights[i]);
-    highest = std::fmax(highest, heights[i]);
-  }
-  const double range = highest - lowest;
+  const ValueRange span = finite_range(heights, pixels);
+  const double lowest = span.lowest;
+  const double range = span.highest - span.lowest;
   std::vector<std::uint16_t> samples(pixels);
   for (std::size_t i = 0; i < pixels; ++i) {
     if (!std::isfinite(heights[i])) {
@@ -72,7 +99,45 @@ bool write_height_png(const float* heights, int width, int height, const char* p
       samples[i] = 32768;
     }
   }
-  return write_png_grey16(samples.data(), width, height, path);
+  return write_png_grey16(samples.data(), width, height, path, notes);
+}
+
+// What the colour picture shows, for its legend.
+std::string colour_caption(const DepthSettings& settings) {
+  if (settings.detail_sigma > 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, "fine relief: height above its blur of %g px",
+                  settings.detail_sigma);
+    return text;
+  }
+  if (settings.method == DepthMethod::poisson && settings.trend == HeightTrend::plane) {
+    return "height above the object's plane";
+  }
+  if (settings.method == DepthMethod::poisson && settings.trend == HeightTrend::quadric) {
+    return "height above the object's quadric";
+  }
+  return "height";
+}
+
+// The heights through the relief colour map over their central range,
+// with the legend below and the scale bar when asked for.
+bool write_height_colour_png(const float* heights, int width, int height,
+                             const DepthSettings& settings, const char* path,
+                             const PngNotes& notes) {
+  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const ValueRange span = central_range(heights, pixels, colour_range_outside);
+  const double range = span.highest - span.lowest;
+  const char* unit = settings.pixels_per_mm > 0 ? "mm" : "px";
+  const bool any = span.lowest <= span.highest;
+  ValueFigure figure;
+  figure.colour = [&](float value, std::uint8_t rgb[3]) {
+    relief_colour(range > 0 ? (value - span.lowest) / range : 0.5, rgb);
+  };
+  figure.legend = {relief_colour, any ? legend_value(span.lowest, unit) : "", "",
+                   any ? legend_value(span.highest, unit) : "", colour_caption(settings)};
+  figure.pixels_per_mm = settings.pixels_per_mm;
+  figure.scale_bar = settings.scale_bar;
+  return write_value_figure(heights, width, height, figure, path, notes);
 }
 
 }  // namespace
@@ -90,8 +155,13 @@ float* rings_depth(const Ptm& ptm, const CameraParameters& camera) {
   return depth;
 }
 
-float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& camera) {
-  if (method == DepthMethod::poisson) return poisson_heights(ptm);
+float* map_heights(const Ptm& ptm, const DepthSettings& settings, const CameraParameters& camera) {
+  if (settings.method == DepthMethod::poisson) {
+    float* heights = poisson_heights(ptm, settings);
+    keep_detail(ptm, settings, heights);
+    scale_values(heights, pixel_count(ptm), height_unit(settings));
+    return heights;
+  }
   // Depth d is (distance - initial distance) / estimated depth; one pixel
   // of the scene at the centre's distance is image width / map width of
   // the image plane times initial distance / focal length.
@@ -107,23 +177,36 @@ float* map_heights(const Ptm& ptm, DepthMethod method, const CameraParameters& c
         static_cast<double>(camera.focal_length), static_cast<double>(camera.estimated_depth));
     return nullptr;
   }
-  return rings_values(ptm, camera, -pixels_per_depth);
+  float* heights = rings_values(ptm, camera, -pixels_per_depth * height_unit(settings));
+  if (heights != nullptr) keep_detail(ptm, settings, heights);
+  return heights;
 }
 
-bool write_depth_file(const Ptm& ptm, DepthMethod method, const CameraParameters& camera,
-                      DepthFileFormat format, const char* path) {
+bool write_depth_file(const Ptm& ptm, const DepthSettings& settings,
+                      const CameraParameters& camera, DepthFileFormat format, const char* path,
+                      const PngNotes& notes) {
   float* values = nullptr;
-  if (method == DepthMethod::poisson) {
-    values = poisson_heights(ptm);
-  } else {
-    // The file keeps the viewer's depth; the picture only needs its order,
-    // nearer brighter.
+  if (settings.method == DepthMethod::rings && format != DepthFileFormat::colour_png) {
+    // The file keeps the viewer's depth; the grey picture only needs its
+    // order, nearer brighter.
     values = rings_values(ptm, camera, format == DepthFileFormat::pfm ? 1.0 : -1.0);
+    if (values != nullptr) keep_detail(ptm, settings, values);
+  } else {
+    values = map_heights(ptm, settings, camera);
   }
   if (values == nullptr) return false;
-  const bool written = format == DepthFileFormat::pfm
-                           ? write_pfm(values, 1, ptm.width, ptm.height, path)
-                           : write_height_png(values, ptm.width, ptm.height, path);
+  bool written = false;
+  switch (format) {
+    case DepthFileFormat::pfm:
+      written = write_pfm(values, 1, ptm.width, ptm.height, path);
+      break;
+    case DepthFileFormat::png:
+      written = write_height_png(values, ptm.width, ptm.height, path, notes);
+      break;
+    case DepthFileFormat::colour_png:
+      written = write_height_colour_png(values, ptm.width, ptm.height, settings, path, notes);
+      break;
+  }
   checked_free(values);
   return written;
 }

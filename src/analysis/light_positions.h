@@ -5,20 +5,23 @@
 //   image01.jpg 0.2051586 -0.2370206 0.9495952
 //   ...
 //
-// The first line holds the number of photographs; each following line a
-// file name and the light direction x, y, z (x to the right, y upward, z
-// toward the camera; not necessarily of unit length).
+// The file is a sequence of words: the number of photographs, then for
+// each a file name and the light direction x, y, z (x to the right, y
+// upward, z toward the camera; not necessarily of unit length). Writers
+// put one photograph on a line, but the words are what count: an entry
+// split over two lines, or two entries on one line, read the same.
 //
 // Files made by capture tools and editors differ in small ways, all read
-// here: Windows line ends, a byte-order mark, blanks after the count or
-// around the numbers, blank lines anywhere, no line end at the end, names
-// with a folder (either slash) or with blanks in them (the name is all of
-// the line before the three numbers). A count that disagrees with the
-// entries is reported: a larger one reads the entries present, a smaller
-// one ignores the entries beyond it, as a reader that trusts the count
-// would. What cannot be read as a list of photographs (no count, a
-// negative count, an entry without three finite numbers) is refused with a
-// message naming the file and the line.
+// here: Windows and old Mac line ends, a byte-order mark, blanks and blank
+// lines anywhere, no line end at the end, a decimal comma ("0,5") as some
+// locales write it, names with a folder (either slash) or with blanks in
+// them (a name is one or more words on one line that are not numbers,
+// blanks between them kept). A count that disagrees with the entries is
+// reported: a larger one reads the entries present, a smaller one ignores
+// the entries beyond it, as a reader that trusts the count would. What
+// cannot be read as a list of photographs (no count, a negative count, a
+// name without three finite numbers after it, a fourth number) is refused
+// with a message naming the file and the line.
 #pragma once
 
 #include <cstddef>

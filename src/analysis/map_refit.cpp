@@ -43,18 +43,16 @@ struct LightGrid {
 
 // Rows first_row .. first_row + rows - 1 of `map` relit under every light of
 // the grid: light i's pictures of the rows, R, G, B per pixel, at
-// samples + i * rows * width * 3. The row kernels give the installed
-// per-pixel evaluator's bytes, and fall back on it for leftovers, so the
-// map's evaluator is installed first.
+// samples + i * rows * width * 3. The row kernels give the map's
+// per-pixel evaluator's bytes.
 void relight_band(const Ptm& map, const LightGrid& grid, int first_row, int rows,
                   std::uint8_t* samples) {
-  select_evaluator(map);
   const EvaluateRowFn row_kernel = select_row_evaluator(map);
   const std::size_t row_bytes = static_cast<std::size_t>(map.width) * 3;
   for (const LightDirection& light : grid.lights) {
-    set_light_weights(light.u, light.v);
+    const LightWeights weights = light_weights_for(light.u, light.v);
     for (int r = 0; r < rows; ++r, samples += row_bytes) {
-      row_kernel(map, 0, first_row + r, map.width, samples);
+      row_kernel(map, weights, 0, first_row + r, map.width, samples);
     }
   }
 }
@@ -280,6 +278,5 @@ RefitResult refit_map(const Ptm& source, int target_format, CoefRepresentation r
   }
   result.light_count = static_cast<int>(grid.lights.size());
   result.rms_error = relit_difference(source, *result.ptm, grid, progress);
-  select_evaluator(*result.ptm);
   return result;
 }

@@ -25,11 +25,11 @@
 std::vector<LightDirection> refit_light_grid();
 
 struct RefitResult {
-  Ptm* ptm = nullptr;  // the fitted map (create_ptm; free_ptm), evaluator selected
+  Ptm* ptm = nullptr;  // the fitted map (create_ptm; free_ptm)
   int light_count = 0;
   // Root mean square over every pixel, light of the grid and colour
   // channel of the difference in grey levels between the source and the
-  // fitted map, both relit by their installed evaluators.
+  // fitted map, both relit by their evaluators.
   double rms_error = 0.0;
 };
 

@@ -152,18 +152,23 @@ bool flushed(OutputFile& file) {
   return std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
 }
 
+std::string unit_comment(const MeshUnit& unit) {
+  return std::string("relumo-tool mesh: x and y in ") + unit.name + " (y upward), z the height in " +
+         unit.name;
+}
+
 void write_obj_text(std::FILE* file, const float* heights, const MeshGrid& grid, int width,
-                    int height, const std::string& material_name) {
+                    int height, const MeshUnit& unit, const std::string& material_name) {
   WriteBuffer text(file);
-  text.append("# relumo-tool mesh: x and y in pixels (y upward), z the height in pixels\n");
+  text.append("# " + unit_comment(unit) + "\n");
   text.append("mtllib ");
   text.append(material_name);
   text.append("\nusemtl relit\n");
   for_each_vertex(grid, [&](int x, int y, std::size_t pixel) {
     char* out = text.room(2 + 3 * (six_decimals_max_length + 1));
     *out++ = 'v';
-    for (double value :
-         {static_cast<double>(x), static_cast<double>(y), static_cast<double>(heights[pixel])}) {
+    for (double value : {x * unit.pixel_length, y * unit.pixel_length,
+                         static_cast<double>(heights[pixel])}) {
       *out++ = ' ';
       out = append_six_decimals(out, value);
     }
@@ -209,7 +214,8 @@ ObjFileNames obj_file_names(const std::string& obj_path) {
   return {stem + ".mtl", stem + ".png"};
 }
 
-bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const char* path) {
+bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const MeshUnit& unit,
+                    const char* path) {
   const MeshGrid grid = make_grid(heights, colours.width, colours.height, step);
   if (!grid_fits(grid, path)) return false;
   OutputFile file;
@@ -217,7 +223,7 @@ bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, con
   std::fprintf(file.get(),
                "ply\n"
                "format binary_little_endian 1.0\n"
-               "comment relumo-tool mesh: x and y in pixels (y upward), z the height in pixels\n"
+               "comment %s\n"
                "element vertex %llu\n"
                "property float x\n"
                "property float y\n"
@@ -228,14 +234,14 @@ bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, con
                "element face %llu\n"
                "property list uchar int vertex_indices\n"
                "end_header\n",
-               static_cast<unsigned long long>(grid.vertex_count),
+               unit_comment(unit).c_str(), static_cast<unsigned long long>(grid.vertex_count),
                static_cast<unsigned long long>(grid.triangle_count));
   {
     WriteBuffer data(file.get());
     for_each_vertex(grid, [&](int x, int y, std::size_t pixel) {
       char* out = data.room(15);
-      out = put_float(out, static_cast<float>(x));
-      out = put_float(out, static_cast<float>(y));
+      out = put_float(out, static_cast<float>(x * unit.pixel_length));
+      out = put_float(out, static_cast<float>(y * unit.pixel_length));
       out = put_float(out, heights[pixel]);
       std::memcpy(out, colours.pixels + 3 * pixel, 3);
       data.advance(out + 3);
@@ -254,7 +260,8 @@ bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, con
   return true;
 }
 
-bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const char* path) {
+bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const MeshUnit& unit,
+                    const char* path) {
   const MeshGrid grid = make_grid(heights, texture.width, texture.height, step);
   if (!grid_fits(grid, path)) return false;
   const ObjFileNames names = obj_file_names(path);
@@ -264,7 +271,7 @@ bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, con
       !open_mesh_file(material, "material file", names.material.c_str())) {
     return false;
   }
-  write_obj_text(obj.get(), heights, grid, texture.width, texture.height,
+  write_obj_text(obj.get(), heights, grid, texture.width, texture.height, unit,
                  file_name_part(names.material));
   std::fprintf(material.get(), "newmtl relit\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nmap_Kd %s\n",
                file_name_part(names.texture).c_str());
@@ -294,7 +301,7 @@ bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, con
   return true;
 }
 
-bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
+bool write_map_mesh(const Ptm& ptm, MeshFormat format, const DepthSettings& settings,
                     const CameraParameters& camera, int step, const char* path) {
   if (format == MeshFormat::cob) {
     float* depth = rings_depth(ptm, camera);
@@ -304,12 +311,15 @@ bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
     checked_free(depth);
     return written;
   }
-  float* heights = map_heights(ptm, method, camera);
+  float* heights = map_heights(ptm, settings, camera);
   if (heights == nullptr) return false;
   RgbImage* relit = new_rgb_image(ptm.width, ptm.height);
   render_plain_image(*relit, ptm, 0.0f, 0.0f, 0, 0);
-  const bool written = format == MeshFormat::ply ? write_ply_mesh(heights, *relit, step, path)
-                                                 : write_obj_mesh(heights, *relit, step, path);
+  MeshUnit unit;
+  if (settings.pixels_per_mm > 0) unit = {1 / settings.pixels_per_mm, "millimetres"};
+  const bool written = format == MeshFormat::ply
+                           ? write_ply_mesh(heights, *relit, step, unit, path)
+                           : write_obj_mesh(heights, *relit, step, unit, path);
   free_rgb_image(relit);
   checked_free(heights);
   return written;

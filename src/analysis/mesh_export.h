@@ -4,7 +4,8 @@
 //
 // A vertex stands at (x, y, z) for pixel (x, y) of the grid x = 0, step,
 // 2 step, ... < width and the same in y (x to the right, y upward: row 0 of
-// the map at the bottom), z its height in pixels (nearer is higher). Each
+// the map at the bottom), z its height (nearer is higher); all three in
+// pixels, or in millimetres when the map's scale is known. Each
 // grid cell gives the two triangles (lower left, lower right, upper right)
 // and (lower left, upper right, upper left), counter-clockwise seen from
 // above, unless one of its corners has no height (NaN: outside the mask).
@@ -39,20 +40,30 @@ struct ObjFileNames {
 };
 ObjFileNames obj_file_names(const std::string& obj_path);
 
+// The length of a map pixel in a mesh's unit: 1 in pixels, 1 / (pixels
+// per millimetre) in millimetres.
+struct MeshUnit {
+  double pixel_length = 1;
+  const char* name = "pixels";
+};
+
 // Writes the mesh of `heights` (width x height floats in map order, the
-// size of `colours`) as PLY, with each vertex coloured by its pixel of
-// `colours` (bottom-up). The whole file or nothing; false after a message
-// on standard error.
-bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const char* path);
+// size of `colours`, in `unit`) as PLY, with each vertex coloured by its
+// pixel of `colours` (bottom-up). The whole file or nothing; false after a
+// message on standard error.
+bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, const MeshUnit& unit,
+                    const char* path);
 
 // Writes the mesh as OBJ at `path`, its material file and `texture` as its
 // PNG picture (obj_file_names). All three files or none: the mesh and the
 // material are written in full before the picture, and a file already in
 // place is removed again when a later one fails. False after a message.
-bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const char* path);
+bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const MeshUnit& unit,
+                    const char* path);
 
-// The mesh of `ptm`'s depth by `method` (camera used by rings; cob is
-// always rings), every `step`-th pixel, as `format`. False after a message
-// on standard error.
-bool write_map_mesh(const Ptm& ptm, MeshFormat format, DepthMethod method,
+// The mesh of `ptm`'s depth by the settings (camera used by rings; cob is
+// always rings and in the viewer's own units), every `step`-th pixel, as
+// `format`; in millimetres when the settings give the scale. False after
+// a message on standard error.
+bool write_map_mesh(const Ptm& ptm, MeshFormat format, const DepthSettings& settings,
                     const CameraParameters& camera, int step, const char* path);

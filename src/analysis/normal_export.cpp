@@ -11,17 +11,18 @@
 
 namespace {
 
-bool write_normal_png(const Ptm& ptm, const char* path) {
+bool write_normal_png(const Ptm& ptm, const char* path, const PngNotes& notes) {
   RgbImage* image = new_rgb_image(ptm.width, ptm.height);
   normal_image(ptm, *image);
-  const bool written = write_png_rgb(*image, path);
+  const bool written = write_png_rgb(*image, path, notes);
   free_rgb_image(image);
   return written;
 }
 
 }  // namespace
 
-bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path) {
+bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path,
+                       const PngNotes& notes) {
   if (format == NormalFileFormat::pfm) {
     std::vector<float> normals(pixel_count(ptm) * 3);
     compute_unit_normal_field(ptm, normals.data());
@@ -36,6 +37,6 @@ bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path
     compute_normal_field(ptm, computed.data());
     with_normals.normals = computed.data();
   }
-  return format == NormalFileFormat::png ? write_normal_png(with_normals, path)
+  return format == NormalFileFormat::png ? write_normal_png(with_normals, path, notes)
                                          : write_normal_image_file(with_normals, path);
 }

@@ -2,6 +2,7 @@
 // normal image (PNG or PPM) or the unit normals themselves (PFM).
 #pragma once
 
+#include "imageio/png_image.h"
 #include "ptm/ptm.h"
 
 enum class NormalFileFormat {
@@ -15,6 +16,7 @@ enum class NormalFileFormat {
 };
 
 // Writes the normal field of `ptm` (computed here when the map holds none;
-// the map is not changed) to `path`, the whole file or nothing. Failures
-// are reported on standard error; false then.
-bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path);
+// the map is not changed) to `path`, the whole file or nothing, a PNG with
+// `notes`. Failures are reported on standard error; false then.
+bool write_normal_file(const Ptm& ptm, NormalFileFormat format, const char* path,
+                       const PngNotes& notes = {});

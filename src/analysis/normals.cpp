@@ -5,11 +5,8 @@
 #include <limits>
 
 #include "analysis/root_finders.h"
-#include "app/core/viewer_state.h"
-#include "common/checked_alloc.h"
 #include "common/end_program.h"
-
-int normals_valid = 0;
+#include "common/parallel.h"
 
 namespace {
 
@@ -261,36 +258,43 @@ void normal_from_coefficients(const double a[6], std::int8_t normal[3]) {
   normal[2] = stored_component(unit[2]);
 }
 
-void compute_normal_field(const Ptm& ptm, std::int8_t* normals) {
-  const std::size_t pixels = pixel_count(ptm);
-  if (pixels == 0) return;
-  require_supported_format(ptm);
-  double a[6];
-  for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
-    luminance_coefficients(ptm, pixel, a);
-    normal_from_coefficients(a, normals + pixel * 3);
-  }
+namespace {
+
+// Calls each(begin, end) over the map's pixels in fixed blocks among
+// `threads` threads; each pixel's normal is computed alone.
+template <typename Each>
+void over_pixel_blocks(const Ptm& ptm, int threads, Each each) {
+  constexpr std::int64_t pixels_per_block = 1 << 14;
+  parallel_blocks(threads, static_cast<std::int64_t>(pixel_count(ptm)), pixels_per_block,
+                  [&](std::int64_t begin, std::int64_t end) {
+                    each(static_cast<std::size_t>(begin), static_cast<std::size_t>(end));
+                  });
 }
 
-void compute_unit_normal_field(const Ptm& ptm, float* normals) {
-  const std::size_t pixels = pixel_count(ptm);
-  if (pixels == 0) return;
+}  // namespace
+
+void compute_normal_field(const Ptm& ptm, std::int8_t* normals, int threads) {
+  if (pixel_count(ptm) == 0) return;
   require_supported_format(ptm);
-  double a[6];
-  double unit[3];
-  for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
-    luminance_coefficients(ptm, pixel, a);
-    unit_normal_from_coefficients(a, unit);
-    for (int c = 0; c < 3; ++c) normals[pixel * 3 + c] = static_cast<float>(unit[c]);
-  }
+  over_pixel_blocks(ptm, threads, [&](std::size_t begin, std::size_t end) {
+    double a[6];
+    for (std::size_t pixel = begin; pixel < end; ++pixel) {
+      luminance_coefficients(ptm, pixel, a);
+      normal_from_coefficients(a, normals + pixel * 3);
+    }
+  });
 }
 
-void compute_normals() {
-  if (normals_valid) return;
-  Ptm* ptm = viewer.current_ptm;
-  if (ptm == nullptr) return;
-  normals_valid = 1;
-  ptm->normals = checked_alloc_array<std::int8_t>(pixel_count(*ptm) * 3);
-  std::printf("Computing Normals from PTM\n");
-  compute_normal_field(*ptm, ptm->normals);
+void compute_unit_normal_field(const Ptm& ptm, float* normals, int threads) {
+  if (pixel_count(ptm) == 0) return;
+  require_supported_format(ptm);
+  over_pixel_blocks(ptm, threads, [&](std::size_t begin, std::size_t end) {
+    double a[6];
+    double unit[3];
+    for (std::size_t pixel = begin; pixel < end; ++pixel) {
+      luminance_coefficients(ptm, pixel, a);
+      unit_normal_from_coefficients(a, unit);
+      for (int c = 0; c < 3; ++c) normals[pixel * 3 + c] = static_cast<float>(unit[c]);
+    }
+  });
 }

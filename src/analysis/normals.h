@@ -13,26 +13,20 @@
 
 #include "ptm/ptm.h"
 
-// 0 until compute_normals has started on the loaded map, then 1 for the
-// rest of the run (one map per run, so the field never goes stale).
-extern int normals_valid;
-
-// Computes the normal field of viewer.current_ptm into its `normals` layer,
-// once: returns at once when normals_valid is set (or no map is loaded).
-// Prints "Computing Normals from PTM" after allocating the layer.
-void compute_normals();
-
 // The normal field of `ptm` into `normals` (3 bytes per pixel), rows from
-// y = 0 and columns from x = 0. A format other than RGB, LUM or LRGB prints
-// "Unsupported ptm format for specular effects" and ends the program with
-// status -1 (before the first pixel).
-void compute_normal_field(const Ptm& ptm, std::int8_t* normals);
+// y = 0 and columns from x = 0, the pixels shared among `threads` threads
+// (each computed alone: the same bytes for any number). A format other
+// than RGB, LUM or LRGB prints "Unsupported ptm format for specular
+// effects" and ends the program with status -1 (before the first pixel).
+void compute_normal_field(const Ptm& ptm, std::int8_t* normals, int threads = 1);
 
 // The unit normals of `ptm` before they are truncated to bytes: x, y, z
 // per pixel as floats, in the order of compute_normal_field, which stores
 // trunc(127 * component) of these same values (rounded to float here).
-// Unsupported formats end the program as there.
-void compute_unit_normal_field(const Ptm& ptm, float* normals);
+// Unsupported formats end the program as there. The pixels are shared
+// among `threads` threads; each is computed alone, so the numbers do not
+// depend on how many.
+void compute_unit_normal_field(const Ptm& ptm, float* normals, int threads = 1);
 
 // The luminance model a0..a5 of one pixel, in display units: each stored
 // byte decoded as (b - bias) * scale in 32-bit arithmetic (scale x 256,

@@ -2,53 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "analysis/cholesky.h"
 #include "common/checked_alloc.h"
+#include "common/parallel.h"
 #include "ptm/coefficients.h"
 #include "render/evaluate.h"
 
 namespace {
 
-// A pivot of the Cholesky factorisation is the part of a column of A that
-// the previous columns do not explain (squared). Below this fraction of the
-// column's own squared length the column is, to working accuracy, a
-// combination of the others: the coefficients would amplify an error of
-// one grey level in the photographs by 10^4 or more, so the light set is
-// refused rather than fitted.
+// Below this fraction of a column's own squared length, the part of a
+// column of A that the others do not explain marks a light set whose
+// coefficients would amplify an error of one grey level in the photographs
+// by 10^4 or more: it is refused rather than fitted.
 constexpr double min_relative_pivot = 1e-8;
-
-// Cholesky factorisation M = L L^T of the symmetric 6 x 6 normal matrix,
-// L stored in the lower triangle of `l`. False when M is not safely
-// positive definite.
-bool cholesky(const double m[6][6], double l[6][6]) {
-  for (int j = 0; j < 6; ++j) {
-    double pivot = m[j][j];
-    for (int k = 0; k < j; ++k) pivot -= l[j][k] * l[j][k];
-    if (!(pivot > min_relative_pivot * m[j][j])) return false;
-    l[j][j] = std::sqrt(pivot);
-    for (int i = j + 1; i < 6; ++i) {
-      double sum = m[i][j];
-      for (int k = 0; k < j; ++k) sum -= l[i][k] * l[j][k];
-      l[i][j] = sum / l[j][j];
-    }
-  }
-  return true;
-}
-
-// Solves L L^T x = b by forward and back substitution.
-void cholesky_solve(const double l[6][6], const double b[6], double x[6]) {
-  double y[6];
-  for (int i = 0; i < 6; ++i) {
-    double sum = b[i];
-    for (int k = 0; k < i; ++k) sum -= l[i][k] * y[k];
-    y[i] = sum / l[i][i];
-  }
-  for (int i = 5; i >= 0; --i) {
-    double sum = y[i];
-    for (int k = i + 1; k < 6; ++k) sum -= l[k][i] * x[k];
-    x[i] = sum / l[i][i];
-  }
-}
 
 bool same_size(const RgbImage* const* photographs, int count) {
   for (int i = 1; i < count; ++i) {
@@ -89,6 +57,43 @@ void choose_one(long low, long high, std::int32_t& scale, std::int32_t& bias) {
   }
 }
 
+// The byte whose decoded value (`decode(b)`) is closest to `value`, the
+// first of two as close. The byte b = bias + value * 256 / scale would
+// decode exactly without the truncation; truncation moves a decoded value
+// by less than one, and decoded values step by at least one per byte, so
+// the closest byte is among the two on either side of b.
+template <typename Decode>
+std::uint8_t closest_byte(double value, std::int32_t scale, std::int32_t bias, Decode decode) {
+  if (std::isnan(value)) value = 0.0;
+  value = std::clamp(value, -32768.0, 32767.0);
+  const double centre = bias + value * 256.0 / scale;
+  const double start = std::clamp(std::floor(centre) - 1.0, 0.0, 255.0);
+  const double stop = std::clamp(std::floor(centre) + 2.0, 0.0, 255.0);
+  int best = static_cast<int>(start);
+  for (int b = static_cast<int>(start) + 1; b <= static_cast<int>(stop); ++b) {
+    if (std::fabs(decode(b) - value) < std::fabs(decode(best) - value)) best = b;
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+// The pixels of one block of the coefficient passes: a few hundred
+// kilobytes of coefficients, many blocks even for a small map.
+constexpr std::int64_t range_block = 16384;
+
+struct CoefficientRange {
+  double low[6] = {32767.0, 32767.0, 32767.0, 32767.0, 32767.0, 32767.0};
+  double high[6] = {-32768.0, -32768.0, -32768.0, -32768.0, -32768.0, -32768.0};
+};
+
+void widen(CoefficientRange& range, const float* a) {
+  for (int k = 0; k < 6; ++k) {
+    const double value = a[k];
+    if (std::isnan(value)) continue;
+    range.low[k] = std::min(range.low[k], value);
+    range.high[k] = std::max(range.high[k], value);
+  }
+}
+
 // The Cholesky factor of the normal matrix A^T A of the light set; false
 // when it is not safely positive definite or there are fewer than six
 // lights.
@@ -102,7 +107,7 @@ bool factor_normal_matrix(const LightDirection* lights, int count, double factor
       for (int c = 0; c < 6; ++c) normal[r][c] += row[r] * row[c];
     }
   }
-  return cholesky(normal, factor);
+  return cholesky_factor(normal, 6, min_relative_pivot, factor);
 }
 
 }  // namespace
@@ -126,7 +131,7 @@ bool invert_normal_matrix(const LightDirection* lights, int count, double invers
   for (int j = 0; j < 6; ++j) {
     double unit[6] = {};
     unit[j] = 1.0;
-    cholesky_solve(factor, unit, inverse[j]);
+    cholesky_solve(factor, 6, unit, inverse[j]);
   }
   return true;
 }
@@ -149,7 +154,7 @@ bool make_fit_matrix(const LightDirection* lights, int count, FitMatrix& matrix)
     double row[6];
     double column[6];
     design_row(lights[i], row);
-    cholesky_solve(factor, row, column);
+    cholesky_solve(factor, 6, row, column);
     for (int k = 0; k < 6; ++k) matrix.rows[k * count + i] = column[k];
   }
   return true;
@@ -213,58 +218,90 @@ void free_lrgb_fit(LrgbFit& fit) {
   fit = LrgbFit{0, 0, nullptr, nullptr};
 }
 
-void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12]) {
-  for (int k = 0; k < 6; ++k) {
-    double low = 32767.0;
-    double high = -32768.0;
-    for (std::size_t p = 0; p < pixels; ++p) {
-      const double value = coefficients[6 * p + k];
-      if (std::isnan(value)) continue;
-      low = std::min(low, value);
-      high = std::max(high, value);
+void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12],
+                       int threads) {
+  // Each block's smallest and largest values, then theirs: the same
+  // numbers whatever the blocks, as min and max do not round.
+  std::vector<CoefficientRange> ranges(
+      static_cast<std::size_t>(block_count(static_cast<std::int64_t>(pixels), range_block)));
+  parallel_blocks(threads, static_cast<std::int64_t>(pixels), range_block,
+                  [&](std::int64_t begin, std::int64_t end) {
+                    CoefficientRange& range = ranges[begin / range_block];
+                    for (auto p = static_cast<std::size_t>(begin); p < static_cast<std::size_t>(end);
+                         ++p) {
+                      widen(range, coefficients + 6 * p);
+                    }
+                  });
+  CoefficientRange whole;
+  for (const CoefficientRange& range : ranges) {
+    for (int k = 0; k < 6; ++k) {
+      whole.low[k] = std::min(whole.low[k], range.low[k]);
+      whole.high[k] = std::max(whole.high[k], range.high[k]);
     }
-    low = std::max(low, -32768.0);
-    high = std::min(high, 32767.0);
+  }
+  for (int k = 0; k < 6; ++k) {
+    double low = std::max(whole.low[k], -32768.0);
+    double high = std::min(whole.high[k], 32767.0);
     if (low > high) low = high = 0.0;  // no pixels, or no number among them
     choose_one(std::lround(low), std::lround(high), scale_bias[k], scale_bias[6 + k]);
   }
 }
 
+void quantize_coefficient_planes(const float* coefficients, std::size_t pixels, std::size_t stride,
+                                 const std::int32_t scale_bias[12], std::uint8_t* low,
+                                 std::uint8_t* high, int threads) {
+  // quantize_coefficient with each coefficient's 256 decoded values
+  // looked up rather than computed, four times per value.
+  double decoded_values[6][256];
+  for (int k = 0; k < 6; ++k) {
+    for (int b = 0; b < 256; ++b) decoded_values[k][b] = decoded(b, scale_bias[k], scale_bias[6 + k]);
+  }
+  auto quantize = [&](double value, int k) {
+    const double* table = decoded_values[k];
+    return closest_byte(value, scale_bias[k], scale_bias[6 + k], [table](int b) { return table[b]; });
+  };
+  parallel_blocks(threads, static_cast<std::int64_t>(pixels), range_block,
+                  [&](std::int64_t begin, std::int64_t end) {
+                    for (auto p = static_cast<std::size_t>(begin); p < static_cast<std::size_t>(end);
+                         ++p) {
+                      const float* a = coefficients + stride * p;
+                      for (int k = 0; k < 3; ++k) {
+                        low[3 * p + k] = quantize(a[k], k);
+                        high[3 * p + k] = quantize(a[3 + k], 3 + k);
+                      }
+                    }
+                  });
+}
+
 std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t bias) {
-  // The byte b = bias + value * 256 / scale would decode exactly without the
-  // truncation; truncation moves a decoded value by less than one, and
-  // decoded values step by at least one per byte, so the closest byte is
-  // among the two on either side of b.
-  if (std::isnan(value)) value = 0.0;
-  value = std::clamp(value, -32768.0, 32767.0);
-  const double centre = bias + value * 256.0 / scale;
-  const double start = std::clamp(std::floor(centre) - 1.0, 0.0, 255.0);
-  const double stop = std::clamp(std::floor(centre) + 2.0, 0.0, 255.0);
-  int best = static_cast<int>(start);
-  for (int b = static_cast<int>(start) + 1; b <= static_cast<int>(stop); ++b) {
-    if (std::fabs(decoded(b, scale, bias) - value) <
-        std::fabs(decoded(best, scale, bias) - value)) {
-      best = b;
+  return closest_byte(value, scale, bias, [&](int b) { return decoded(b, scale, bias); });
+}
+
+Ptm* relightable_ptm(const Ptm& stored, CoefRepresentation representation) {
+  Ptm* ptm = create_ptm(stored.width, stored.height, stored.format, representation);
+  const std::size_t pixels = pixel_count(*ptm);
+  std::copy_n(stored.scale_bias, 12, ptm->scale_bias);
+  const int planes = stored.format == PTM_FORMAT_LRGB ? 2 : 6;
+  for (int i = 0; i < planes; ++i) std::copy_n(stored.coef_planes[i], 3 * pixels, ptm->coef_planes[i]);
+  if (stored.format == PTM_FORMAT_LRGB) {
+    for (std::size_t p = 0; p < pixels; ++p) {
+      std::uint8_t rgb[3];
+      get_lrgb_color(stored, p, rgb);
+      set_lrgb_color(*ptm, p, rgb);
     }
   }
-  return static_cast<std::uint8_t>(best);
+  convert_all_coefficients(*ptm);
+  return ptm;
 }
 
 Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation) {
   Ptm* ptm = create_ptm(fit.width, fit.height, PTM_FORMAT_LRGB, representation);
   const std::size_t pixels = pixel_count(*ptm);
   choose_scale_bias(fit.coefficients, pixels, ptm->scale_bias);
-  const std::int32_t* sb = ptm->scale_bias;
-  for (std::size_t p = 0; p < pixels; ++p) {
-    const float* a = fit.coefficients + 6 * p;
-    for (int k = 0; k < 3; ++k) {
-      ptm->coef_planes[0][3 * p + k] = quantize_coefficient(a[k], sb[k], sb[6 + k]);
-      ptm->coef_planes[1][3 * p + k] = quantize_coefficient(a[3 + k], sb[3 + k], sb[9 + k]);
-    }
-    set_lrgb_color(*ptm, p, fit.color + 3 * p);
-  }
+  quantize_coefficient_planes(fit.coefficients, pixels, 6, ptm->scale_bias, ptm->coef_planes[0],
+                              ptm->coef_planes[1], 1);
+  for (std::size_t p = 0; p < pixels; ++p) set_lrgb_color(*ptm, p, fit.color + 3 * p);
   convert_all_coefficients(*ptm);
-  select_evaluator(*ptm);
   return ptm;
 }
 
@@ -274,32 +311,25 @@ Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation) {
   // The three channels' coefficient groups have the layout of three pixels
   // of an LRGB fit, so one range covers every channel.
   choose_scale_bias(fit.coefficients, pixels * 3, ptm->scale_bias);
-  const std::int32_t* sb = ptm->scale_bias;
-  for (std::size_t p = 0; p < pixels; ++p) {
-    for (int c = 0; c < 3; ++c) {
-      const float* a = fit.coefficients + 18 * p + 6 * c;
-      for (int k = 0; k < 3; ++k) {
-        ptm->coef_planes[2 * c][3 * p + k] = quantize_coefficient(a[k], sb[k], sb[6 + k]);
-        ptm->coef_planes[2 * c + 1][3 * p + k] =
-            quantize_coefficient(a[3 + k], sb[3 + k], sb[9 + k]);
-      }
-    }
+  for (int c = 0; c < 3; ++c) {
+    quantize_coefficient_planes(fit.coefficients + 6 * c, pixels, 18, ptm->scale_bias,
+                                ptm->coef_planes[2 * c], ptm->coef_planes[2 * c + 1], 1);
   }
   convert_all_coefficients(*ptm);
-  select_evaluator(*ptm);
   return ptm;
 }
 
 double relit_rms_error(const Ptm& ptm, const RgbImage* const* photographs,
                        const LightDirection* lights, int count) {
   double sum_squares = 0.0;
+  const EvaluatePtmFn evaluate = select_evaluator(ptm);
   for (int i = 0; i < count; ++i) {
-    set_light_weights(lights[i].u, lights[i].v);
+    const LightWeights weights = light_weights_for(lights[i].u, lights[i].v);
     const std::uint8_t* photo = photographs[i]->pixels;
     for (int y = 0; y < ptm.height; ++y) {
       for (int x = 0; x < ptm.width; ++x) {
         std::uint8_t rgb[3];
-        evaluate_ptm_fn(ptm, x, y, rgb[0], rgb[1], rgb[2]);
+        evaluate(ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
         const std::uint8_t* expected = photo + 3 * (static_cast<std::size_t>(y) * ptm.width + x);
         for (int c = 0; c < 3; ++c) {
           const double d = static_cast<double>(rgb[c]) - expected[c];

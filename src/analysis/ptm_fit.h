@@ -86,15 +86,31 @@ struct RgbFit {
 // 0..255 reach from round(min) to round(max) of that coefficient over all
 // `pixels` pixels of `coefficients` (6 per pixel). The range is clamped to
 // -32768..32767, what the packed representation holds; NaN is ignored.
-void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12]);
+// The ranges are found over blocks of pixels on up to `threads` threads.
+void choose_scale_bias(const float* coefficients, std::size_t pixels, std::int32_t scale_bias[12],
+                       int threads = 1);
 
 // The byte whose decoded value is closest to `value` (NaN counts as 0), for
 // a fixed-point scale of 256 or more.
 std::uint8_t quantize_coefficient(double value, std::int32_t scale, std::int32_t bias);
 
+// The stored bytes of `pixels` pixels' coefficients a0..a5, whose groups
+// of six start `stride` floats apart, by quantize_coefficient with the
+// scales and biases: a0..a2 into `low`, a3..a5 into `high`, three bytes a
+// pixel (a map's coefficient planes 2c and 2c + 1), split over `threads`
+// threads.
+void quantize_coefficient_planes(const float* coefficients, std::size_t pixels, std::size_t stride,
+                                 const std::int32_t scale_bias[12], std::uint8_t* low,
+                                 std::uint8_t* high, int threads);
+
+// A map to relight from one of stored bytes alone (create_stored_ptm, an
+// LRGB or RGB map): the same scales, biases, stored bytes and colour, in
+// the given representation, the integer coefficients converted.
+Ptm* relightable_ptm(const Ptm& stored, CoefRepresentation representation);
+
 // A new LRGB map of the fit in the given representation: scales and biases
 // from choose_scale_bias, quantised coefficient planes 0 and 1, the colour,
-// the integer coefficients converted and the evaluator selected.
+// and the integer coefficients converted.
 Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation);
 
 // A new RGB map of the fit in the same way: one scale and bias per
@@ -103,8 +119,7 @@ Ptm* make_lrgb_ptm(const LrgbFit& fit, CoefRepresentation representation);
 Ptm* make_rgb_ptm(const RgbFit& fit, CoefRepresentation representation);
 
 // Root-mean-square difference in grey levels between the photographs and
-// the map relit with the installed evaluator at each photograph's light,
-// over every pixel, photograph and colour channel. Leaves the light
-// weights of the last light set.
+// the map relit by its evaluator at each photograph's light, over every
+// pixel, photograph and colour channel.
 double relit_rms_error(const Ptm& ptm, const RgbImage* const* photographs,
                        const LightDirection* lights, int count);

@@ -11,32 +11,9 @@
 #include "analysis/light_positions.h"
 #include "common/checked_alloc.h"
 #include "common/file_names.h"
-#include "imageio/image_files.h"
-#include "imageio/jpeg_photograph.h"
+#include "imageio/photograph_file.h"
 
 namespace {
-
-enum class PhotographKind { ppm, jpeg, other };
-
-bool ends_with(const std::string& name, const char* suffix) {
-  const std::string s(suffix);
-  return name.size() >= s.size() && name.compare(name.size() - s.size(), s.size(), s) == 0;
-}
-
-// By the name's ending, case-sensitive: ".ppm" only in lower case (so
-// ".PPM" is refused), the JPEG endings in either case but not mixed.
-PhotographKind photograph_kind(const std::string& name) {
-  if (ends_with(name, ".ppm")) return PhotographKind::ppm;
-  for (const char* suffix : {".jpg", ".jpeg", ".JPG", ".JPEG"}) {
-    if (ends_with(name, suffix)) return PhotographKind::jpeg;
-  }
-  return PhotographKind::other;
-}
-
-RgbImage* read_photograph(PhotographKind kind, const std::string& path) {
-  return kind == PhotographKind::ppm ? Input_ppm_and_create_as_char_image(path.c_str())
-                                     : read_jpeg_photograph(path.c_str());
-}
 
 bool abandon(SourceImageSet& set) {
   free_source_images(set);
@@ -92,28 +69,31 @@ bool read_source_images(const char* lp_path, int width, int height, SourceImageS
 
   set.images = checked_alloc_array<SourceImage>(static_cast<std::size_t>(count));
   set.count = 0;
+  // The map's size is checked against each photograph's header before it
+  // is decoded: a photograph of another size costs nothing.
+  PhotographRequest request;
+  request.width = width;
+  request.height = height;
+  bool told_conversion = false;
   for (LightPosition& entry : entries) {
     normalise_light_direction(entry.x, entry.y, entry.z);
-    const PhotographKind kind = photograph_kind(entry.name);
-    if (kind == PhotographKind::other) {
-      std::printf("\n");
-      std::printf("Source images: only ppm loading supported currently\n");
-      std::printf("Problem file: %s\n", entry.name.c_str());
-      return abandon(set);
+    const std::string path = locate_source_photograph(lp_path, entry.name);
+    Photograph photograph;
+    switch (read_photograph(path.c_str(), request, photograph)) {
+      case PhotographRead::read:
+        break;
+      case PhotographRead::other_size:
+        std::printf(
+            "\nAborting file read, size of source image specified in lp file does not match "
+            "size of current ptm\n");
+        return abandon(set);
+      case PhotographRead::unreadable:
+        std::printf("File %s not read, aborting Source Read\n", entry.name.c_str());
+        return abandon(set);
     }
-    RgbImage* image = read_photograph(kind, locate_source_photograph(lp_path, entry.name));
-    if (image == nullptr) {
-      std::printf("File %s not read, aborting Source Read\n", entry.name.c_str());
-      return abandon(set);
-    }
+    tell_colour_conversion(photograph, path.c_str(), told_conversion);
     // Counted in the set at once, so that abandoning releases it too.
-    set.images[set.count++] = SourceImage{image, entry.x, entry.y};
-    if (image->width != width || image->height != height) {
-      std::printf(
-          "\nAborting file read, size of source image specified in lp file does not match size "
-          "of current ptm\n");
-      return abandon(set);
-    }
+    set.images[set.count++] = SourceImage{photograph_rgb_image(photograph), entry.x, entry.y};
     std::printf(".");
     std::fflush(stdout);
   }

@@ -27,9 +27,11 @@ void free_source_images(SourceImageSet& set);
 // read", a dot for each photograph read and "done\n" on standard output.
 // A photograph's name is looked up in the light-position file's folder
 // first, then as written (relative to the working directory); a name
-// written with backslashes is tried with slashes as well. Names ending in
-// ".ppm" are read as PPM, names ending in ".jpg", ".jpeg", ".JPG" or
-// ".JPEG" as JPEG; any other name is refused.
+// written with backslashes is tried with slashes as well. Photographs are
+// read by photograph_file.h, whatever their names: JPEG, PNG, PPM, PGM or
+// TIFF, converted to sRGB from their colour profiles (said once on
+// standard error), 16-bit samples rounded to 8. A photograph's size is
+// checked against width x height from its header, before it is decoded.
 //
 // Returns true with `set` holding every photograph (none for a count of
 // 0), or false after the message of the problem, with every photograph

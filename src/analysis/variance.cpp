@@ -14,8 +14,8 @@
 
 namespace {
 
-// A negative variance no larger than this share of the magnitudes that
-// cancel in E2 - mean^2 is rounding. The integer moments leave the sums a
+// A variance, of either sign, no larger than this share of the magnitudes
+// that cancel in E2 - mean^2 is rounding. The integer moments leave the sums a
 // few units in the last place (about 1e-16) from the exact ones, the
 // per-pixel sums over blocks some 1e-12 at worst; a map whose variance at
 // some light is truly this small is uniform there for every purpose.
@@ -179,8 +179,12 @@ double variance_at(const VarianceModel& model, float lu, float lv) {
   mean_magnitude /= model.pixels;
   const double mean_squared = mean * mean;
   const double variance = e2 - mean_squared;
-  if (variance >= 0) return variance;
-  if (-variance <= rounding_tolerance * (e2_magnitude + mean_magnitude * mean_magnitude)) return 0;
+  // Within rounding of zero either way is zero: a uniform map must show
+  // one colour, not the pattern of the last bits of E2 and mean^2.
+  if (std::fabs(variance) <= rounding_tolerance * (e2_magnitude + mean_magnitude * mean_magnitude)) {
+    return 0;
+  }
+  if (variance > 0) return variance;
   std::printf("lu=%f, lv=%f, variance=%f, first term= %f, second_term=%f\n", lu, lv, variance, e2,
               mean_squared);
   end_program(-1);

@@ -51,10 +51,11 @@ bool build_variance_model_per_pixel(const Ptm& ptm, VarianceModel& model);
 
 // The variance of the luminance over the pixels for light (lu, lv):
 // E2 = (sum of Q[m] m(lu, lv)) / N, mean = (sum of S[k] times a_k's
-// monomial) / N, variance = E2 - mean^2. A variance cannot be negative:
-// a negative value within rounding of zero (no more than 1e-9 of the
-// magnitudes that cancel, the sum of |Q[m] m| / N plus the square of the
-// sum of |S[k] monomial| / N) is 0. A clearly negative one means the sums
+// monomial) / N, variance = E2 - mean^2. A value within rounding of zero,
+// of either sign (no more than 1e-9 of the magnitudes that cancel, the sum
+// of |Q[m] m| / N plus the square of the sum of |S[k] monomial| / N), is
+// 0, so a uniform map has variance 0 for every light. A variance cannot be
+// negative: a clearly negative one means the sums
 // do not describe any map: "lu=%f, lv=%f, variance=%f, first term= %f,
 // second_term=%f" (lu, lv, the variance, E2, mean^2) and the program ends
 // with status -1. A model of no pixels has variance 0.

@@ -5,9 +5,9 @@
 
 #include "analysis/depth_outputs.h"
 #include "analysis/normal_image.h"
-#include "analysis/normals.h"
 #include "app/console_commands.h"
 #include "app/core/console.h"
+#include "app/core/current_map.h"
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
 
@@ -19,10 +19,8 @@ constexpr std::size_t longest_name = 119;
 }  // namespace
 
 void write_normal_image() {
-  std::printf("PPM format normal image filename to output?\n");
-  std::string word;
-  if (read_output_name(word, longest_name)) {
-    const std::string path = output_path(viewer.base_dir, word);
+  std::string path;
+  if (ask_output_path("PPM format normal image filename to output?\n", longest_name, path)) {
     compute_normals();
     if (!write_normal_image_file(*viewer.current_ptm, path.c_str())) {
       // The main window would cover the message at once.

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/console_commands.h"
+#include "app/core/ptm_transform.h"
 #include "app/core/region.h"
 #include "app/core/viewer_state.h"
 #include "app/entropy_command.h"
@@ -19,8 +20,6 @@
 #include "app/source_image_display.h"
 #include "app/view_display.h"
 #include "common/end_program.h"
-#include "render/diffuse_gain.h"
-#include "render/light_state.h"
 
 namespace {
 
@@ -98,17 +97,18 @@ void set_probe(int x, int y) {
 
 // Keys '1' .. '9': select light n, or switch the current light on and off.
 void select_light(int n) {
-  if (n == current_light) {
-    light_enabled[n] = !light_enabled[n];
-    glatSetSlider(viewer.light_slider_window, light_enabled[n] ? light_intensity[n] * 0.25 : 0.0);
+  if (n == viewer.current_light) {
+    viewer.light_enabled[n] = !viewer.light_enabled[n];
+    glatSetSlider(viewer.light_slider_window,
+                  viewer.light_enabled[n] ? viewer.light_intensity[n] * 0.25 : 0.0);
   } else {
-    light_u_of[current_light] = light_u;
-    light_v_of[current_light] = light_v;
-    current_light = n;
-    light_enabled[n] = 1;
-    light_u = light_u_of[n];
-    light_v = light_v_of[n];
-    glatSetSlider(viewer.light_slider_window, light_intensity[n] * 0.25);
+    viewer.light_u_of[viewer.current_light] = viewer.light_u;
+    viewer.light_v_of[viewer.current_light] = viewer.light_v;
+    viewer.current_light = n;
+    viewer.light_enabled[n] = 1;
+    viewer.light_u = viewer.light_u_of[n];
+    viewer.light_v = viewer.light_v_of[n];
+    glatSetSlider(viewer.light_slider_window, viewer.light_intensity[n] * 0.25);
   }
   redisplay_both();
 }
@@ -156,7 +156,7 @@ void on_view_motion(int x, int y) {
 }
 
 void on_reflectance_mouse(int button, int state, int x, int y) {
-  if (!reflectance_position_to_light(x, y, light_extent, light_u, light_v)) {
+  if (!reflectance_position_to_light(x, y, viewer.light_extent, viewer.light_u, viewer.light_v)) {
     if (state == GLUT_UP) {
       viewer.light_dragging = 0;
       glutPostWindowRedisplay(viewer.main_window);
@@ -193,7 +193,7 @@ void on_reflectance_mouse(int button, int state, int x, int y) {
 
 void on_reflectance_motion(int x, int y) {
   end_normal_pictures();
-  reflectance_position_to_light(x, y, light_extent, light_u, light_v);
+  reflectance_position_to_light(x, y, viewer.light_extent, viewer.light_u, viewer.light_v);
   if (viewer.clear_outside_pending) {
     glutSetWindow(viewer.main_window);
     glClearColor(0, 0, 0, 1);
@@ -310,8 +310,8 @@ void autopilot_step() {
   viewer.autopilot_angle = angle;
   // An ellipse over the full width and half the height of the light square,
   // 40 steps a turn.
-  light_u = std::cos(angle);
-  light_v = 0.5f * std::sin(angle);
+  viewer.light_u = std::cos(angle);
+  viewer.light_v = 0.5f * std::sin(angle);
   if (viewer.double_buffered) {
     glutSetWindow(viewer.main_window);
     glClearColor(0.5f, 0.5f, 0.5f, 1.0f);

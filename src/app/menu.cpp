@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "analysis/normals.h"
 #include "app/console_commands.h"
+#include "app/core/current_map.h"
 #include "app/core/extrapolation.h"
+#include "app/core/ptm_transform.h"
 #include "app/core/viewer_state.h"
 #include "app/depth_commands.h"
 #include "app/ptm_output_commands.h"
@@ -16,7 +17,6 @@
 #include "app/variance_display.h"
 #include "app/view_display.h"
 #include "common/end_program.h"
-#include "render/diffuse_gain.h"
 
 namespace {
 
@@ -192,7 +192,7 @@ void on_menu(int id) {
       redisplay_both();
       return;
     case menu_normal_crosshair:
-      if (!normals_valid) compute_normals();
+      if (!viewer.normals_valid) compute_normals();
       viewer.normal_crosshair_on = !viewer.normal_crosshair_on;
       set_toggle_label(menu_normal_crosshair, "Display Normal Crosshair",
                        mark(viewer.normal_crosshair_on));

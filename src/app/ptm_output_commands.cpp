@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/console_commands.h"
-#include "app/core/console.h"
 #include "app/core/viewer_state.h"
 #include "writers/cropped_ptm_writer.h"
 #include "writers/palettize.h"
@@ -15,21 +14,15 @@ namespace {
 // longer names are refused rather than cut.
 constexpr std::size_t longest_output_name = 99;
 
-// Asks for the output name and gives the path beside the input; false
-// (after saying why) when no usable name arrives.
-bool ask_output_path(std::string& path) {
-  std::printf("PTM filename to output ?\n");
-  std::string word;
-  if (!read_output_name(word, longest_output_name)) return false;
-  path = output_path(viewer.base_dir, word);
-  return true;
+bool ask_ptm_path(std::string& path) {
+  return ask_output_path("PTM filename to output ?\n", longest_output_name, path);
 }
 
 void palettize(int mode) {
   const Ptm& ptm = *viewer.current_ptm;
   Palette palette;
   std::string path;
-  if (cluster_palette(ptm, mode, viewer.palette_random, palette) && ask_output_path(path)) {
+  if (cluster_palette(ptm, mode, viewer.palette_random, palette) && ask_ptm_path(path)) {
     output_paletized_LRGB_ptm(ptm, palette, mode, path.c_str());
   }
   finish_console_command();
@@ -44,7 +37,7 @@ void write_cropped_ptm() {
                                 viewer.pan_u,        viewer.pan_v};
   const PtmRect rect = crop_rectangle(selection, ptm.width, ptm.height);
   std::string path;
-  if (ask_output_path(path)) write_cropped_ptm_file(ptm, rect, path.c_str());
+  if (ask_ptm_path(path)) write_cropped_ptm_file(ptm, rect, path.c_str());
   finish_console_command();
 }
 

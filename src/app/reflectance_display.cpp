@@ -2,12 +2,11 @@
 
 #include <GL/freeglut.h>
 
-#include "analysis/normals.h"
+#include "app/core/current_map.h"
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
 #include "app/source_image_display.h"
 #include "app/variance_display.h"
-#include "render/light_state.h"
 #include "render/reflectance_plot.h"
 
 namespace {
@@ -37,7 +36,7 @@ void draw_plot() {
 // Where the light is while the autopilot moves it.
 void draw_light_marker() {
   glColor3f(0, 0, 1);
-  draw_cross(plot_position(light_u, light_v, light_extent), 5);
+  draw_cross(plot_position(viewer.light_u, viewer.light_v, viewer.light_extent), 5);
 }
 
 // The probe pixel's normal direction.
@@ -46,19 +45,20 @@ void draw_normal_crosshair(int px, int py) {
   if (px < 0 || py < 0 || px >= loaded.width || py >= loaded.height) return;
   const std::int8_t* n = normal_at(*normals_ptm(), px, py);
   glColor3f(1, 0, 0);
-  draw_cross(normal_plot_position(n[0], n[1], light_extent), 10);
+  draw_cross(normal_plot_position(n[0], n[1], viewer.light_extent), 10);
 }
 
 // Every visible pixel's normal as a coloured dot at its direction.
 void draw_normal_scatter() {
   compute_normals();
   RgbImage& plot = *viewer.reflectance_image;
-  render_reflectance_function(plot, *displayed_ptm(), viewer.probe_x, viewer.probe_y);
+  render_reflectance_function(plot, *displayed_ptm(), viewer_render_mode(), viewer.probe_x,
+                              viewer.probe_y);
   const Ptm& ptm = *normals_ptm();
   for (int y = 0; y < viewer.view_image->height; ++y) {
     for (int x = 0; x < viewer.view_image->width; ++x) {
       const std::int8_t* n = normal_at(ptm, x, y);
-      const PlotPoint at = normal_plot_position(n[0], n[1], light_extent);
+      const PlotPoint at = normal_plot_position(n[0], n[1], viewer.light_extent);
       std::uint8_t* dot = plot.pixels + (static_cast<std::size_t>(at.y) * plot.width + at.x) * 3;
       for (int c = 0; c < 3; ++c) dot[c] = static_cast<std::uint8_t>(n[c] + 128);
     }
@@ -70,12 +70,12 @@ void draw_normal_scatter() {
 
 void display_reflectance_window() {
   glutSetWindow(viewer.reflectance_window);
-  render_reflectance_function(*viewer.reflectance_image, *displayed_ptm(), viewer.probe_x,
-                              viewer.probe_y);
+  render_reflectance_function(*viewer.reflectance_image, *displayed_ptm(), viewer_render_mode(),
+                              viewer.probe_x, viewer.probe_y);
   draw_plot();
   if (viewer.source_errors_on) draw_source_samples();
   if (viewer.normal_crosshair_on) {
-    if (!normals_valid) {
+    if (!viewer.normals_valid) {
       show_wait_cursor();
       compute_normals();
       restore_cursors();

@@ -1,9 +1,9 @@
 #include "app/screenshot.h"
 
+#include "app/core/ptm_transform.h"
 #include "app/core/screenshot_image.h"
 #include "app/core/viewer_state.h"
 #include "app/view_display.h"
-#include "render/diffuse_gain.h"
 
 void take_screenshot() {
   // A zoomed display_ptm holds only what the view shows; the transform is

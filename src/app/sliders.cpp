@@ -4,13 +4,13 @@
 
 #include <cstdio>
 
+#include "app/core/ptm_transform.h"
 #include "app/core/slider_values.h"
 #include "app/core/viewer_state.h"
 #include "app/glat/glat.h"
 #include "app/menu.h"
 #include "app/view_display.h"
 #include "render/diffuse_gain.h"
-#include "render/light_state.h"
 #include "render/specular.h"
 
 namespace {
@@ -65,17 +65,18 @@ void destroy_slider(const SliderPlace& place) {
 }
 
 void on_light_slider(double x) {
-  light_intensity[current_light] = light_intensity_from_slider(x);
-  light_enabled[current_light] = light_intensity[current_light] > 0 ? 1 : 0;
+  viewer.light_intensity[viewer.current_light] = light_intensity_from_slider(x);
+  viewer.light_enabled[viewer.current_light] =
+      viewer.light_intensity[viewer.current_light] > 0 ? 1 : 0;
 }
 void on_gain_slider(double x) {
-  diffuse_gain_slider = static_cast<float>(x);
-  diffuse_gain = gain_from_slider(x);
+  viewer.diffuse_gain_slider = static_cast<float>(x);
+  viewer.diffuse_gain = gain_from_slider(x);
 }
-void on_scale_slider(double x) { light_extent = light_extent_from_slider(x); }
-void on_kd_slider(double x) { specular_kd = static_cast<float>(x); }
-void on_ks_slider(double x) { specular_ks = static_cast<float>(x); }
-void on_exp_slider(double x) { specular_exponent = specular_exponent_from_slider(x); }
+void on_scale_slider(double x) { viewer.light_extent = light_extent_from_slider(x); }
+void on_kd_slider(double x) { viewer.specular.kd = static_cast<float>(x); }
+void on_ks_slider(double x) { viewer.specular.ks = static_cast<float>(x); }
+void on_exp_slider(double x) { viewer.specular.exponent = specular_exponent_from_slider(x); }
 
 // Relighting the whole view is too slow to follow a drag: the sliders act
 // on the image when the button comes up.
@@ -109,24 +110,24 @@ void draw_caption(int x, int y, const char* text) {
 
 void create_light_slider() {
   create_slider(light_place, on_light_slider, on_redisplay_release,
-                slider_position_of_intensity(light_intensity[current_light]));
+                slider_position_of_intensity(viewer.light_intensity[viewer.current_light]));
 }
 
 void create_gain_slider() {
-  create_slider(gain_place, on_gain_slider, on_gain_release, diffuse_gain_slider);
-  diffuse_gain = gain_on_switching_on(diffuse_gain_slider);
+  create_slider(gain_place, on_gain_slider, on_gain_release, viewer.diffuse_gain_slider);
+  viewer.diffuse_gain = gain_on_switching_on(viewer.diffuse_gain_slider);
 }
 
 void create_scale_slider() {
   create_slider(scale_place, on_scale_slider, on_redisplay_release,
-                slider_position_of_extent(light_extent));
+                slider_position_of_extent(viewer.light_extent));
 }
 
 void create_specular_sliders() {
-  create_slider(kd_place, on_kd_slider, on_specular_release, slider_position(specular_kd));
-  create_slider(ks_place, on_ks_slider, on_specular_release, slider_position(specular_ks));
+  create_slider(kd_place, on_kd_slider, on_specular_release, slider_position(viewer.specular.kd));
+  create_slider(ks_place, on_ks_slider, on_specular_release, slider_position(viewer.specular.ks));
   create_slider(exp_place, on_exp_slider, on_specular_release,
-                slider_position_of_exponent(specular_exponent));
+                slider_position_of_exponent(viewer.specular.exponent));
 }
 
 void destroy_gain_slider() { destroy_slider(gain_place); }
@@ -165,7 +166,7 @@ void draw_panel_labels() {
     draw_caption(v + 284, top - 91, "Exp");
   }
   char light_caption[24];  // room for any int, though current_light is 0..8
-  std::snprintf(light_caption, sizeof light_caption, "Light  %d", current_light + 1);
+  std::snprintf(light_caption, sizeof light_caption, "Light  %d", viewer.current_light + 1);
   draw_caption(v + 3, top - 191, light_caption);
   glRasterPos2i(0, 0);
 }

@@ -8,7 +8,6 @@
 #include "app/core/viewer_state.h"
 #include "app/sliders.h"
 #include "app/view_display.h"
-#include "render/light_state.h"
 #include "render/reflectance_plot.h"
 
 namespace {
@@ -120,7 +119,7 @@ void draw_source_samples() {
           photo.pixels + (static_cast<std::size_t>(py) * photo.width + px) * 3;
       for (int c = 0; c < 3; ++c) rgb[c] = pixel[c] / 255.0f;
     }
-    const PlotPoint centre = plot_position(set.images[k].lu, set.images[k].lv, light_extent);
+    const PlotPoint centre = plot_position(set.images[k].lu, set.images[k].lv, viewer.light_extent);
     glColor3f(rgb[0], rgb[1], rgb[2]);
     glRecti(centre.x - 10, centre.y - 10, centre.x + 10, centre.y + 10);
     glColor3f(0, 0, 0);

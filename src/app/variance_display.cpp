@@ -8,7 +8,6 @@
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
 #include "common/end_program.h"
-#include "render/light_state.h"
 
 namespace {
 
@@ -36,7 +35,8 @@ void toggle_variance_view() {
     viewer.variance_on = 1;
     build_model_of_loaded_map();
     const RgbImage& plot = *viewer.reflectance_image;
-    variance_range = scan_variance_range(variance_model, plot.width, plot.height, light_extent);
+    variance_range =
+        scan_variance_range(variance_model, plot.width, plot.height, viewer.light_extent);
   }
   set_toggle_label(menu_variance, "Display Image Variance", viewer.variance_on ? 'X' : ' ');
   glutPostWindowRedisplay(viewer.reflectance_window);
@@ -45,7 +45,7 @@ void toggle_variance_view() {
 
 void draw_variance_picture() {
   RgbImage& plot = *viewer.reflectance_image;
-  render_variance_picture(plot, variance_model, variance_range, light_extent);
+  render_variance_picture(plot, variance_model, variance_range, viewer.light_extent);
   glRasterPos2i(0, 0);
   glDrawPixels(plot.width, plot.height, GL_RGB, GL_UNSIGNED_BYTE, plot.pixels);
 }

@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/core/ptm_transform.h"
 #include "app/core/viewer_state.h"
 #include "app/menu.h"
 #include "app/sliders.h"
 #include "app/source_image_display.h"
-#include "render/diffuse_gain.h"
-#include "render/light_state.h"
 #include "render/render_image.h"
 #include "render/zoom.h"
 
@@ -62,21 +61,22 @@ void set_pixel_scale(float scale) {
 // photograph in place of the map and ends the sum. Returns whether any
 // light was drawn.
 bool draw_enabled_lights(RgbImage& image, int x0, int y0, bool photographs) {
-  light_u_of[current_light] = light_u;
-  light_v_of[current_light] = light_v;
+  viewer.light_u_of[viewer.current_light] = viewer.light_u;
+  viewer.light_v_of[viewer.current_light] = viewer.light_v;
   glutSetWindow(viewer.main_window);
   glRasterPos2i(x0, y0);
+  const RenderMode mode = viewer_render_mode();
   bool drawn = false;
   for (int i = 0; i < light_count; ++i) {
-    if (!light_enabled[i]) continue;
-    light_u = light_u_of[i];
-    light_v = light_v_of[i];
-    if (photographs && draw_source_photograph_for_light(light_u, light_v)) {
+    if (!viewer.light_enabled[i]) continue;
+    const float u = viewer.light_u_of[i];
+    const float v = viewer.light_v_of[i];
+    if (photographs && draw_source_photograph_for_light(u, v)) {
       drawn = true;
       break;
     }
-    render_ptm_image(image, *displayed_ptm(), light_u, light_v, x0, y0);
-    set_pixel_scale(light_intensity[i]);
+    render_ptm_image(image, *displayed_ptm(), mode, u, v, x0, y0);
+    set_pixel_scale(viewer.light_intensity[i]);
     draw_image(image, x0, y0);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
@@ -84,8 +84,6 @@ bool draw_enabled_lights(RgbImage& image, int x0, int y0, bool photographs) {
   }
   set_pixel_scale(1.0f);
   glDisable(GL_BLEND);
-  light_u = light_u_of[current_light];
-  light_v = light_v_of[current_light];
   return drawn;
 }
 

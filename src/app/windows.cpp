@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "analysis/normals.h"
+#include "app/core/command_line.h"
+#include "app/core/current_map.h"
 #include "app/core/display_mode.h"
+#include "app/core/ptm_transform.h"
 #include "app/core/region.h"
 #include "app/core/viewer_state.h"
 #include "app/input.h"
@@ -14,8 +16,6 @@
 #include "app/reflectance_display.h"
 #include "app/sliders.h"
 #include "app/view_display.h"
-#include "render/diffuse_gain.h"
-#include "render/light_state.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void set_pixel_projection(int width, int height) {
 }
 
 int create_main_window() {
-  viewer.main_window = glutCreateWindow("Relumo");
+  viewer.main_window = glutCreateWindow(main_window_title(viewer.base_name).c_str());
   return viewer.main_window;
 }
 
@@ -111,12 +111,12 @@ void setup_windows(int argc, char** argv) {
   glutAttachMenu(GLUT_RIGHT_BUTTON);
 
   for (int i = 0; i < light_count; ++i) {
-    light_intensity[i] = 1.0f;
-    light_enabled[i] = 0;
-    light_u_of[i] = 0.0f;
-    light_v_of[i] = 0.0f;
+    viewer.light_intensity[i] = 1.0f;
+    viewer.light_enabled[i] = 0;
+    viewer.light_u_of[i] = 0.0f;
+    viewer.light_v_of[i] = 0.0f;
   }
-  light_enabled[0] = 1;
+  viewer.light_enabled[0] = 1;
   create_light_slider();
 }
 
@@ -146,7 +146,7 @@ void on_reshape(int width, int height) {
 void refit_view() {
   // Where the probe is on the map, before the zoom changes.
   const MapPoint probe_at = probe_map_position();
-  if (!normals_valid) {
+  if (!viewer.normals_valid) {
     show_wait_cursor();
     compute_normals();
     restore_cursors();

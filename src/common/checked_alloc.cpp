@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -19,12 +20,13 @@ constexpr std::size_t vector_alignment = 64;
 // goes into them.
 constexpr std::size_t huge_page_size = std::size_t{2} << 20;
 
-std::uint64_t total_allocated = 0;
+// The program's own buffers, counted from every thread that allocates.
+std::atomic<std::uint64_t> total_allocated{0};
 
 [[noreturn]] void allocation_failed(std::size_t size) {
   std::fprintf(stderr, "Memory Allocation error. size: %zu\n", size);
   std::fprintf(stderr, "%llu bytes already allocated.\n",
-               static_cast<unsigned long long>(total_allocated));
+               static_cast<unsigned long long>(total_allocated.load()));
   end_program(-1);
 }
 
@@ -39,13 +41,13 @@ void* checked_alloc(std::size_t size) {
     if (p != nullptr && alignment == huge_page_size) madvise(p, rounded, MADV_HUGEPAGE);
   }
   if (p == nullptr) allocation_failed(size);
-  total_allocated += size;
+  total_allocated.fetch_add(size, std::memory_order_relaxed);
   return p;
 }
 
 void checked_free(void* p) { std::free(p); }
 
-std::uint64_t bytes_allocated() { return total_allocated; }
+std::uint64_t bytes_allocated() { return total_allocated.load(); }
 
 // The standard library's allocations (std::vector, std::string,
 // std::make_unique in the readers, the decoder and the renderer's memo

@@ -1,20 +1,18 @@
 #include "common/end_program.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-EndProgramHook installed_hook = nullptr;
-}
+// Read by whichever thread ends the program.
+std::atomic<EndProgramHook> installed_hook{nullptr};
+}  // namespace
 
 void end_program(int status) {
   std::fflush(stdout);
-  if (installed_hook != nullptr) installed_hook(status);
+  if (EndProgramHook hook = installed_hook.load()) hook(status);
   std::exit(status);
 }
 
-EndProgramHook set_end_program_hook(EndProgramHook hook) {
-  EndProgramHook previous = installed_hook;
-  installed_hook = hook;
-  return previous;
-}
+EndProgramHook set_end_program_hook(EndProgramHook hook) { return installed_hook.exchange(hook); }

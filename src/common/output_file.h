@@ -1,11 +1,21 @@
 // Writing a product file so that a failure never leaves behind a file that
-// looks complete.
+// looks complete, and so that replacing a file respects what the user set
+// up on it.
 //
 // The data go to a temporary file beside the target ("<path>.partial-XXXXXX")
 // and are renamed over the target only after every write, the flush and the
 // close have succeeded. A write that fails part way (a full disk, a folder
 // that vanished, a file-size limit) removes the temporary file, so the
 // target is either the whole new file or whatever it was before.
+//
+// Replacing an existing file behaves as cp and careful editors do:
+//   - a target this process may not write is refused, never replaced;
+//   - the new file keeps the old one's permission bits and, where the
+//     process may set them, its owner and group;
+//   - a name that is a symbolic link writes the file the link points to
+//     (the temporary file goes beside that file), so the link stays a link;
+//   - a folder that cannot take the temporary file is refused: the target
+//     is never rewritten in place, where a failure would leave it cut short.
 //
 // Targets that are not regular files (a terminal, /dev/null, a pipe) cannot
 // be renamed over; they are written directly.
@@ -23,7 +33,10 @@ class OutputFile {
   ~OutputFile();
 
   // Opens the temporary file for `path` in binary mode ("w" and "wb" write
-  // the same bytes here). False, with error() set, when it cannot be made.
+  // the same bytes here). False, with error() set, when it cannot be made
+  // or the target may not be replaced; the reason, naming the file or the
+  // folder at fault, is then printed on standard error, and the caller
+  // adds what it was writing.
   bool open(const char* path);
 
   std::FILE* get() const { return file_; }

@@ -173,7 +173,6 @@ void OutputFolder::discard() {
 }
 
 void discard_partial_folders() {
-  for (const std::string& name : partial_folders().names()) {
-    remove_tree_at(AT_FDCWD, name.c_str(), 0);
-  }
+  partial_folders().for_each(
+      [](const std::string& name) { remove_tree_at(AT_FDCWD, name.c_str(), 0); });
 }

@@ -23,6 +23,12 @@ int available_cores();
 void parallel_blocks(int threads, std::int64_t count, std::int64_t block_size,
                      const std::function<void(std::int64_t begin, std::int64_t end)>& body);
 
+// Runs `work` on the calling thread and up to threads - 1 of oneTBB's, in
+// an arena of its own (as many threads as asked, also more than there are
+// cores), for work that divides itself, such as a pipeline; parallel_blocks
+// called from inside it shares these threads instead of adding its own.
+void run_on_threads(int threads, const std::function<void()>& work);
+
 // The number of blocks parallel_blocks cuts `count` into (a block size
 // below 1 counts as 1).
 inline std::int64_t block_count(std::int64_t count, std::int64_t block_size) {

@@ -16,7 +16,6 @@ struct JpegPhotograph {
   JpegErrorManager error;
   jpeg_progress_mgr progress;
   const char* name;   // for messages; the caller's string
-  RgbImage* image;    // being decoded
   JSAMPLE* grey_row;  // one row of a grey stream before expansion
 };
 
@@ -26,22 +25,8 @@ namespace {
 // image could not be indexed with ints anyway.
 constexpr std::size_t max_jpeg_file_bytes = std::size_t{1} << 30;
 
-// A progressive stream may have any number of scans, each of which makes
-// libjpeg pass over the whole coefficient buffer again; a few bytes of a
-// hostile file can so ask for hours. Cameras write one scan, progressive
-// encoders about ten.
-constexpr int max_scans = 500;
-
 void report_undecodable(const JpegPhotograph* photograph) {
   std::printf("JPEG photograph %s cannot be decoded\n", photograph->name);
-}
-
-void limit_scans(j_common_ptr common) {
-  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
-  if (cinfo->input_scan_number <= max_scans) return;
-  auto* error = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-  std::fprintf(stderr, "JPEG stream has more than %d scans\n", max_scans);
-  std::longjmp(error->jump, 1);
 }
 
 // libjpeg renders YCbCr and RGB streams as RGB and grey ones as grey
@@ -50,9 +35,7 @@ bool has_rgb_rendering(J_COLOR_SPACE space) {
   return space == JCS_YCbCr || space == JCS_RGB || space == JCS_GRAYSCALE;
 }
 
-void release_pixels(JpegPhotograph* photograph) {
-  free_rgb_image(photograph->image);
-  photograph->image = nullptr;
+void release_grey_row(JpegPhotograph* photograph) {
   checked_free(photograph->grey_row);
   photograph->grey_row = nullptr;
 }
@@ -62,7 +45,6 @@ void release_pixels(JpegPhotograph* photograph) {
 JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size, const char* name) {
   JpegPhotograph* const photograph = checked_alloc_array<JpegPhotograph>(1);
   photograph->name = name;
-  photograph->image = nullptr;
   photograph->grey_row = nullptr;
   jpeg_decompress_struct& cinfo = photograph->cinfo;
   cinfo.err = jumping_error_manager(photograph->error);
@@ -72,8 +54,7 @@ JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size,
     return nullptr;
   }
   jpeg_create_decompress(&cinfo);
-  photograph->progress.progress_monitor = limit_scans;
-  cinfo.progress = &photograph->progress;
+  install_scan_limit(&cinfo, photograph->progress);
   install_memory_source(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
   if (!has_rgb_rendering(cinfo.jpeg_color_space)) {
@@ -92,6 +73,34 @@ JpegPhotograph* open_jpeg_photograph(const std::uint8_t* data, std::size_t size,
   return photograph;
 }
 
+bool jpeg_frame_size(const std::uint8_t* data, std::size_t size, int& width, int& height) {
+  if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  std::size_t at = 2;
+  for (;;) {
+    // A marker: 0xFF, any number of fill bytes 0xFF, then its code (B.1.1.2).
+    if (at >= size || data[at] != 0xFF) return false;
+    while (at < size && data[at] == 0xFF) ++at;
+    if (at >= size) return false;
+    const std::uint8_t marker = data[at++];
+    // TEM and RST0..RST7 stand alone; SOI, EOI or SOS before a frame
+    // header leave the decision to libjpeg.
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+    if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA || at + 2 > size) return false;
+    const std::size_t length = std::size_t{data[at]} << 8 | data[at + 1];
+    if (length < 2) return false;
+    // SOF0..SOF15 but DHT (C4), JPG (C8) and DAC (CC): length, precision,
+    // lines, samples per line, components (B.2.2).
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      if (at + 8 > size) return false;
+      height = data[at + 3] << 8 | data[at + 4];
+      width = data[at + 5] << 8 | data[at + 6];
+      const int components = data[at + 7];
+      return width > 0 && height > 0 && (components == 1 || components == 3);
+    }
+    at += length;
+  }
+}
+
 int jpeg_photograph_width(const JpegPhotograph* photograph) {
   return static_cast<int>(photograph->cinfo.image_width);
 }
@@ -100,12 +109,16 @@ int jpeg_photograph_height(const JpegPhotograph* photograph) {
   return static_cast<int>(photograph->cinfo.image_height);
 }
 
-RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
+namespace {
+
+// Decodes the pixels into `pixels` (width x height x 3 bytes, rows
+// bottom-up), which the caller owns.
+bool decode_rows(JpegPhotograph* photograph, std::uint8_t* pixels) {
   jpeg_decompress_struct& cinfo = photograph->cinfo;
   if (setjmp(photograph->error.jump) != 0) {
     report_undecodable(photograph);
-    release_pixels(photograph);
-    return nullptr;
+    release_grey_row(photograph);
+    return false;
   }
   jpeg_start_decompress(&cinfo);
   const int width = static_cast<int>(cinfo.output_width);
@@ -115,21 +128,20 @@ RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
   if (width != jpeg_photograph_width(photograph) || height != jpeg_photograph_height(photograph) ||
       (cinfo.output_components != 3 && !grey)) {
     report_undecodable(photograph);
-    return nullptr;
+    return false;
   }
-  photograph->image = new_rgb_image(width, height);
   if (grey) photograph->grey_row = checked_alloc_array<JSAMPLE>(static_cast<std::size_t>(width));
   const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
   while (cinfo.output_scanline < cinfo.output_height) {
     // The stream's row r is the image's row height - 1 - r.
-    std::uint8_t* row = photograph->image->pixels +
-                        static_cast<std::size_t>(height - 1 - cinfo.output_scanline) * row_bytes;
+    std::uint8_t* row =
+        pixels + static_cast<std::size_t>(height - 1 - cinfo.output_scanline) * row_bytes;
     JSAMPROW target = grey ? photograph->grey_row : row;
     // The memory source never suspends, so no row means no progress.
     if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) {
       report_undecodable(photograph);
-      release_pixels(photograph);
-      return nullptr;
+      release_grey_row(photograph);
+      return false;
     }
     if (grey) {
       const JSAMPLE* g = photograph->grey_row;
@@ -138,16 +150,30 @@ RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
   }
   // The rest of the stream (its end-of-image marker) is of no use: close
   // destroys the decompressor unfinished, which libjpeg allows.
-  RgbImage* const image = photograph->image;
-  photograph->image = nullptr;
-  release_pixels(photograph);
-  return image;
+  release_grey_row(photograph);
+  return true;
+}
+
+}  // namespace
+
+RgbImage* decode_jpeg_photograph(JpegPhotograph* photograph) {
+  RgbImage* image =
+      new_rgb_image(jpeg_photograph_width(photograph), jpeg_photograph_height(photograph));
+  if (decode_rows(photograph, image->pixels)) return image;
+  free_rgb_image(image);
+  return nullptr;
+}
+
+bool decode_jpeg_photograph(JpegPhotograph* photograph, Photograph& out) {
+  allocate_photograph_samples(out, jpeg_photograph_width(photograph),
+                              jpeg_photograph_height(photograph), 8);
+  return decode_rows(photograph, out.samples8.data());
 }
 
 void close_jpeg_photograph(JpegPhotograph* photograph) {
   if (photograph == nullptr) return;
   jpeg_destroy_decompress(&photograph->cinfo);
-  release_pixels(photograph);
+  release_grey_row(photograph);
   checked_free(photograph);
 }
 

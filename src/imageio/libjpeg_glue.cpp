@@ -46,12 +46,19 @@ boolean fill_input_buffer(j_decompress_ptr cinfo) {
   return TRUE;
 }
 
+// A marker segment may declare up to 65533 bytes to skip. Past the end of
+// the stream nothing is left to skip over: the library gets the
+// end-of-image marker once, where a loop of fills would hand it out two
+// bytes at a time, some 30,000 times for a few bytes of a damaged stream.
 void skip_input_data(j_decompress_ptr cinfo, long count) {
   if (count <= 0) return;
   jpeg_source_mgr* pub = cinfo->src;
+  const JpegMemorySource* src = memory_source(cinfo);
   while (count > static_cast<long>(pub->bytes_in_buffer)) {
     count -= static_cast<long>(pub->bytes_in_buffer);
+    const bool exhausted = src->data == src->end;
     fill_input_buffer(cinfo);
+    if (exhausted) return;
   }
   pub->next_input_byte += count;
   pub->bytes_in_buffer -= static_cast<std::size_t>(count);
@@ -93,6 +100,14 @@ void term_destination(j_compress_ptr cinfo) {
   stream.resize(stream.size() - cinfo->dest->free_in_buffer);
 }
 
+void limit_scans(j_common_ptr common) {
+  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  if (cinfo->input_scan_number <= max_jpeg_scans) return;
+  auto* error = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  std::fprintf(stderr, "JPEG stream has more than %d scans\n", max_jpeg_scans);
+  std::longjmp(error->jump, 1);
+}
+
 }  // namespace
 
 jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager) {
@@ -127,4 +142,9 @@ void install_memory_destination(j_compress_ptr cinfo, std::vector<std::uint8_t>*
   destination->pub.term_destination = term_destination;
   destination->stream = stream;
   cinfo->dest = &destination->pub;
+}
+
+void install_scan_limit(j_decompress_ptr cinfo, jpeg_progress_mgr& progress) {
+  progress.progress_monitor = limit_scans;
+  cinfo->progress = &progress;
 }

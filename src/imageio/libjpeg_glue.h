@@ -42,3 +42,11 @@ void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
 // when compression finishes. Call after jpeg_create_compress; the vector
 // must outlive the compression.
 void install_memory_destination(j_compress_ptr cinfo, std::vector<std::uint8_t>* stream);
+
+// Ends the decoding of a progressive stream (by the error manager's jump)
+// once it has passed max_jpeg_scans scans: each scan makes libjpeg pass
+// over the whole coefficient buffer again, so a few bytes of a hostile
+// file could ask for hours. Cameras write one scan, progressive encoders
+// about ten. `progress` must live as long as the decompressor.
+constexpr int max_jpeg_scans = 500;
+void install_scan_limit(j_decompress_ptr cinfo, jpeg_progress_mgr& progress);

@@ -7,12 +7,14 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/checked_alloc.h"
 #include "common/output_file.h"
 #include "common/whole_file.h"
 
@@ -61,9 +63,38 @@ void append_png_bytes(png_structp png, png_bytep data, std::size_t count) {
 
 void flush_nothing(png_structp) {}
 
+
+// libpng's text records for the notes; they point into the notes' strings.
+std::vector<png_text> png_text_records(const PngNotes& notes) {
+  std::vector<png_text> records;
+  for (const PngText& note : notes.texts) {
+    png_text record{};
+    const bool ascii = std::all_of(note.text.begin(), note.text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    record.compression = ascii ? PNG_TEXT_COMPRESSION_NONE : PNG_ITXT_COMPRESSION_NONE;
+    record.key = const_cast<char*>(note.key.c_str());
+    record.text = const_cast<char*>(note.text.c_str());
+    if (ascii) {
+      record.text_length = note.text.size();
+    } else {
+      record.itxt_length = note.text.size();
+    }
+    records.push_back(record);
+  }
+  return records;
+}
+
+// The notes of the picture: libpng's text records and the resolution.
+struct EncodedNotes {
+  const png_text* texts;
+  int text_count;
+  std::uint32_t pixels_per_metre_x;
+  std::uint32_t pixels_per_metre_y;
+};
+
 // Writes the PNG to `file`, or appended to `memory` when that is given.
 bool encode_png(std::FILE* file, std::vector<std::uint8_t>* memory, const PictureRows& rows,
-                PngErrors& errors) {
+                const EncodedNotes& notes,                PngErrors& errors) {
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
   if (png == nullptr) {
@@ -91,6 +122,13 @@ bool encode_png(std::FILE* file, std::vector<std::uint8_t>* memory, const Pictur
   png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width),
                static_cast<png_uint_32>(rows.height), rows.bit_depth, rows.color_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (notes.pixels_per_metre_x > 0 && notes.pixels_per_metre_y > 0) {
+    png_set_pHYs(png, info, notes.pixels_per_metre_x, notes.pixels_per_metre_y,
+                 PNG_RESOLUTION_METER);
+  }
+  if (notes.text_count > 0) {
+    png_set_text(png, info, const_cast<png_textp>(notes.texts), notes.text_count);
+  }
   png_write_info(png, info);
   // PNG's 16-bit samples are big-endian; memory here is little-endian.
   if (rows.bit_depth == 16) png_set_swap(png);
@@ -102,7 +140,7 @@ bool encode_png(std::FILE* file, std::vector<std::uint8_t>* memory, const Pictur
   return true;
 }
 
-bool write_png_picture(const PictureRows& rows, const char* path) {
+bool write_png_picture(const PictureRows& rows, const PngNotes& notes, const char* path) {
   if (rows.width <= 0 || rows.height <= 0) {
     std::fprintf(stderr, "Can't write PNG file %s: the picture is empty\n", path);
     return false;
@@ -113,8 +151,11 @@ bool write_png_picture(const PictureRows& rows, const char* path) {
                  std::strerror(file.error()));
     return false;
   }
+  const std::vector<png_text> texts = png_text_records(notes);
+  const EncodedNotes encoded{texts.data(), static_cast<int>(texts.size()),
+                             notes.pixels_per_metre_x, notes.pixels_per_metre_y};
   PngErrors errors{};
-  if (!encode_png(file.get(), nullptr, rows, errors)) {
+  if (!encode_png(file.get(), nullptr, rows, encoded, errors)) {
     std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path,
                  errors.message);
     return false;
@@ -141,8 +182,67 @@ void read_png_bytes(png_structp png, png_bytep out, std::size_t count) {
   source->offset += count;
 }
 
-// Decodes into *image (allocated here once the size is known and checked).
-bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
+// What one pass over a PNG file fills: the samples, when `photograph` is
+// not null (sized here once the size is known and checked, at 8 bits or,
+// for a 16-bit picture when `keep_16_bits`, at 16), and the notes, when
+// `notes` is not null. Without samples the rows pass through one scratch
+// row, held here so that a jump can free it.
+struct PngDecode {
+  Photograph* photograph;
+  bool keep_16_bits;
+  PngNotes* notes;
+  std::uint8_t* scratch_row;
+};
+
+// Beyond the file's own size, what libpng may allocate to inflate one
+// compressed text or profile chunk, so that a few kilobytes of deflate
+// cannot demand gigabytes.
+constexpr std::size_t chunk_allocation_margin = std::size_t{16} << 20;
+
+std::uint32_t big_endian_32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
+         std::uint32_t{p[3]};
+}
+
+// Whether every chunk's length (PNG 5.3: length, type, data, CRC) fits in
+// the bytes that follow it, up to IEND or the end. libpng allocates a
+// chunk's stated length before it reads the data, so a forged length
+// would cost up to 2 GiB of memory before it finds the file shorter.
+bool chunk_lengths_fit(const std::uint8_t* data, std::size_t size) {
+  std::size_t at = 8;  // after the signature
+  while (size - at >= 8) {
+    const std::uint32_t length = big_endian_32(data + at);
+    if (length > size - at - 8) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += 8 + std::size_t{length};
+    if (size - at < 4) return false;  // no room for the CRC
+    at += 4;
+  }
+  return true;  // libpng finds a file that stops between chunks
+}
+
+void collect_notes(png_structp png, png_infop info, png_infop end_info, PngNotes& notes) {
+  png_uint_32 x = 0;
+  png_uint_32 y = 0;
+  int unit = 0;
+  if (png_get_pHYs(png, info, &x, &y, &unit) != 0 && unit == PNG_RESOLUTION_METER) {
+    notes.pixels_per_metre_x = x;
+    notes.pixels_per_metre_y = y;
+  }
+  for (png_infop part : {info, end_info}) {
+    png_textp texts = nullptr;
+    int count = 0;
+    png_get_text(png, part, &texts, &count);
+    for (int i = 0; i < count; ++i) {
+      const std::size_t length = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE
+                                     ? texts[i].itxt_length
+                                     : texts[i].text_length;
+      notes.texts.push_back({texts[i].key, std::string(texts[i].text, length)});
+    }
+  }
+}
+
+bool decode_png(PngSource& source, PngDecode& decode, PngErrors& errors) {
   png_structp png =
       png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, on_png_error, on_png_warning);
   if (png == nullptr) {
@@ -150,12 +250,15 @@ bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
     return false;
   }
   png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    if (*image != nullptr) free_rgb_image(*image);
-    *image = nullptr;
+  png_infop end_info = info == nullptr ? nullptr : png_create_info_struct(png);
+  if (info == nullptr || end_info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, &end_info);
+    if (decode.photograph != nullptr) *decode.photograph = Photograph{};
+    checked_free(decode.scratch_row);
+    decode.scratch_row = nullptr;
     return false;
   }
+  png_set_chunk_malloc_max(png, source.size + chunk_allocation_margin);
   png_set_read_fn(png, &source, read_png_bytes);
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
@@ -163,46 +266,89 @@ bool decode_png(PngSource& source, RgbImage** image, PngErrors& errors) {
   if (static_cast<std::uint64_t>(width) * height > max_png_pixels) {
     png_error(png, "the picture is larger than 16384 x 16384 pixels");
   }
-  const int color_type = png_get_color_type(png, info);
   const int bit_depth = png_get_bit_depth(png, info);
-  if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-  if ((color_type & PNG_COLOR_MASK_COLOR) == 0 && bit_depth < 8) {
-    png_set_expand_gray_1_2_4_to_8(png);
+  const int bits = bit_depth == 16 && decode.keep_16_bits ? 16 : 8;
+  if (decode.photograph != nullptr) {
+    const int color_type = png_get_color_type(png, info);
+    if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if ((color_type & PNG_COLOR_MASK_COLOR) == 0 && bit_depth < 8) {
+      png_set_expand_gray_1_2_4_to_8(png);
+    }
+    if (bit_depth == 16 && bits == 8) png_set_strip_16(png);
+    // PNG's 16-bit samples are big-endian; memory here is little-endian.
+    if (bits == 16) png_set_swap(png);
+    if ((color_type & PNG_COLOR_MASK_ALPHA) != 0) png_set_strip_alpha(png);
+    if ((color_type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
   }
-  if (bit_depth == 16) png_set_strip_16(png);
-  if ((color_type & PNG_COLOR_MASK_ALPHA) != 0) png_set_strip_alpha(png);
-  if ((color_type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
-    png_error(png, "unexpected row layout");
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3 * (bits / 8);
+  png_bytep pixels = nullptr;
+  if (decode.photograph != nullptr) {
+    if (png_get_rowbytes(png, info) != row_bytes) png_error(png, "unexpected row layout");
+    Photograph& out = *decode.photograph;
+    allocate_photograph_samples(out, static_cast<int>(width), static_cast<int>(height), bits);
+    pixels = bits == 16 ? reinterpret_cast<png_bytep>(out.samples16.data()) : out.samples8.data();
+  } else {
+    decode.scratch_row = static_cast<std::uint8_t*>(checked_alloc(png_get_rowbytes(png, info)));
   }
-  *image = new_rgb_image(static_cast<int>(width), static_cast<int>(height));
-  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
   for (int pass = 0; pass < passes; ++pass) {
     for (png_uint_32 r = 0; r < height; ++r) {
-      png_read_row(png, (*image)->pixels + (height - 1 - r) * row_bytes, nullptr);
+      png_read_row(png, pixels != nullptr ? pixels + (height - 1 - r) * row_bytes : decode.scratch_row,
+                   nullptr);
     }
   }
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
+  png_read_end(png, end_info);
+  if (decode.notes != nullptr) collect_notes(png, info, end_info, *decode.notes);
+  png_destroy_read_struct(&png, &info, &end_info);
+  checked_free(decode.scratch_row);
+  decode.scratch_row = nullptr;
   return true;
+}
+
+// Runs `decode` over the bytes; false after the reader's message naming
+// `name`.
+bool decode_png_bytes(const std::uint8_t* data, std::size_t size, const char* name,
+                      PngDecode& decode) {
+  if (!has_png_signature(data, size)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
+    return false;
+  }
+  if (!chunk_lengths_fit(data, size)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: a chunk is longer than the file\n",
+                 name);
+    return false;
+  }
+  PngSource source{data, size, 0};
+  PngErrors errors{};
+  if (!decode_png(source, decode, errors)) {
+    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
+    return false;
+  }
+  return true;
+}
+
+bool decode_png_samples(const std::uint8_t* data, std::size_t size, const char* name,
+                        bool keep_16_bits, Photograph& out) {
+  PngDecode decode{&out, keep_16_bits, nullptr, nullptr};
+  return decode_png_bytes(data, size, name, decode);
 }
 
 }  // namespace
 
-bool write_png_rgb(const RgbImage& image, const char* path) {
+bool write_png_rgb(const RgbImage& image, const char* path, const PngNotes& notes) {
   return write_png_picture(bottom_up_rows(image.pixels, static_cast<std::size_t>(image.width) * 3,
                                           image.width, image.height, 8, PNG_COLOR_TYPE_RGB),
-                           path);
+                           notes, path);
 }
 
-bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path) {
+bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path,
+                      const PngNotes& notes) {
   return write_png_picture(
       bottom_up_rows(reinterpret_cast<const std::uint8_t*>(samples),
                      static_cast<std::size_t>(width > 0 ? width : 0) * 2, width, height, 16,
                      PNG_COLOR_TYPE_GRAY),
-      path);
+      notes, path);
 }
 
 bool encode_png_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
@@ -211,7 +357,34 @@ bool encode_png_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int wi
   if (width <= 0 || height <= 0) return false;
   PngErrors errors{};
   const PictureRows rows{top_row, row_step, width, height, 8, PNG_COLOR_TYPE_RGB};
-  return encode_png(nullptr, &png, rows, errors);
+  const EncodedNotes no_notes{nullptr, 0, 0, 0};
+  return encode_png(nullptr, &png, rows, no_notes, errors);
+}
+
+bool decode_png_notes(const std::uint8_t* data, std::size_t size, const char* name,
+                      PngNotes& notes) {
+  notes = PngNotes{};
+  PngDecode decode{nullptr, false, &notes, nullptr};
+  if (decode_png_bytes(data, size, name, decode)) return true;
+  notes = PngNotes{};
+  return false;
+}
+
+bool read_png_notes(const char* path, PngNotes& notes) {
+  std::string bytes;
+  if (read_whole_file(path, max_png_file_bytes, bytes) != WholeFile::read) {
+    std::fprintf(stderr, "Unable to load png file %s\n", path);
+    return false;
+  }
+  return decode_png_notes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path,
+                          notes);
+}
+
+const std::string* find_png_text(const PngNotes& notes, const std::string& key) {
+  for (const PngText& note : notes.texts) {
+    if (note.key == key) return &note.text;
+  }
+  return nullptr;
 }
 
 bool has_png_signature(const std::uint8_t* data, std::size_t size) {
@@ -223,12 +396,8 @@ bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, in
   if (size < header_end || !has_png_signature(data, size) || std::memcmp(data + 12, "IHDR", 4) != 0) {
     return false;
   }
-  auto big_endian = [&](std::size_t at) {
-    return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
-           std::uint32_t{data[at + 2]} << 8 | std::uint32_t{data[at + 3]};
-  };
-  const std::uint32_t w = big_endian(16);
-  const std::uint32_t h = big_endian(20);
+  const std::uint32_t w = big_endian_32(data + 16);
+  const std::uint32_t h = big_endian_32(data + 20);
   if (w == 0 || h == 0 || w > INT32_MAX || h > INT32_MAX) return false;
   width = static_cast<int>(w);
   height = static_cast<int>(h);
@@ -236,18 +405,14 @@ bool png_picture_size(const std::uint8_t* data, std::size_t size, int& width, in
 }
 
 RgbImage* decode_png_rgb(const std::uint8_t* data, std::size_t size, const char* name) {
-  if (!has_png_signature(data, size)) {
-    std::fprintf(stderr, "PNG file %s cannot be decoded: not a PNG file\n", name);
-    return nullptr;
-  }
-  PngSource source{data, size, 0};
-  PngErrors errors{};
-  RgbImage* image = nullptr;
-  if (!decode_png(source, &image, errors)) {
-    std::fprintf(stderr, "PNG file %s cannot be decoded: %s\n", name, errors.message);
-    return nullptr;
-  }
-  return image;
+  Photograph picture;
+  if (!decode_png_samples(data, size, name, false, picture)) return nullptr;
+  return photograph_rgb_image(picture);
+}
+
+bool decode_png_photograph(const std::uint8_t* data, std::size_t size, const char* name,
+                           Photograph& out) {
+  return decode_png_samples(data, size, name, true, out);
 }
 
 RgbImage* read_png_rgb(const char* path) {

@@ -8,17 +8,24 @@
 
 namespace {
 
-// Quantised gradient region, T.87 code segment A.4.
-int quantize_gradient(int d, const ScanState& s) {
-  if (d <= -s.t3) return -4;
-  if (d <= -s.t2) return -3;
-  if (d <= -s.t1) return -2;
-  if (d < -s.near) return -1;
-  if (d <= s.near) return 0;
-  if (d < s.t1) return 1;
-  if (d < s.t2) return 2;
-  if (d < s.t3) return 3;
-  return 4;
+// Quantised gradient regions, T.87 code segment A.4: a difference d is in
+// region -4 .. 3 when it does not exceed that region's bound and no bound
+// before it, and in region 4 beyond them all. Each region is so a run of
+// consecutive differences, whatever the thresholds, filled at once rather
+// than by testing the bounds for each of up to 2 * 65535 + 1 differences.
+void fill_gradient_tables(const ScanState& s, std::int16_t* q81, std::int16_t* q9,
+                          std::int16_t* q1) {
+  const int bounds[8] = {-s.t3, -s.t2, -s.t1, -s.near - 1, s.near, s.t1 - 1, s.t2 - 1, s.t3 - 1};
+  const int extent = s.gradient_extent;
+  int first = -extent;
+  for (int region = -4; region <= 4 && first <= extent; ++region) {
+    const int last = region < 4 ? std::min(bounds[region + 4], extent) : extent;
+    if (last < first) continue;
+    std::fill(q81 + first, q81 + last + 1, static_cast<std::int16_t>(81 * region));
+    std::fill(q9 + first, q9 + last + 1, static_cast<std::int16_t>(9 * region));
+    std::fill(q1 + first, q1 + last + 1, static_cast<std::int16_t>(region));
+    first = last + 1;
+  }
 }
 
 int ceil_log2(int value) {
@@ -58,12 +65,7 @@ int CreateQTables(JlsCodec* codec, ScanState& s, const JlsScanInfo& scan) {
   std::int16_t* q81 = s.gradient_tables + s.gradient_extent;
   std::int16_t* q9 = q81 + size;
   std::int16_t* q1 = q9 + size;
-  for (int d = -s.gradient_extent; d <= s.gradient_extent; ++d) {
-    const int q = quantize_gradient(d, s);
-    q81[d] = static_cast<std::int16_t>(81 * q);
-    q9[d] = static_cast<std::int16_t>(9 * q);
-    q1[d] = static_cast<std::int16_t>(q);
-  }
+  fill_gradient_tables(s, q81, q9, q1);
   s.q81 = q81;
   s.q9 = q9;
   s.q1 = q1;

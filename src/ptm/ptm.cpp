@@ -107,12 +107,20 @@ bool ptm_size_fits(std::int64_t width, std::int64_t height, int format,
                            format, representation) <= memory;
 }
 
-Ptm* create_ptm(int width, int height, int format, CoefRepresentation representation) {
+namespace {
+
+// The layout of `format` in `representation`; an unknown format ends the
+// program.
+StorageLayout layout_or_end(int format, CoefRepresentation representation) {
   StorageLayout layout{};
   if (!storage_layout(format, representation, layout)) {
     std::printf("create_ptm error: unrecognized format\n");
     end_program(-1);
   }
+  return layout;
+}
+
+Ptm* create_with_layout(int width, int height, int format, const StorageLayout& layout) {
   Ptm* ptm = allocate_record(width, height, format);
   const std::size_t pixels = pixel_count(*ptm);
   for (int i = 0; i < layout.coef_planes; ++i) {
@@ -140,8 +148,21 @@ Ptm* create_ptm(int width, int height, int format, CoefRepresentation representa
   return ptm;
 }
 
+}  // namespace
+
+Ptm* create_ptm(int width, int height, int format, CoefRepresentation representation) {
+  return create_with_layout(width, height, format, layout_or_end(format, representation));
+}
+
 Ptm* create_ptm(int width, int height, int format) {
   return create_ptm(width, height, format, preferred_representation());
+}
+
+Ptm* create_stored_ptm(int width, int height, int format) {
+  // The wide layout keeps the colour in planes of its own.
+  StorageLayout layout = layout_or_end(format, CoefRepresentation::wide);
+  layout.wide_channels = 0;
+  return create_with_layout(width, height, format, layout);
 }
 
 void free_ptm(Ptm* ptm) {

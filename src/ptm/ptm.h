@@ -74,6 +74,12 @@ inline bool uses_packed(const Ptm& ptm) {
 Ptm* create_ptm(int width, int height, int format, CoefRepresentation representation);
 Ptm* create_ptm(int width, int height, int format);
 
+// A map of its stored bytes alone, to be written rather than relit: the
+// coefficient planes and, for the luminance formats, the colour planes of
+// the wide layout, but no integer arrays, which no writer reads (and no
+// evaluator can do without). Released by free_ptm.
+Ptm* create_stored_ptm(int width, int height, int format);
+
 // Bytes create_ptm would allocate for such a map, without allocating; used
 // to refuse maps that cannot fit before touching memory.
 std::uint64_t ptm_storage_bytes(std::uint64_t width, std::uint64_t height, int format,

@@ -15,10 +15,10 @@
 #include "common/file_handle.h"
 #include "ptm/coefficients.h"
 #include "ptm/compressed_decoder.h"
+#include "ptm/file_kind.h"
 #include "ptm/header_tokens.h"
 #include "ptm/mask_image.h"
 #include "ptm/ptm_file_header.h"
-#include "render/evaluate.h"
 
 namespace {
 
@@ -79,13 +79,15 @@ bool is_magic_prefix(const char* word) {
 bool read_magic_word(std::FILE* file, PtmFileHeader& header, const char* path) {
   HeaderToken token;
   const TokenStatus status = read_header_token(file, token);
-  if (status == TokenStatus::too_long) {
-    std::printf("Header item longer than %d characters in ptm file %s\n", max_header_token, path);
+  const char* word = token.text;
+  // Whatever else the file is (a picture, a folder, nothing at all), it is
+  // described, never quoted: its first bytes are rarely printable.
+  if (!is_magic_prefix(word)) {
+    std::printf("%s\n", not_a_map_message(path, identify_file(path)).c_str());
     return false;
   }
-  const char* word = token.text;
-  if (!is_magic_prefix(word)) {
-    std::printf("Incorrect PTM file header in file %s : %s read\n", path, word);
+  if (status == TokenStatus::too_long) {
+    std::printf("Header item longer than %d characters in ptm file %s\n", max_header_token, path);
     return false;
   }
   // Characters 3 and 5 are not examined: "PTM_1.2" and "PTMx1y2" are alike.
@@ -293,7 +295,6 @@ Ptm* read_ptm_file(const char* path, CoefRepresentation representation) {
   file.reset();
 
   load_mask(*ptm, path);
-  select_evaluator(*ptm);
   return ptm;
 }
 

@@ -6,7 +6,7 @@
 // Reads the file at `path` in the representation of this processor. Prints
 // the path, the format line and any error on standard output; returns null
 // (after discarding a partly built map) when the file cannot be opened or
-// is not a readable PTM. On success the evaluator for the map is installed.
+// is not a readable PTM.
 Ptm* read_ptm_file(const char* path);
 
 // The same in a chosen coefficient representation (LUM is always wide).

@@ -5,15 +5,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/core/viewer_state.h"
 #include "common/checked_alloc.h"
 #include "common/end_program.h"
 #include "common/file_handle.h"
 #include "imageio/image_files.h"
 #include "ptm/coefficients.h"
+#include "ptm/file_kind.h"
 #include "ptm/header_tokens.h"
 #include "ptm/reader.h"
-#include "render/evaluate.h"
 
 namespace {
 
@@ -50,23 +49,28 @@ bool file_exists(const char* path) {
 
 }  // namespace
 
-Ptm* load_ptm(const char* name) {
-  viewer.current_ptm = load_ptm_or_ppms(name);
-  return viewer.current_ptm;
-}
-
 Ptm* load_ptm_or_ppms(const char* name) {
-  if (Ptm* ptm = read_ptm_file(name)) return ptm;
   const std::string base(name);
+  const FileIdentity identity = identify_file(name);
   // A PTM file that the reader refused has said why; coefficient images of
-  // that name are not what the user meant. With neither the file nor the
-  // first coefficient image there, the name is simply wrong.
-  if (starts_like_ptm_file(name)) {
+  // that name are not what the user meant.
+  if (identity.kind == FileKind::ptm) {
+    if (Ptm* ptm = read_ptm_file(name)) return ptm;
     std::printf("Unable to load file %s\n", name);
     end_program(-1);
   }
-  if (!file_exists(name) && !file_exists((base + "0.ppm").c_str())) {
+  // Only a name that is no file, or a file of no kind we know, can be the
+  // base of coefficient images, and only when the first one is there; a
+  // picture, a folder or an empty file was given as the map itself.
+  const bool images_there = file_exists((base + "0.ppm").c_str());
+  if (identity.kind == FileKind::missing && !images_there) {
     std::printf("File %s does not exist\n", name);
+    end_program(-1);
+  }
+  const bool may_be_base = identity.kind == FileKind::missing || identity.kind == FileKind::other ||
+                           identity.kind == FileKind::unopenable;
+  if (!may_be_base || !images_there) {
+    std::printf("%s\n", not_a_map_message(name, identity).c_str());
     end_program(-1);
   }
   std::printf("Unable to load file directly, trying ppm files\n");
@@ -82,7 +86,6 @@ Ptm* load_ptm_or_ppms(const char* name) {
   for (int i = 0; i < 6; ++i) take_coefficient_image(*ptm, i, base);
   read_scale_bias_file(base, *ptm);
   convert_all_coefficients(*ptm);
-  select_evaluator(*ptm);
   return ptm;
 }
 

@@ -7,15 +7,14 @@
 
 #include "ptm/ptm.h"
 
-// Loads the map and makes it the viewer's current map.
-Ptm* load_ptm(const char* name);
-
 // Tries `name` as a PTM file, then as the base of six coefficient images
 // making an RGB map. Never returns null: when neither loads it reports and
-// ends the program with status -1. The images are not tried for a file
-// that begins like a PTM file (the reader's message is followed by "Unable
-// to load file <name>"), nor when neither the file nor <name>0.ppm exists
-// ("File <name> does not exist").
+// ends the program with status -1. The images are tried only when
+// <name>0.ppm exists and `name` is no file or a file of no known kind. A
+// file that begins like a PTM file gets the reader's message and "Unable to
+// load file <name>"; a picture, a folder or an empty file is named as such
+// ("photo.jpg is a JPEG picture, not a PTM map"); a name that is neither a
+// file nor the base of images gets "File <name> does not exist".
 Ptm* load_ptm_or_ppms(const char* name);
 
 // Fills the six scales and biases of `ptm` from base + ".sab" (whitespace

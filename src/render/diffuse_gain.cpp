@@ -5,11 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/core/viewer_state.h"
 #include "common/end_program.h"
-
-float diffuse_gain = 1.0f;
-float diffuse_gain_slider = 0.2f;
 
 namespace {
 
@@ -150,6 +146,8 @@ void copy_color(const Ptm& source, Ptm& destination) {
 
 }  // namespace
 
+float gain_on_switching_on(double v) { return static_cast<float>(1 + 100 * v * v * v); }
+
 void diffuse_gain_coefficients(const float a[6], float out[6], int nx, int ny, float gain) {
   const float nu = static_cast<float>(nx) / 127;
   const float nv = static_cast<float>(ny) / 127;
@@ -212,13 +210,4 @@ void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain,
       store_block(destination, first, count, set, rewritten);
     }
   }
-}
-
-void ptm_transform() {
-  if (viewer.display_ptm == nullptr) {
-    viewer.display_ptm = create_derived_ptm_shared(*viewer.current_ptm);
-  }
-  diffuse_gain_transform(*viewer.current_ptm, *viewer.display_ptm, diffuse_gain,
-                         viewer.color_discarded ? &viewer.discarded_constant_term : nullptr);
-  viewer.display_ptm_transformed = 1;
 }

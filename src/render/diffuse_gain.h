@@ -9,8 +9,12 @@
 
 #include "ptm/ptm.h"
 
-extern float diffuse_gain;         // g, at least 1
-extern float diffuse_gain_slider;  // position 0..1 of the Amp slider
+// Diffuse Gain starts with its Amp slider at this position, and is switched
+// on with the gain g = 1 + 100 v³ of the slider's position v (dragging the
+// slider gives 1 + 100 x⁴, so switching on and dragging to the same place
+// differ).
+constexpr float starting_gain_position = 0.2f;
+float gain_on_switching_on(double v);
 
 // The rewrite of one coefficient set a0..a5 (any units) for the pixel's
 // signed normal bytes nx, ny: with nu = nx / 127, nv = ny / 127 and g =
@@ -41,8 +45,3 @@ void compute_scale_bias(const float min[6], const float max[6], std::int32_t sca
 // its stored byte: the map after its colour was discarded.
 void diffuse_gain_transform(const Ptm& source, Ptm& destination, float gain,
                             const float* constant_term = nullptr);
-
-// The viewer's transform: display_ptm (created sharing the loaded map's
-// colour on first use) becomes the rewrite of current_ptm with
-// diffuse_gain, unzoomed.
-void ptm_transform();

@@ -5,16 +5,20 @@
 #include "common/cpu_features.h"
 #include "render/evaluate.h"
 
-void evaluate_rest_of_row(const Ptm& ptm, int x, int end, int y, std::uint8_t* out) {
-  const EvaluatePtmFn evaluate = evaluate_ptm_fn;
-  for (; x < end; ++x, out += 3) evaluate(ptm, x, y, out[0], out[1], out[2]);
+void evaluate_rest_of_row(const Ptm& ptm, const LightWeights& weights, int x, int end, int y,
+                          std::uint8_t* out) {
+  if (x >= end) return;
+  const EvaluatePtmFn evaluate = select_evaluator(ptm);
+  for (; x < end; ++x, out += 3) evaluate(ptm, weights, x, y, out[0], out[1], out[2]);
 }
 
 namespace {
 
-// The reference: the per-pixel evaluator installed for the map.
-void evaluate_row_scalar(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
-  evaluate_rest_of_row(ptm, x0, x0 + count, y, out);
+// The reference: the per-pixel evaluator of the map's format and
+// representation.
+void evaluate_row_scalar(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                         std::uint8_t* out) {
+  evaluate_rest_of_row(ptm, weights, x0, x0 + count, y, out);
 }
 
 }  // namespace

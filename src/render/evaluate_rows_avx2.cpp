@@ -14,15 +14,9 @@ namespace {
 // The six light weights of each 128-bit lane, as pmaddwd multiplies them
 // against a0..a5 and two zero pads (or a packed LRGB record's colour, which
 // must not count): W0..W5, 0, 0.
-inline __m256i packed_weights() {
-  std::int16_t w[8] = {light_weights[0],
-                       light_weights[1],
-                       light_weights[2],
-                       light_weights[3],
-                       light_weights[4],
-                       light_weights[5],
-                       0,
-                       0};
+inline __m256i packed_weights(const LightWeights& weights) {
+  const std::int16_t* l = weights.w;
+  std::int16_t w[8] = {l[0], l[1], l[2], l[3], l[4], l[5], 0, 0};
   return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
 }
 
@@ -55,9 +49,10 @@ inline void store_interleaved_24(std::uint8_t* out, __m256i bytes) {
 
 // Packed LRGB: L2 = sum >> 9 saturated to int16 and at least 0; each
 // colour byte C gives min(255, high half of L2 * (C * 128)).
-void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_lrgb_packed(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                     std::uint8_t* out) {
   const PackedLrgbTexel* texel = ptm.packed_lrgb + static_cast<std::size_t>(y) * ptm.width + x0;
-  const __m256i weights = packed_weights();
+  const __m256i packed = packed_weights(weights);
   // Colour bytes 12..14 of a record as int16 lanes 0..2 (lane 3 zero), for
   // records in both 128-bit lanes.
   const __m256i colour_words =
@@ -72,7 +67,7 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m256i t15 = load_two(texel + 1, texel + 5);
     const __m256i t26 = load_two(texel + 2, texel + 6);
     const __m256i t37 = load_two(texel + 3, texel + 7);
-    const __m256i sums = group_sums(t04, t15, t26, t37, weights);  // pixels 0..3 | 4..7
+    const __m256i sums = group_sums(t04, t15, t26, t37, packed);  // pixels 0..3 | 4..7
     // L2 of pixels 0..3 | 4..7 as int16, each repeated over four lanes.
     const __m256i shifted = _mm256_srai_epi32(sums, 9);
     const __m256i l2 =
@@ -93,14 +88,15 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m128i high = _mm256_extracti128_si256(bytes, 1);
     std::memcpy(out + 12, &high, 12);
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
 // Packed RGB: per channel sum >> 10, saturated to int16, then to 0..255.
-void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_rgb_packed(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                    std::uint8_t* out) {
   const std::int16_t* groups =
       ptm.packed_rgb + (static_cast<std::size_t>(y) * ptm.width + x0) * packed_rgb_values_per_pixel;
-  const __m256i weights = packed_weights();
+  const __m256i packed = packed_weights(weights);
   int x = 0;
   // Eight pixels are 24 channel groups, g = 3 * pixel + channel, which is
   // also the order of the output bytes.
@@ -110,7 +106,7 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
       const std::int16_t* g = groups + part * 64;  // groups 8 part .. 8 part + 7
       // Lane 0 the even groups, lane 1 the odd ones.
       sums[part] = group_sums(load_two(g, g + 8), load_two(g + 16, g + 24),
-                              load_two(g + 32, g + 40), load_two(g + 48, g + 56), weights);
+                              load_two(g + 32, g + 40), load_two(g + 48, g + 56), packed);
     }
     // sums[part] lane 0: groups 8p, 8p+2, 8p+4, 8p+6; lane 1: 8p+1, 8p+3, ...
     const __m256i words =
@@ -118,13 +114,24 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
     const __m256i last = _mm256_packs_epi32(_mm256_srai_epi32(sums[2], 10), _mm256_setzero_si256());
     store_interleaved_24(out, _mm256_packus_epi16(words, last));
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
+}
+
+// W0..W4 each broadcast to all eight lanes, made once per row.
+struct WideWeights {
+  __m256i w[5];
+};
+
+inline WideWeights wide_weights(const LightWeights& weights) {
+  WideWeights wide;
+  for (int k = 0; k < 5; ++k) wide.w[k] = _mm256_set1_epi32(weights.w[k]);
+  return wide;
 }
 
 // Wide coefficients: six int32 per pixel. Eight pixels' coefficients are
 // transposed so that register k holds coefficient k of pixels 0..3 in lane
 // 0 and 4..7 in lane 1; each product is then one lane-wise multiply.
-inline __m256i wide_sums(const std::int32_t* p) {
+inline __m256i wide_sums(const std::int32_t* p, const WideWeights& weights) {
   __m256i low[4];   // a0..a3 of pixels i and i + 4
   __m256i high[4];  // a4, a5 of pixels i and i + 4
   for (int i = 0; i < 4; ++i) {
@@ -146,7 +153,7 @@ inline __m256i wide_sums(const std::int32_t* p) {
   // a5 is stored times 16384 and enters unweighted.
   __m256i sum = a[5];
   for (int k = 0; k < 5; ++k) {
-    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(a[k], _mm256_set1_epi32(light_weights[k])));
+    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(a[k], weights.w[k]));
   }
   return _mm256_srai_epi32(sum, 14);
 }
@@ -174,9 +181,11 @@ inline __m256i clamp_byte(__m256i v) {
 // for the same memory banks. So each channel of a stretch of the row is
 // evaluated in its own pass, into a small planar buffer, and the stretch is
 // interleaved afterwards.
-void row_rgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_rgb_wide(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                  std::uint8_t* out) {
   constexpr int stretch = 1024;
   alignas(32) std::uint8_t planar[3][stretch];
+  const WideWeights wide = wide_weights(weights);
   const std::size_t first = static_cast<std::size_t>(y) * ptm.width + x0;
   int x = 0;
   while (count - x >= 8) {
@@ -184,7 +193,7 @@ void row_rgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
     for (int c = 0; c < 3; ++c) {
       const std::int32_t* p = ptm.coef_int[c] + (first + x) * 6;
       for (int i = 0; i < n; i += 8, p += 48) {
-        const __m256i v = clamp_byte(wide_sums(p));  // pixels i..i+3 | i+4..i+7
+        const __m256i v = clamp_byte(wide_sums(p, wide));  // pixels i..i+3 | i+4..i+7
         const __m128i words =
             _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(planar[c] + i), _mm_packus_epi16(words, words));
@@ -201,7 +210,7 @@ void row_rgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
     }
     x += n;
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
 inline __m256i load_eight_bytes(const std::uint8_t* bytes) {
@@ -210,14 +219,16 @@ inline __m256i load_eight_bytes(const std::uint8_t* bytes) {
 
 // Wide LRGB: L = sum >> 14, at least 0, no upper clamp; channel =
 // min(255, (C * L) >> 8).
-void row_lrgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_lrgb_wide(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                   std::uint8_t* out) {
   const std::size_t first = static_cast<std::size_t>(y) * ptm.width + x0;
   const __m256i max_byte = _mm256_set1_epi32(255);
+  const WideWeights wide = wide_weights(weights);
   int x = 0;
   for (; x + 8 <= count; x += 8, out += 24) {
     const std::size_t pixel = first + static_cast<std::size_t>(x);
     const __m256i l =
-        _mm256_max_epi32(wide_sums(ptm.lum_coef_int + pixel * 6), _mm256_setzero_si256());
+        _mm256_max_epi32(wide_sums(ptm.lum_coef_int + pixel * 6, wide), _mm256_setzero_si256());
     auto channel = [&](const std::uint8_t* plane) {
       return _mm256_min_epi32(
           _mm256_srai_epi32(_mm256_mullo_epi32(load_eight_bytes(plane + pixel), l), 8), max_byte);
@@ -225,7 +236,7 @@ void row_lrgb_wide(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) 
     store_planar_rgb(out, channel(ptm.color_planes[0]), channel(ptm.color_planes[1]),
                      channel(ptm.color_planes[2]));
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
 // Truncation toward zero and clamping to 0..255 of a float result, as the
@@ -239,13 +250,16 @@ inline __m256i float_to_byte(__m256 value) {
 // Wide LUM: Y = sum >> 14 clamped to 0..255, then each output channel is a
 // row of the colour matrix applied to (P0, Y, P2, 1) in single precision,
 // in the evaluator's order of operations.
-void row_lum(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_lum(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+             std::uint8_t* out) {
   const std::size_t first = static_cast<std::size_t>(y) * ptm.width + x0;
   const float* m = ptm.color_matrix;
+  const WideWeights wide = wide_weights(weights);
   int x = 0;
   for (; x + 8 <= count; x += 8, out += 24) {
     const std::size_t pixel = first + static_cast<std::size_t>(x);
-    const __m256 lum = _mm256_cvtepi32_ps(clamp_byte(wide_sums(ptm.lum_coef_int + pixel * 6)));
+    const __m256 lum =
+        _mm256_cvtepi32_ps(clamp_byte(wide_sums(ptm.lum_coef_int + pixel * 6, wide)));
     const __m256 p0 = _mm256_cvtepi32_ps(load_eight_bytes(ptm.color_planes[0] + pixel));
     const __m256 p2 = _mm256_cvtepi32_ps(load_eight_bytes(ptm.color_planes[2] + pixel));
     auto row = [&](int i) {
@@ -256,7 +270,7 @@ void row_lum(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
     };
     store_planar_rgb(out, row(0), row(1), row(2));
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@
 
 namespace {
 
-inline __m512i packed_weights() {
-  const __m128i w = _mm_setr_epi16(light_weights[0], light_weights[1], light_weights[2],
-                                   light_weights[3], light_weights[4], light_weights[5], 0, 0);
+inline __m512i packed_weights(const LightWeights& weights) {
+  const std::int16_t* l = weights.w;
+  const __m128i w = _mm_setr_epi16(l[0], l[1], l[2], l[3], l[4], l[5], 0, 0);
   return _mm512_broadcast_i32x4(w);
 }
 
@@ -41,10 +41,11 @@ inline __m512i clamp(__m512i v, int low, int high) {
   return _mm512_min_epi32(_mm512_max_epi32(v, _mm512_set1_epi32(low)), _mm512_set1_epi32(high));
 }
 
-void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_rgb_packed(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                    std::uint8_t* out) {
   const std::int16_t* group =
       ptm.packed_rgb + (static_cast<std::size_t>(y) * ptm.width + x0) * packed_rgb_values_per_pixel;
-  const __m512i weights = packed_weights();
+  const __m512i packed = packed_weights(weights);
   int x = 0;
   // Sixteen pixels are 48 channel groups in output byte order.
   for (; x + 16 <= count; x += 16, group += 16 * packed_rgb_values_per_pixel, out += 48) {
@@ -52,17 +53,18 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
       const std::int16_t* g = group + part * 128;
       const __m512i sums =
           sixteen_sums(_mm512_loadu_si512(g), _mm512_loadu_si512(g + 32),
-                       _mm512_loadu_si512(g + 64), _mm512_loadu_si512(g + 96), weights);
+                       _mm512_loadu_si512(g + 64), _mm512_loadu_si512(g + 96), packed);
       const __m128i bytes = _mm512_cvtepi32_epi8(clamp(_mm512_srai_epi32(sums, 10), 0, 255));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), bytes);
     }
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
-void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_lrgb_packed(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                     std::uint8_t* out) {
   const PackedLrgbTexel* texel = ptm.packed_lrgb + static_cast<std::size_t>(y) * ptm.width + x0;
-  const __m512i weights = packed_weights();
+  const __m512i packed = packed_weights(weights);
   // The colour dword (bytes 12..15) of every record of two registers.
   const __m512i colours_low =
       _mm512_setr_epi32(3, 7, 11, 15, 19, 23, 27, 31, 0, 0, 0, 0, 0, 0, 0, 0);
@@ -81,7 +83,7 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m512i z2 = _mm512_loadu_si512(texel + 8);
     const __m512i z3 = _mm512_loadu_si512(texel + 12);
     // L2 = sum >> 9 saturated to 16 bits and at least 0.
-    const __m512i l2 = clamp(_mm512_srai_epi32(sixteen_sums(z0, z1, z2, z3, weights), 9), 0, 32767);
+    const __m512i l2 = clamp(_mm512_srai_epi32(sixteen_sums(z0, z1, z2, z3, packed), 9), 0, 32767);
     const __m512i colour =
         _mm512_mask_blend_epi32(0xff00, _mm512_permutex2var_epi32(z0, colours_low, z1),
                                 _mm512_permutex2var_epi32(z2, colours_high, z3));
@@ -97,7 +99,7 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m512i rgb = _mm512_permutexvar_epi32(compact, _mm512_shuffle_epi8(rgbx, squeeze));
     _mm512_mask_storeu_epi32(out, 0x0fff, rgb);
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@
 
 namespace {
 
-inline __m128i packed_weights() {
-  return _mm_setr_epi16(light_weights[0], light_weights[1], light_weights[2], light_weights[3],
-                        light_weights[4], light_weights[5], 0, 0);
+inline __m128i packed_weights(const LightWeights& weights) {
+  const std::int16_t* w = weights.w;
+  return _mm_setr_epi16(w[0], w[1], w[2], w[3], w[4], w[5], 0, 0);
 }
 
 inline __m128i load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
@@ -37,9 +37,10 @@ inline __m128i colour_words(__m128i texel) {
   return _mm_unpacklo_epi8(_mm_srli_si128(texel, 12), _mm_setzero_si128());
 }
 
-void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_lrgb_packed(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                     std::uint8_t* out) {
   const PackedLrgbTexel* texel = ptm.packed_lrgb + static_cast<std::size_t>(y) * ptm.width + x0;
-  const __m128i weights = packed_weights();
+  const __m128i packed = packed_weights(weights);
   int x = 0;
   // Each pixel is stored as four bytes whose fourth the next pixel
   // overwrites, so a group is only taken while a pixel follows it.
@@ -48,7 +49,7 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
     const __m128i t1 = load(texel + 1);
     const __m128i t2 = load(texel + 2);
     const __m128i t3 = load(texel + 3);
-    const __m128i shifted = _mm_srai_epi32(four_sums(t0, t1, t2, t3, weights), 9);
+    const __m128i shifted = _mm_srai_epi32(four_sums(t0, t1, t2, t3, packed), 9);
     const __m128i l2 = _mm_max_epi16(_mm_packs_epi32(shifted, shifted), _mm_setzero_si128());
     const __m128i pairs = _mm_unpacklo_epi16(l2, l2);
     const __m128i l01 = _mm_unpacklo_epi32(pairs, pairs);  // L0 x4, L1 x4
@@ -63,13 +64,14 @@ void row_lrgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out
       std::memcpy(out + 3 * i, &rgbx, 4);
     }
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
-void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out) {
+void row_rgb_packed(const Ptm& ptm, const LightWeights& weights, int x0, int y, int count,
+                    std::uint8_t* out) {
   const std::int16_t* group =
       ptm.packed_rgb + (static_cast<std::size_t>(y) * ptm.width + x0) * packed_rgb_values_per_pixel;
-  const __m128i weights = packed_weights();
+  const __m128i packed = packed_weights(weights);
   int x = 0;
   // Four pixels are twelve channel groups in output byte order.
   for (; x + 4 <= count; x += 4, group += 4 * packed_rgb_values_per_pixel, out += 12) {
@@ -77,7 +79,7 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
     for (int part = 0; part < 3; ++part) {
       const std::int16_t* g = group + part * 32;
       sums[part] =
-          _mm_srai_epi32(four_sums(load(g), load(g + 8), load(g + 16), load(g + 24), weights), 10);
+          _mm_srai_epi32(four_sums(load(g), load(g + 8), load(g + 16), load(g + 24), packed), 10);
     }
     const __m128i words = _mm_packs_epi32(sums[0], sums[1]);
     const __m128i last = _mm_packs_epi32(sums[2], sums[2]);
@@ -86,7 +88,7 @@ void row_rgb_packed(const Ptm& ptm, int x0, int y, int count, std::uint8_t* out)
     const std::int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(bytes, 8));
     std::memcpy(out + 8, &tail, 4);
   }
-  evaluate_rest_of_row(ptm, x0 + x, x0 + count, y, out);
+  evaluate_rest_of_row(ptm, weights, x0 + x, x0 + count, y, out);
 }
 
 }  // namespace

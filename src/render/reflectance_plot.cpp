@@ -1,8 +1,6 @@
 #include "render/reflectance_plot.h"
 
-#include "app/core/viewer_state.h"
 #include "render/evaluate.h"
-#include "render/light_state.h"
 #include "render/specular.h"
 
 namespace {
@@ -29,13 +27,16 @@ int normal_to_plot_offset(std::int8_t n) { return (plot_centre * n) / 128; }
 
 }  // namespace
 
-void render_reflectance_function(RgbImage& image, const Ptm& ptm, int probe_x, int probe_y) {
+void render_reflectance_function(RgbImage& image, const Ptm& ptm, const RenderMode& mode,
+                                 int probe_x, int probe_y) {
   if (!inside_map(ptm, probe_x, probe_y)) return;
+  const EvaluatePtmFn evaluate = select_evaluator(ptm);
+  const bool specular = mode.enhancement == Enhancement::specular;
   const int width = image.width;
   const int height = image.height;
   const int half_width = width / 2;
   const int half_height = height / 2;
-  const float extent = light_extent;
+  const float extent = mode.light_extent;
   const float extent_squared = extent * extent;
   for (int i = 0; i < height; ++i) {
     const float v = plot_light(i, half_height, extent);
@@ -52,12 +53,10 @@ void render_reflectance_function(RgbImage& image, const Ptm& ptm, int probe_x, i
         g = 0;
         b = 0;
       } else if (in_disc) {
-        set_light_weights(u, v);
-        evaluate_ptm_fn(ptm, probe_x, probe_y, r, g, b);
+        evaluate(ptm, light_weights_for(u, v), probe_x, probe_y, r, g, b);
       }
-      if (viewer.specular_on && in_disc) {
-        set_specular_half_vector(u, v);
-        apply_specular(ptm, probe_x, probe_y, r, g, b);
+      if (specular && in_disc) {
+        apply_specular(ptm, mode.specular, specular_half_vector(u, v), probe_x, probe_y, r, g, b);
       }
       pixel[0] = r;
       pixel[1] = g;

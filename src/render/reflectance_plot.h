@@ -12,6 +12,7 @@
 
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
+#include "render/render_mode.h"
 
 // The light coordinate of plot column (or row) `index`, for the integer
 // half `half` of the plot's width (or height): E (index - half) / half in
@@ -20,14 +21,14 @@ inline float plot_light(int index, int half, float extent) {
   return extent * static_cast<float>(index - half) / static_cast<float>(half);
 }
 
-// Fills every pixel of `image`: outside the disc mid grey (128, 128, 128);
-// while extrapolating (E > 1) the unit circle, 0.97 < u^2 + v^2 < 1.03, dark
-// red (128, 0, 0); elsewhere the probe evaluated for (u, v). With specular
-// enhancement on, the highlight of the probe's normal is added to every
-// pixel inside the disc, ring included. A probe outside the map leaves the
-// image as it was. Overwrites the light weights and the specular half-way
-// vector.
-void render_reflectance_function(RgbImage& image, const Ptm& ptm, int probe_x, int probe_y);
+// Fills every pixel of `image`, with E = mode.light_extent: outside the
+// disc mid grey (128, 128, 128); while extrapolating (E > 1) the unit
+// circle, 0.97 < u^2 + v^2 < 1.03, dark red (128, 0, 0); elsewhere the
+// probe evaluated for (u, v). With specular enhancement, the highlight of
+// the probe's normal is added to every pixel inside the disc, ring
+// included. A probe outside the map leaves the image as it was.
+void render_reflectance_function(RgbImage& image, const Ptm& ptm, const RenderMode& mode,
+                                 int probe_x, int probe_y);
 
 // A position on the 250 x 250 plot, column and row from the lower left.
 struct PlotPoint {

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "common/rgb_image.h"
+#include "imageio/png_image.h"
 #include "ptm/ptm.h"
+#include "render/lights.h"
 
 enum class RelitMode {
   plain,     // the evaluated map
@@ -16,14 +18,9 @@ enum class RelitMode {
   normals,   // the normal field as colours (no lights)
 };
 
-struct RelitLight {
-  float u;          // projected direction, |u|, |v| <= 3
-  float v;
-  float intensity;  // >= 0
-};
-
 struct RelitSettings {
-  std::vector<RelitLight> lights;  // 1 .. light_count, summed in order
+  // 1 .. light_count, summed in order; |u|, |v| <= 3, intensity >= 0.
+  std::vector<RelitLight> lights;
   RelitMode mode = RelitMode::plain;
   float kd = 0;      // specular: weight of the evaluated colour
   float ks = 0;      // specular: weight of the highlight
@@ -41,16 +38,25 @@ struct RelitSettings {
 RelitSettings default_relit_settings();
 
 // The picture of `map` (bottom-up), or null after a message on standard
-// error when a resampled map of that size does not fit in memory. Computes
-// the map's normals into it when the mode needs them and it has none. The
-// light and mode state the render reads is set for the call and restored
-// afterwards. The caller frees the picture.
-RgbImage* render_relit_picture(Ptm& map, const RelitSettings& settings);
+// error when a resampled map of that size does not fit in memory. When the
+// mode needs normals and the map has none, they are computed for this
+// picture alone (a caller making many pictures computes them into the map
+// once, with compute_normal_field). Reads nothing but its arguments, so
+// several pictures can be made at once. The caller frees the picture.
+RgbImage* render_relit_picture(const Ptm& map, const RelitSettings& settings);
 
 enum class PictureFormat { png, ppm, tga };
+
+// The image-ID text of a TGA picture, the viewer's screenshots included.
+constexpr char screenshot_id_text[] = "Korvex PTM";
+
+// Writes a bottom-up picture as `format` (a PNG with `notes`), the whole
+// file or nothing; false after a message on standard error.
+bool write_picture_file(const RgbImage& picture, PictureFormat format, const char* path,
+                        const PngNotes& notes = {});
 
 // Renders as above and writes the picture to `path`: an 8-bit RGB PNG, a
 // binary PPM, or a 24-bit TGA as the screenshot writes it. The file is whole
 // or absent; false after a message on standard error.
-bool write_relit_picture(Ptm& map, const RelitSettings& settings, PictureFormat format,
+bool write_relit_picture(const Ptm& map, const RelitSettings& settings, PictureFormat format,
                          const char* path);

@@ -5,16 +5,7 @@
 #include <iterator>
 #include <memory>
 
-#include "render/evaluate.h"
-
-float specular_kd = 0.4f;
-float specular_ks = 1.0f;
-int specular_exponent = 60;
-double specular_half_x = 0;
-double specular_half_y = 0;
-double specular_half_z = 0;
-
-void set_specular_half_vector(float u, float v) {
+HalfVector specular_half_vector(float u, float v) {
   const double d = static_cast<double>(u) * u + static_cast<double>(v) * v;
   const double r = std::sqrt(d);
   if (r <= 1) {
@@ -22,48 +13,42 @@ void set_specular_half_vector(float u, float v) {
     // |L + V| = sqrt(2 (1 + Lz)).
     const double g = 1 + std::sqrt(1 - d);
     const double f = std::sqrt(2 * g);
-    specular_half_x = u / f;
-    specular_half_y = v / f;
-    specular_half_z = g / f;
-  } else if (r <= 2) {
+    return {u / f, v / f, g / f};
+  }
+  if (r <= 2) {
     // The z of L + V falls linearly from 1 at r = 1 to 0 at r = 2.
     const double g = 2 - r;
     const double f = std::sqrt(g * g + static_cast<double>(v) * v + static_cast<double>(u) * u);
-    specular_half_x = u / f;
-    specular_half_y = v / f;
-    specular_half_z = g / f;
-  } else {
-    specular_half_x = u / r;
-    specular_half_y = v / r;
-    specular_half_z = 0;
+    return {u / f, v / f, g / f};
   }
+  return {u / r, v / r, 0};
 }
 
 namespace {
 
-// The highlight 255 ks t of a normal (three signed bytes) for the current
-// half-way vector, exponent and Ks.
-double highlight_of(const std::int8_t* n) {
+// The highlight 255 ks t of a normal (three signed bytes) for the half-way
+// vector, exponent and Ks.
+double highlight_of(const std::int8_t* n, const SpecularSettings& settings,
+                    const HalfVector& half) {
   const double nx = n[0];
   const double ny = n[1];
   const double nz = n[2];
   const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
   double s = 0;
   if (length > 0) {
-    s = nx / length * specular_half_x + ny / length * specular_half_y +
-        nz / length * specular_half_z;
+    s = nx / length * half.x + ny / length * half.y + nz / length * half.z;
   }
   double t = 0;
   if (s > 1) {
     t = 1;
   } else if (s >= 0) {
-    t = std::pow(s, specular_exponent);
+    t = std::pow(s, settings.exponent);
   }
-  return t * specular_ks * 255;
+  return t * settings.ks * 255;
 }
 
-void shade(std::uint8_t& c, double highlight) {
-  const float value = static_cast<float>(c * specular_kd + highlight);
+void shade(std::uint8_t& c, float kd, double highlight) {
+  const float value = static_cast<float>(c * kd + highlight);
   const long rounded = std::lrintf(value);  // nearest, ties to even
   c = static_cast<std::uint8_t>(rounded > 255 ? 255 : rounded);
 }
@@ -85,14 +70,14 @@ class HighlightMemo {
  public:
   HighlightMemo() { std::fill(std::begin(keys_), std::end(keys_), empty_key); }
 
-  double highlight(const std::int8_t* n) {
+  double highlight(const std::int8_t* n, const SpecularSettings& settings, const HalfVector& half) {
     const std::uint32_t key = static_cast<std::uint8_t>(n[0]) |
                               static_cast<std::uint32_t>(static_cast<std::uint8_t>(n[1])) << 8 |
                               static_cast<std::uint32_t>(static_cast<std::uint8_t>(n[2])) << 16;
     const std::uint32_t slot = (key * 2654435761u) >> (32 - slot_bits);
     if (keys_[slot] != key) {
       keys_[slot] = key;
-      values_[slot] = highlight_of(n);
+      values_[slot] = highlight_of(n, settings, half);
     }
     return values_[slot];
   }
@@ -106,30 +91,31 @@ class HighlightMemo {
 
 }  // namespace
 
-void apply_specular(const Ptm& ptm, int x, int y, std::uint8_t& r, std::uint8_t& g,
-                    std::uint8_t& b) {
-  const double highlight = highlight_of(normal_at(ptm, x, y));
-  shade(r, highlight);
-  shade(g, highlight);
-  shade(b, highlight);
+void apply_specular(const Ptm& ptm, const SpecularSettings& settings, const HalfVector& half, int x,
+                    int y, std::uint8_t& r, std::uint8_t& g, std::uint8_t& b) {
+  const double highlight = highlight_of(normal_at(ptm, x, y), settings, half);
+  shade(r, settings.kd, highlight);
+  shade(g, settings.kd, highlight);
+  shade(b, settings.kd, highlight);
 }
 
-void apply_specular_to_image(const Ptm& ptm, RgbImage& image, int x0, int y0) {
+void apply_specular_to_image(const Ptm& ptm, const SpecularSettings& settings,
+                             const HalfVector& half, RgbImage& image, int x0, int y0) {
   auto memo = std::make_unique<HighlightMemo>();
   for (int y = 0; y < image.height; ++y) {
     std::uint8_t* pixel = image.pixels + static_cast<std::size_t>(y) * image.width * 3;
     for (int x = 0; x < image.width; ++x, pixel += 3) {
-      const double highlight = memo->highlight(normal_at(ptm, x0 + x, y0 + y));
-      shade(pixel[0], highlight);
-      shade(pixel[1], highlight);
-      shade(pixel[2], highlight);
+      const double highlight = memo->highlight(normal_at(ptm, x0 + x, y0 + y), settings, half);
+      shade(pixel[0], settings.kd, highlight);
+      shade(pixel[1], settings.kd, highlight);
+      shade(pixel[2], settings.kd, highlight);
     }
   }
 }
 
-void evaluate_texture_mapped(const Ptm& ptm, int x, int y, int k, std::uint8_t& r, std::uint8_t& g,
-                             std::uint8_t& b) {
-  evaluate_ptm_fn(ptm, x, y, r, g, b);
+void evaluate_texture_mapped(const Ptm& ptm, const LightWeights& head_on, int x, int y, int k,
+                             std::uint8_t& r, std::uint8_t& g, std::uint8_t& b) {
+  select_evaluator(ptm)(ptm, head_on, x, y, r, g, b);
   r = static_cast<std::uint8_t>((k * r) >> 8);
   g = static_cast<std::uint8_t>((k * g) >> 8);
   b = static_cast<std::uint8_t>((k * b) >> 8);

@@ -7,6 +7,7 @@
 
 #include "common/parallel.h"
 #include "tool/progress_bar.h"
+#include "tool/tool_io.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ bool ArgumentList::common_option(const char* option) {
   }
   if (std::strcmp(option, "--quiet") == 0 || std::strcmp(option, "-q") == 0) {
     set_progress_bar_enabled(false);
+    set_core_commentary_shown(false);
     return true;
   }
   if (std::strcmp(option, "--threads") == 0) {

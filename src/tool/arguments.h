@@ -45,7 +45,8 @@ class ArgumentList {
   const char* value();
 
   // Handles the options every subcommand takes: "--help" throws
-  // HelpRequested, "--quiet" turns the progress bar off, "--threads N"
+  // HelpRequested, "--quiet" turns the progress bar and the core's
+  // commentary off, "--threads N"
   // sets threads(). True when `option` was one of them.
   bool common_option(const char* option);
 

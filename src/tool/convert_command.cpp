@@ -19,6 +19,8 @@ const char convert_usage[] =
     "  rgb, jpeg-rgb, jpegls-rgb              six coefficients per colour channel\n"
     "  lrgb, lut, clut, jpeg-lrgb, jpegls-lrgb six luminance coefficients and a colour\n"
     "  lum                                    luminance and chroma (LUM maps only)\n"
+    "  jpeg, jpegls                           the JPEG or JPEG-LS format of MAP's own\n"
+    "                                         family (RGB or LRGB; not for LUM maps)\n"
     "Within a family the stored bytes are kept: the uncompressed formats and\n"
     "lossless JPEG-LS give them back exactly, lut and clut palettize them with\n"
     "the viewer's k-means. An LRGB map becomes RGB by multiplying its\n"
@@ -28,10 +30,10 @@ const char convert_usage[] =
     "and the fit's RMS error is reported.\n"
     "\n"
     "Options:\n"
-    "  -o OUT           the file to write (never the input)\n"
+    "  -o OUT.ptm       the PTM file to write (never the input)\n"
     "  --format F       the storage format of OUT\n"
-    "  --quality Q      jpeg-rgb and jpeg-lrgb: JPEG quality 1..100 (default 90)\n"
-    "  --near N         jpegls-rgb and jpegls-lrgb: the loss bound 0..127 (default 0,\n"
+    "  --quality Q      the JPEG formats: JPEG quality 1..100 (default 90)\n"
+    "  --near N         the JPEG-LS formats: the loss bound 0..127 (default 0,\n"
     "                   lossless)\n"
     "  --crop X,Y,W,H   only the W x H pixels whose left column is X and bottom row Y,\n"
     "                   rows counted in the map's own order (row 0 is stored first);\n"
@@ -50,9 +52,36 @@ bool is_jpegls(int format) {
   return format == PTM_FORMAT_JPEGLS_RGB || format == PTM_FORMAT_JPEGLS_LRGB;
 }
 
+// "--format jpeg" and "--format jpegls": the codec alone, the family to be
+// the map's. Until the map is read the format stands for the RGB member.
+struct FamilyPick {
+  const char* name;
+  int rgb_format;
+  int lrgb_format;
+};
+constexpr FamilyPick family_picks[] = {
+    {"jpeg", PTM_FORMAT_JPEG_RGB, PTM_FORMAT_JPEG_LRGB},
+    {"jpegls", PTM_FORMAT_JPEGLS_RGB, PTM_FORMAT_JPEGLS_LRGB},
+};
+
+// The format of a family pick for this map: RGB keeps RGB; LRGB (and the
+// table formats, LRGB once read) keeps LRGB. A LUM map has no such format
+// of its own; both are fits, so the user must say which.
+int picked_format(const FamilyPick& pick, const ConvertOptions& options, const Ptm& map) {
+  if (map.format == PTM_FORMAT_RGB) return pick.rgb_format;
+  if (map.format == PTM_FORMAT_LRGB) return pick.lrgb_format;
+  throw UsageError(std::string("--format ") + pick.name +
+                   " keeps the family of an RGB or LRGB map; " + options.input + " is " +
+                   ptm_format_name(map.format) + ": give " + ptm_format_name(pick.rgb_format) +
+                   " or " + ptm_format_name(pick.lrgb_format));
+}
+
 // What can only be checked against the map itself; usage errors too, since
 // the arguments asked for something this map cannot give.
-void check_against_map(const ConvertOptions& options, const Ptm& map) {
+void check_against_map(ConvertOptions& options, const Ptm& map) {
+  if (options.family_pick >= 0) {
+    options.format = picked_format(family_picks[options.family_pick], options, map);
+  }
   if (options.format == PTM_FORMAT_LUM && map.format != PTM_FORMAT_LUM) {
     throw UsageError("--format lum needs a LUM map; " + options.input + " is " +
                      ptm_format_name(map.format));
@@ -102,6 +131,9 @@ ConvertOptions parse_convert_options(ArgumentList& arguments) {
     throw UsageError("one map at a time: " + std::to_string(operands.size()) + " were given");
   }
   if (output == nullptr) throw UsageError("the output (-o OUT.ptm) is missing");
+  if (file_extension(output) != "ptm") {
+    throw UsageError(std::string("the output ") + output + " does not end in .ptm");
+  }
   if (format == nullptr) throw UsageError("the format (--format F) is missing");
 
   ConvertOptions options;
@@ -109,16 +141,25 @@ ConvertOptions parse_convert_options(ArgumentList& arguments) {
   options.output = output;
   std::vector<const char*> names;
   for (int f = PTM_FORMAT_RGB; f <= PTM_FORMAT_JPEGLS_LRGB; ++f) names.push_back(ptm_format_name(f));
-  options.format = parse_choice(format, names, "--format");
+  for (const FamilyPick& pick : family_picks) names.push_back(pick.name);
+  const int choice = parse_choice(format, names, "--format");
+  if (choice > PTM_FORMAT_JPEGLS_LRGB) {
+    options.family_pick = choice - PTM_FORMAT_JPEGLS_LRGB - 1;
+    options.format = family_picks[options.family_pick].rgb_format;
+  } else {
+    options.format = choice;
+  }
   if (quality != nullptr) {
     if (!is_jpeg(options.format)) {
-      throw UsageError(std::string("--quality applies to jpeg-rgb and jpeg-lrgb, not ") + format);
+      throw UsageError(std::string("--quality applies to jpeg, jpeg-rgb and jpeg-lrgb, not ") +
+                       format);
     }
     options.quality = static_cast<int>(parse_integer(quality, 1, 100, "--quality"));
   }
   if (near != nullptr) {
     if (!is_jpegls(options.format)) {
-      throw UsageError(std::string("--near applies to jpegls-rgb and jpegls-lrgb, not ") + format);
+      throw UsageError(std::string("--near applies to jpegls, jpegls-rgb and jpegls-lrgb, not ") +
+                       format);
     }
     options.near = static_cast<int>(parse_integer(near, 0, 127, "--near"));
   }
@@ -135,7 +176,7 @@ ConvertOptions parse_convert_options(ArgumentList& arguments) {
 }
 
 int run_convert(ArgumentList& arguments) {
-  const ConvertOptions options = parse_convert_options(arguments);
+  ConvertOptions options = parse_convert_options(arguments);
   const char* input = options.input.c_str();
   const char* output = options.output.c_str();
   check_output_is_not_input(input, output);
@@ -156,11 +197,18 @@ int run_convert(ArgumentList& arguments) {
     if (done >= total) bar.finish();
   };
   ConversionReport report;
-  const bool written = write_converted_ptm(*map, conversion, output, report);
+  const bool written =
+      run_core_step([&] { return write_converted_ptm(*map, conversion, output, report); });
   bar.finish();
   if (!written) {
     report_file_error(output, "not written");
     return 1;
+  }
+  if (report.kind == ConversionKind::fit) {
+    const int width = options.crop ? options.region.w : map->width;
+    const int height = options.crop ? options.region.h : map->height;
+    std::fprintf(stderr, "Fitted the %d x %d map to %d lights: RMS error %.2f grey levels\n", width,
+                 height, report.fit_lights, report.rms_error);
   }
   return 0;
 }

@@ -12,6 +12,7 @@ struct FitOptions {
   FitLayout layout = FitLayout::lrgb;
   bool jpegls = false;
   std::string mask;  // empty: no mask
+  bool report_photographs = false;  // the second pass: the written map against each photograph
 };
 
 // Parses the arguments after "fit". Usage errors (a missing or second

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/version.h"
 #include "tool/commands.h"
 #include "tool/tool_io.h"
 
@@ -14,10 +15,18 @@ const ToolCommand commands[] = {
     {"render", "relight a map into a PNG, PPM or TGA picture", render_usage, run_render},
     {"convert", "write a map in another storage format, or a part of it", convert_usage,
      run_convert},
+    {"lights", "read the light directions of photographs from spheres in view", lights_usage,
+     run_lights},
     {"fit", "fit a map to photographs and their light positions", fit_usage, run_fit},
     {"normals", "write the normal field of a map", normals_usage, run_normals},
     {"depth", "integrate a map's normals into a depth map", depth_usage, run_depth},
     {"mesh", "write the depth of a map as a triangle mesh", mesh_usage, run_mesh},
+    {"curvature", "the mean curvature of a map's relief as numbers or a picture",
+     curvature_usage, run_curvature},
+    {"sheet", "the map under raking light from N directions, laid out for a report",
+     sheet_usage, run_sheet},
+    {"video", "a video of the map under a light circling it (MP4 or WebM)", video_usage,
+     run_video},
     {"web", "publish a map as a web page or site, relit in the browser", web_usage, run_web},
 };
 
@@ -26,7 +35,8 @@ const char common_options_usage[] =
     "\n"
     "Options of every command:\n"
     "  --threads N   use N threads (default: every core this process may run on)\n"
-    "  -q, --quiet   no progress bar\n"
+    "  -q, --quiet   only errors and warnings: no progress bar, format lines or\n"
+    "                \"Writing\" lines\n"
     "  -h, --help    this text\n";
 
 void print_command_list(std::FILE* out) {
@@ -34,7 +44,8 @@ void print_command_list(std::FILE* out) {
   for (const ToolCommand& command : commands) {
     std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
   }
-  std::fprintf(out, "\nRun 'relumo-tool COMMAND --help' for a command's options.\n");
+  std::fprintf(out, "\nRun 'relumo-tool COMMAND --help' for a command's options, and\n"
+                    "'relumo-tool --version' for the version.\n");
 }
 
 const ToolCommand* find_command(const char* name) {
@@ -56,6 +67,10 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
       std::strcmp(argv[1], "help") == 0) {
     print_command_list(result_output());
+    return 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::fprintf(result_output(), "relumo-tool %s\n", relumo_version);
     return 0;
   }
   const ToolCommand* command = find_command(argv[1]);

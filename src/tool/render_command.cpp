@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "render/light_state.h"
+#include "imageio/png_image.h"
+#include "render/relit_figure.h"
 #include "tool/commands.h"
+#include "tool/map_arguments.h"
 #include "tool/render_options.h"
 #include "tool/tool_io.h"
+#include "tool/view_options.h"
 
 const char render_usage[] =
     "Usage: relumo-tool render MAP -o OUT.png|OUT.ppm|OUT.tga [options]\n"
@@ -27,29 +30,18 @@ const char render_usage[] =
     "  --ks K         specular: weight of the highlight (0..255, default 1)\n"
     "  --exp N        specular: highlight exponent (0..1000, default 60)\n"
     "  --gain G       gain: the diffuse gain (1..101, default 1.8, as the mode starts)\n"
-    "  --size WxH     resample the map to W x H first (bilinear, edges clamped)\n";
+    "  --size WxH     resample the map to W x H first (bilinear, edges clamped)\n"
+    "  --ppmm N, --dpi N  the map's scale, pixels per millimetre or per inch: the\n"
+    "                 PNG carries its physical resolution\n"
+    "  --scale-bar    with a scale: a bar of a round length in a corner\n"
+    "  --from FIG.png take the view (lights, mode, size, scale) from a picture this\n"
+    "                 command wrote, to remake it: every PNG it writes notes its\n"
+    "                 map (\"Relumo map\") and these options (\"Relumo view\")\n"
+    "\n"
+    "An option the mode has no use for (--kd, --ks or --exp without specular,\n"
+    "--gain without gain, --light with normals) is a usage error.\n";
 
 namespace {
-
-// The square of light positions the viewer reaches while extrapolating.
-constexpr double max_light_coordinate = 3;
-// Beyond 255 every lit byte saturates: no larger factor changes a picture.
-constexpr double max_factor = 255;
-constexpr int max_exponent = 1000;
-// The Amp slider's range, g = 1 + 100 x^4 for x in 0..1.
-constexpr double min_gain = 1;
-constexpr double max_gain = 101;
-constexpr int max_picture_side = 1 << 16;
-
-double parse_within(const char* text, double lo, double hi, const char* what) {
-  const double value = parse_number(text, what);
-  if (value < lo || value > hi) {
-    char range[64];
-    std::snprintf(range, sizeof range, "%g..%g", lo, hi);
-    throw UsageError(std::string(what) + " \"" + text + "\" is not within " + range);
-  }
-  return value;
-}
 
 PictureFormat picture_format_of(const std::string& output) {
   const std::string extension = file_extension(output.c_str());
@@ -61,78 +53,72 @@ PictureFormat picture_format_of(const std::string& output) {
 
 }  // namespace
 
-RelitLight parse_light(const char* text) {
-  const std::vector<double> values = parse_number_list(text, 2, 3, "--light");
-  for (int k = 0; k < 2; ++k) {
-    if (values[k] < -max_light_coordinate || values[k] > max_light_coordinate) {
-      throw UsageError(std::string("--light \"") + text +
-                       "\" lies outside the square |u|, |v| <= 3");
-    }
-  }
-  const double intensity = values.size() == 3 ? values[2] : 1.0;
-  if (intensity < 0 || intensity > max_factor) {
-    throw UsageError(std::string("--light \"") + text + "\" has an intensity outside 0..255");
-  }
-  return {static_cast<float>(values[0]), static_cast<float>(values[1]),
-          static_cast<float>(intensity)};
-}
-
 RenderOptions parse_render_arguments(ArgumentList& arguments) {
   RenderOptions options;
-  options.settings = default_relit_settings();
-  std::vector<RelitLight> lights;
-  bool output_given = false;
-  while (!arguments.done()) {
-    const char* argument = arguments.next();
-    if (!arguments.is_option()) {
-      if (!options.map.empty()) throw UsageError(std::string("a second map ") + argument);
-      options.map = argument;
-      if (options.map.empty()) throw UsageError("the map name is empty");
-      continue;
-    }
-    if (arguments.common_option(argument)) continue;
-    RelitSettings& settings = options.settings;
-    if (std::strcmp(argument, "-o") == 0) {
-      options.output = arguments.value();
-      output_given = true;
-    } else if (std::strcmp(argument, "--light") == 0) {
-      if (static_cast<int>(lights.size()) == light_count) {
-        throw UsageError("more than " + std::to_string(light_count) + " lights");
-      }
-      lights.push_back(parse_light(arguments.value()));
-    } else if (std::strcmp(argument, "--mode") == 0) {
-      settings.mode = static_cast<RelitMode>(parse_choice(
-          arguments.value(), {"plain", "specular", "gain", "texture", "normals"}, "--mode"));
-    } else if (std::strcmp(argument, "--kd") == 0) {
-      settings.kd = static_cast<float>(parse_within(arguments.value(), 0, max_factor, "--kd"));
-    } else if (std::strcmp(argument, "--ks") == 0) {
-      settings.ks = static_cast<float>(parse_within(arguments.value(), 0, max_factor, "--ks"));
-    } else if (std::strcmp(argument, "--exp") == 0) {
-      settings.exponent = static_cast<int>(parse_integer(arguments.value(), 0, max_exponent, "--exp"));
-    } else if (std::strcmp(argument, "--gain") == 0) {
-      settings.gain = static_cast<float>(parse_within(arguments.value(), min_gain, max_gain, "--gain"));
-    } else if (std::strcmp(argument, "--size") == 0) {
-      const PictureSize size = parse_picture_size(arguments.value(), max_picture_side, "--size");
-      settings.width = size.width;
-      settings.height = size.height;
-    } else {
-      arguments.unknown_option();
-    }
+  RenderViewParser view;
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* option) {
+    if (std::strcmp(option, "--from") != 0) return view.option(arguments, option);
+    options.from = arguments.value();
+    if (options.from.empty()) throw UsageError("--from needs a picture");
+    return true;
+  });
+  if (!options.from.empty() && view.any) {
+    throw UsageError("--from takes the whole view from the picture: no --light, --mode, "
+                     "--kd, --ks, --exp, --gain, --size or scale beside it");
   }
-  if (options.map.empty()) throw UsageError("no map given");
-  if (!output_given || options.output.empty()) throw UsageError("no output given (-o FILE)");
-  if (!lights.empty()) options.settings.lights = lights;
+  const RenderView chosen = view.finish();
+  options.settings = chosen.settings;
+  options.scale = chosen.scale;
   options.picture_format = picture_format_of(options.output);
-  check_output_is_not_input(options.map.c_str(), options.output.c_str());
+  if (!options.from.empty()) check_output_is_not_input(options.from.c_str(), options.output.c_str());
   return options;
 }
 
+namespace {
+
+// The view recorded in the picture at `path`; false after a message
+// naming it.
+bool read_recorded_view(const std::string& path, RenderView& view) {
+  PngNotes notes;
+  if (!read_png_notes(path.c_str(), notes)) {
+    report_file_error(path.c_str(), "the picture cannot be read");
+    return false;
+  }
+  const std::string* text = find_png_text(notes, view_note);
+  if (text == nullptr) {
+    report_file_error(path.c_str(), "the picture records no view (\"Relumo view\")");
+    return false;
+  }
+  try {
+    view = parse_render_view(*text);
+  } catch (const UsageError& error) {
+    report_file_error(path.c_str(),
+                      ("its view \"" + *text + "\" is not one render can remake: " + error.what())
+                          .c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int run_render(ArgumentList& arguments) {
   const RenderOptions options = parse_render_arguments(arguments);
+  RenderView view{options.settings, options.scale};
+  if (!options.from.empty() && !read_recorded_view(options.from, view)) return 1;
   Ptm* map = read_map(options.map.c_str());
   if (map == nullptr) return 1;
-  const bool written = write_relit_picture(*map, options.settings, options.picture_format,
-                                           options.output.c_str());
+  const bool sized = view.settings.width > 0 && view.settings.height > 0;
+  const int width = sized ? view.settings.width : map->width;
+  const int height = sized ? view.settings.height : map->height;
+  FigureExtras extras;
+  extras.pixels_per_mm = view.scale.pixels_per_mm * width / map->width;
+  extras.scale_bar = view.scale.scale_bar;
+  extras.notes = picture_notes(options.map, render_view_text(view, width, height), view.scale,
+                               static_cast<double>(width) / map->width,
+                               static_cast<double>(height) / map->height);
+  const bool written = write_relit_figure(*map, view.settings, options.picture_format,
+                                          options.output.c_str(), extras);
   free_ptm(map);
   if (!written) {
     report_file_error(options.output.c_str(), "no picture was written");

@@ -7,7 +7,7 @@
 #include "common/file_names.h"
 #include "tool/commands.h"
 #include "tool/progress_bar.h"
-#include "tool/render_options.h"
+#include "tool/view_options.h"
 #include "tool/tool_io.h"
 #include "tool/web_options.h"
 

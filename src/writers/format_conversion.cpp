@@ -8,7 +8,6 @@
 #include "analysis/ptm_fit.h"
 #include "common/lcg_random.h"
 #include "ptm/coefficients.h"
-#include "render/evaluate.h"
 #include "writers/palettize.h"
 #include "writers/ptm_writer.h"
 
@@ -107,8 +106,6 @@ bool convert_and_write(const Ptm& source, const ConversionOptions& options, cons
     converted.reset(fit.ptm);
     report.fit_lights = fit.light_count;
     report.rms_error = fit.rms_error;
-    std::printf("Fitted the %d x %d map to %d lights: RMS error %.2f grey levels\n", map->width,
-                map->height, fit.light_count, fit.rms_error);
   } else if (report.kind == ConversionKind::requantize) {
     converted.reset(rgb_from_lrgb(*map));
   }
@@ -154,7 +151,6 @@ Ptm* crop_ptm(const Ptm& ptm, const PtmRect& rect) {
     }
   }
   convert_all_coefficients(*out);
-  select_evaluator(*out);
   return out;
 }
 
@@ -220,8 +216,5 @@ bool write_converted_ptm(const Ptm& source, const ConversionOptions& options, co
                 source.width, source.height);
     return false;
   }
-  const bool written = convert_and_write(source, options, path, report);
-  // The conversion relit other maps; the source's evaluator goes back in.
-  select_evaluator(source);
-  return written;
+  return convert_and_write(source, options, path, report);
 }

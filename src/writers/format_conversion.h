@@ -60,8 +60,8 @@ struct ConversionReport {
 
 // A new map of `rect` of `ptm` (RGB, LUM or LRGB) in the same format and
 // representation: the same scales, biases and colour matrix, the stored
-// bytes and colour of those pixels, coefficients converted, evaluator
-// selected. The caller keeps `rect` inside the map.
+// bytes and colour of those pixels, coefficients converted. The caller keeps
+// `rect` inside the map.
 Ptm* crop_ptm(const Ptm& ptm, const PtmRect& rect);
 
 // The RGB map of an LRGB map (see above), in the source's representation,
@@ -93,7 +93,6 @@ CompressedPtmOptions conversion_plane_coding(int target_format, int quality, int
 // converting as above; a region is cut out before anything else. False
 // after a message on standard output when the conversion is unsupported,
 // the region leaves the map, or a writer fails (the writers leave no file
-// behind then). Prints "Fitted ... RMS error ..." after a fit. Leaves the
-// source's evaluator installed (a fit relights other maps).
+// behind then). A fit's error is in `report`.
 bool write_converted_ptm(const Ptm& source, const ConversionOptions& options, const char* path,
                          ConversionReport& report);

@@ -45,12 +45,10 @@ class DepthOutputs : public testing::Test {
     return {complete, out, testing::internal::GetCapturedStderr()};
   }
 
-  // Column 0 of the even width is grown last, but column 1 is not known.
-  const std::string column_zero_has_no_points = [] {
-    std::string lines;
-    for (int y = 0; y < height; ++y) lines += "GrowTo Error: no points to grow from\n";
-    return lines;
-  }();
+  // Column 0 of the even width is grown last, but column 1 is not known:
+  // its 7 pixels, counted in one line.
+  const std::string column_zero_has_no_points =
+      "GrowTo Error: no points to grow from, at 7 pixels\n";
   static constexpr int width = 12;
   static constexpr int height = 7;
   Ptm* ptm = nullptr;
@@ -142,7 +140,8 @@ TEST_F(DepthOutputs, AFileThatCannotBeWrittenIsReportedTheOthersAreWrittenAndNot
   const Run result = run(map);
   EXPECT_FALSE(result.complete);
   EXPECT_EQ(result.err,
-            column_zero_has_no_points + "Unable to open file for writing: " + nowhere + "\n");
+            column_zero_has_no_points + "Can't write in folder " + scratch.file("no-such-folder/") +
+                ": No such file or directory\nUnable to open file for writing: " + nowhere + "\n");
   EXPECT_EQ(result.out,
             "Writing Truespace File\n"
             "Depth calculation finished, but not every file was written\n");

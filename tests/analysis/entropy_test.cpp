@@ -220,7 +220,9 @@ TEST_F(EntropySweepTest, AnUnwritableTableStopsAtOnceAndAFailedPictureDoesNotSto
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   EXPECT_FALSE(entropy_sweep(scratch.file("missing/stone.ptm"), image, painter()));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unable to open entropy file for writing\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Can't write in folder " + scratch.file("missing/") +
+                ": No such file or directory\nUnable to open entropy file for writing\n");
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Writing Entropy file to " + scratch.file("missing/stone.ent") + "\n");
   EXPECT_TRUE(lights.empty());

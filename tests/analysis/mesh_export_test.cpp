@@ -33,11 +33,11 @@ TEST(ReliefFiles, AWriteThatFailsPartWayLeavesNoFile) {
        [&](const std::string& p) { return write_pfm(heights.data(), 1, side, side, p.c_str()); }},
       {"m.ply",
        [&](const std::string& p) {
-         return write_ply_mesh(heights.data(), *colours, 1, p.c_str());
+         return write_ply_mesh(heights.data(), *colours, 1, MeshUnit{}, p.c_str());
        }},
       {"m.obj",
        [&](const std::string& p) {
-         return write_obj_mesh(heights.data(), *colours, 1, p.c_str());
+         return write_obj_mesh(heights.data(), *colours, 1, MeshUnit{}, p.c_str());
        }},
   };
   for (const Case& c : cases) {

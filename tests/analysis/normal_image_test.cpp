@@ -79,14 +79,16 @@ TEST_F(NormalImageFile, AFileThatCannotBeOpenedOrWrittenIsReportedAndLeftAlone) 
   std::vector<std::int8_t> normals(3 * 300 * 300, 5);
   Ptm* ptm = map_with_normals(300, 300, normals);
   const std::string nowhere = scratch.file("no-such-folder/normals.ppm");
+  const std::string folder_missing =
+      "Can't write in folder " + scratch.file("no-such-folder/") + ": No such file or directory\n";
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   EXPECT_FALSE(write_normal_image_file(*ptm, nowhere.c_str()));
   EXPECT_FALSE(write_normal_image_fixed(*ptm, nowhere.c_str()));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Unable to open normal file " + nowhere + " for writing.\n" +
-                "Unable to open file for writing: " + nowhere + "\n");
+            folder_missing + "Unable to open normal file " + nowhere + " for writing.\n" +
+                folder_missing + "Unable to open file for writing: " + nowhere + "\n");
 
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/current_map.h"
 #include "app/core/viewer_state.h"
 #include "ptm/ptm.h"
 
@@ -64,13 +65,13 @@ class ComputeNormalsTest : public testing::Test {
  protected:
   void SetUp() override {
     saved_ptm = viewer.current_ptm;
-    saved_valid = normals_valid;
-    normals_valid = 0;
+    saved_valid = viewer.normals_valid;
+    viewer.normals_valid = 0;
   }
   void TearDown() override {
     free_ptm(viewer.current_ptm);
     viewer.current_ptm = saved_ptm;
-    normals_valid = saved_valid;
+    viewer.normals_valid = saved_valid;
   }
   Ptm* saved_ptm = nullptr;
   int saved_valid = 0;
@@ -251,7 +252,7 @@ TEST_F(ComputeNormalsTest, FillsTheLoadedMapInPixelOrderOnce) {
   testing::internal::CaptureStdout();
   compute_normals();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Computing Normals from PTM\n");
-  EXPECT_EQ(normals_valid, 1);
+  EXPECT_EQ(viewer.normals_valid, 1);
   std::int8_t* const normals = viewer.current_ptm->normals;
   ASSERT_NE(normals, nullptr);
   const std::vector<std::int8_t> expected = {31, -63, 105, 0, 0, 127, 127, 0, 0, 0, -127, 0};

@@ -139,6 +139,28 @@ TEST(PtmFit, QuantisationPicksTheClosestDecodableByte) {
   for (const auto& c : cases) {
     // Decoded neighbours differ by ceil(S / 256) at most.
     const double half_step = std::ceil(c.scale / 256.0) / 2.0;
+    // The planes of a map (six coefficients a pixel, all of this scale and
+    // bias) get the bytes quantize_coefficient gives, beyond the range and
+    // for NaN too.
+    std::vector<float> values = {std::nanf(""), -40000.0f, 40000.0f};
+    for (double value = c.low - 2; value <= c.high + 2; value += 0.05) {
+      values.push_back(static_cast<float>(value));
+    }
+    values.resize(6 * ((values.size() + 5) / 6), 0.5f);
+    const std::size_t pixels = values.size() / 6;
+    std::int32_t scale_bias[12];
+    std::fill_n(scale_bias, 6, c.scale);
+    std::fill_n(scale_bias + 6, 6, c.bias);
+    std::vector<std::uint8_t> low(3 * pixels);
+    std::vector<std::uint8_t> high(3 * pixels);
+    quantize_coefficient_planes(values.data(), pixels, 6, scale_bias, low.data(), high.data(), 3);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const std::size_t p = i / 6;
+      const std::size_t k = i % 6;
+      ASSERT_EQ(k < 3 ? low[3 * p + k] : high[3 * p + k - 3],
+                quantize_coefficient(values[i], c.scale, c.bias))
+          << "S " << c.scale << " value " << values[i];
+    }
     for (double value = c.low; value <= c.high; value += 0.05) {
       const int byte = quantize_coefficient(value, c.scale, c.bias);
       const double error = std::fabs(decode(byte, c.scale, c.bias) - value);
@@ -190,10 +212,11 @@ TEST(PtmFit, LrgbMapHoldsTheQuantisedFitAndRelightsInBothRepresentations) {
       const std::uint8_t* expected;
     } views[] = {{0.0f, 0.0f, c.overhead}, {0.5f, -0.5f, c.oblique}};
     for (const auto& view : views) {
-      set_light_weights(view.u, view.v);
+      const LightWeights weights = light_weights_for(view.u, view.v);
       std::uint8_t relit[6];
       for (int x = 0; x < 2; ++x) {
-        evaluate_ptm_fn(*ptm, x, 0, relit[3 * x], relit[3 * x + 1], relit[3 * x + 2]);
+        select_evaluator (*ptm)(*ptm, weights, x, 0, relit[3 * x], relit[3 * x + 1],
+                                relit[3 * x + 2]);
       }
       for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(relit[i], view.expected[i])

@@ -22,13 +22,14 @@ struct Errors {
 Errors relit_errors(const Ptm& ptm, const SampleRelief& relief, LightDirection light) {
   RgbImage* photograph = new_rgb_image(relief.width, relief.height);
   render_lambertian(relief, light, *photograph);
-  set_light_weights(light.u, light.v);
+  const LightWeights weights = light_weights_for(light.u, light.v);
+  const EvaluatePtmFn evaluate = select_evaluator(ptm);
   double sum = 0.0;
   long beyond = 0;
   for (int y = 0; y < ptm.height; ++y) {
     for (int x = 0; x < ptm.width; ++x) {
       std::uint8_t rgb[3];
-      evaluate_ptm_fn(ptm, x, y, rgb[0], rgb[1], rgb[2]);
+      evaluate(ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
       const std::uint8_t* expected =
           photograph->pixels + 3 * (static_cast<std::size_t>(y) * ptm.width + x);
       for (int c = 0; c < 3; ++c) {

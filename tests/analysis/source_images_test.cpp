@@ -10,6 +10,7 @@
 
 #include "support/files.h"
 #include "support/jpeg_fixture.h"
+#include "support/png_fixture.h"
 
 namespace {
 
@@ -63,21 +64,29 @@ TEST(SourceImages, LoadsEachPhotographFromTheListsFolderFirstWithItsNormalisedDi
   jpeg.quality = 100;
   jpeg.full_chroma = true;
   write_file_bytes(dir.file("capture/c.JPEG"), jpeg_fixture_bytes(jpeg));
+  // Read by content, whatever the name: a PPM with an upper-case name and
+  // a 16-bit grey PNG (shown rounded to 8 bits: 0x12F0 / 257 = 18.86,
+  // 0x80FF / 257 = 128.49).
+  write_file_bytes(dir.file("capture/D.PPM"), ppm_bytes(3, 2, 60));
+  write_file_bytes(dir.file("capture/e.png"),
+                   png_fixture_bytes({3, 2, 0, 16, false, {0x12F0, 0, 0, 0, 0, 0x80FF}, {}}));
   write_file_bytes(dir.file("capture/list.lp"),
-                   "4\r\n"
+                   "6\r\n"
                    "a.ppm 0 0 2\r\n"
                    "elsewhere.ppm 3 0 4\r\n"
                    "photos\\b.ppm 0 -6 8\r\n"
-                   "c.JPEG 0 0 0\r\n");
+                   "c.JPEG 0 0 0\r\n"
+                   "D.PPM 0 0 1\r\n"
+                   "e.png 0 0 1\r\n");
   WorkingDirectory in(dir.path);
 
   SourceImageSet set;
   testing::internal::CaptureStdout();
   ASSERT_TRUE(read_source_images("capture/list.lp", 3, 2, set));
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "4 images to read...Caution, length zero vector found in lp file: 0.000000 0.000000 "
-            "0.000000\n.done\n");
-  ASSERT_EQ(set.count, 4);
+            "6 images to read...Caution, length zero vector found in lp file: 0.000000 0.000000 "
+            "0.000000\n...done\n");
+  ASSERT_EQ(set.count, 6);
   // Directions scaled to unit length: (0, 0, 1), (0.6, 0, 0.8), (0, -0.6,
   // 0.8); the zero vector is kept.
   const float lu[4] = {0, 0.6f, 0, 0};
@@ -102,6 +111,9 @@ TEST(SourceImages, LoadsEachPhotographFromTheListsFolderFirstWithItsNormalisedDi
       }
     }
   }
+  EXPECT_EQ(pixel(*set.images[4].image, 1, 0), (std::vector<int>{61, 70, 80}));
+  EXPECT_EQ(pixel(*set.images[5].image, 0, 1), (std::vector<int>{19, 19, 19}));
+  EXPECT_EQ(pixel(*set.images[5].image, 2, 0), (std::vector<int>{128, 128, 128}));
   free_source_images(set);
   EXPECT_EQ(set.count, 0);
   EXPECT_EQ(set.images, nullptr);
@@ -114,8 +126,16 @@ TEST(SourceImages, AnAbandonedLoadSaysWhyReleasesItsPhotographsAndTheNextStartsA
   write_file_bytes(dir.file("a.ppm"), ppm_bytes(3, 2, 10));
   write_file_bytes(dir.file("b.ppm"), ppm_bytes(3, 2, 20));
   write_file_bytes(dir.file("small.ppm"), ppm_bytes(2, 2, 20));
-  write_file_bytes(dir.file("A.PPM"), ppm_bytes(3, 2, 20));
-  write_file_bytes(dir.file("bad.jpg"), "not a JPEG stream at all");
+  write_file_bytes(dir.file("bad.jpg"), "\xFF\xD8 and then no JPEG stream at all");
+  write_file_bytes(dir.file("notes.jpg"), "not a picture at all");
+  // A few bytes whose frame header claims 26000 x 26000 pixels: refused by
+  // their size before anything is allocated for them.
+  JpegFixture small;
+  small.width = small.height = 8;
+  small.samples.assign(8 * 8 * 3, 90);
+  std::string huge = jpeg_fixture_bytes(small);
+  huge.replace(huge.find("\xFF\xC0") + 5, 4, "\x65\x90\x65\x90");
+  write_file_bytes(dir.file("huge.jpg"), huge);
   const std::string lp = dir.file("map.lp");
   const struct {
     const char* what;
@@ -126,15 +146,20 @@ TEST(SourceImages, AnAbandonedLoadSaysWhyReleasesItsPhotographsAndTheNextStartsA
       {"an unreadable list", "2\na.ppm 0 0 1\nb.ppm 0 0\n",
        "Light position file " + lp +
            ", line 3: expected an image file name and the three numbers of its light direction\n"},
-      {"an upper-case PPM name", "3\na.ppm 0 0 1\nb.ppm 1 0 1\nA.PPM 0 1 1\n",
-       "3 images to read..\nSource images: only ppm loading supported currently\n"
-       "Problem file: A.PPM\n"},
+      {"a file that is no picture", "3\na.ppm 0 0 1\nb.ppm 1 0 1\nnotes.jpg 0 1 1\n",
+       "3 images to read..Photograph " + dir.file("notes.jpg") +
+           " is not a JPEG, PNG, PPM, PGM or TIFF picture\nFile notes.jpg not read, aborting "
+           "Source Read\n"},
       {"a missing photograph", "2\na.ppm 0 0 1\nmissing.ppm 1 0 1\n",
-       "2 images to read.File missing.ppm not read, aborting Source Read\n"},
+       "2 images to read.Photograph missing.ppm cannot be opened: No such file or directory\n"
+       "File missing.ppm not read, aborting Source Read\n"},
       {"a damaged JPEG", "2\na.ppm 0 0 1\nbad.jpg 1 0 1\n",
        "2 images to read.JPEG photograph " + dir.file("bad.jpg") +
            " cannot be decoded\nFile bad.jpg not read, aborting Source Read\n"},
       {"a photograph of another size", "2\na.ppm 0 0 1\nsmall.ppm 1 0 1\n",
+       "2 images to read.\nAborting file read, size of source image specified in lp file does "
+       "not match size of current ptm\n"},
+      {"a JPEG claiming 26000 x 26000 pixels", "2\na.ppm 0 0 1\nhuge.jpg 1 0 1\n",
        "2 images to read.\nAborting file read, size of source image specified in lp file does "
        "not match size of current ptm\n"},
   };

@@ -28,16 +28,6 @@ class DepthWindowTest : public ViewerWindowTest {
     open(map, "", true);
   }
 
-  std::string errors_so_far() const { return read_file_bytes(program_.scratch + "/stderr"); }
-
-  bool wait_for_errors(const std::string& text) const {
-    for (int i = 0; i < 300; ++i) {
-      if (errors_so_far().find(text) != std::string::npos) return true;
-      pause_ms(50);
-    }
-    return false;
-  }
-
   void wait_until_viewable(bool viewable) const {
     for (int i = 0; i < 100 && window_viewable(window_) != viewable; ++i) pause_ms(50);
   }

@@ -3,7 +3,8 @@
 
 #include "app/core/extrapolation.h"
 #include "app/core/slider_values.h"
-#include "render/light_state.h"
+#include "app/core/viewer_state.h"
+#include "render/diffuse_gain.h"
 
 namespace {
 
@@ -36,36 +37,36 @@ TEST(SliderValues, NewSlidersStartAtTheirSettingClampedToTheTrack) {
 class ExtrapolationTest : public testing::Test {
  protected:
   void TearDown() override {
-    light_extent = 1.0f;
-    saved_light_extent = 2.0f;
-    light_u = light_v = 0;
-    light_u_of[1] = light_v_of[1] = 0;
+    viewer.light_extent = 1.0f;
+    viewer.saved_light_extent = 2.0f;
+    viewer.light_u = viewer.light_v = 0;
+    viewer.light_u_of[1] = viewer.light_v_of[1] = 0;
   }
 };
 
 TEST_F(ExtrapolationTest, SwitchingOffBringsTheSteeredLightInsideTheUnitCircle) {
-  light_extent = 2.5f;
-  light_u = 2.0f;
-  light_v = -1.0f;
-  light_u_of[1] = 1.5f;  // another light keeps its direction
+  viewer.light_extent = 2.5f;
+  viewer.light_u = 2.0f;
+  viewer.light_v = -1.0f;
+  viewer.light_u_of[1] = 1.5f;  // another light keeps its direction
   stop_extrapolating();
-  EXPECT_FLOAT_EQ(light_u, 0.8f);
-  EXPECT_FLOAT_EQ(light_v, -0.4f);
-  EXPECT_FLOAT_EQ(light_extent, 1.0f);
-  EXPECT_FLOAT_EQ(saved_light_extent, 2.5f);
-  EXPECT_FLOAT_EQ(light_u_of[1], 1.5f);
+  EXPECT_FLOAT_EQ(viewer.light_u, 0.8f);
+  EXPECT_FLOAT_EQ(viewer.light_v, -0.4f);
+  EXPECT_FLOAT_EQ(viewer.light_extent, 1.0f);
+  EXPECT_FLOAT_EQ(viewer.saved_light_extent, 2.5f);
+  EXPECT_FLOAT_EQ(viewer.light_u_of[1], 1.5f);
 
   // Switching on again restores the extent; the light stays until the
   // pointer moves it.
   resume_extrapolating();
-  EXPECT_FLOAT_EQ(light_extent, 2.5f);
-  EXPECT_FLOAT_EQ(light_u, 0.8f);
+  EXPECT_FLOAT_EQ(viewer.light_extent, 2.5f);
+  EXPECT_FLOAT_EQ(viewer.light_u, 0.8f);
 }
 
 TEST_F(ExtrapolationTest, FirstSwitchOnUsesTheDefaultExtentOfTwo) {
   resume_extrapolating();
-  EXPECT_FLOAT_EQ(light_extent, 2.0f);
-  EXPECT_DOUBLE_EQ(slider_position_of_extent(light_extent), 0.5);
+  EXPECT_FLOAT_EQ(viewer.light_extent, 2.0f);
+  EXPECT_DOUBLE_EQ(slider_position_of_extent(viewer.light_extent), 0.5);
 }
 
 }  // namespace

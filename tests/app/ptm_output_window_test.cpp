@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include <set>
+
 #include "support/files.h"
 #include "support/reference_palettizer.h"
 #include "viewer_window_fixture.h"
@@ -168,6 +170,39 @@ TEST_F(PtmOutputWindowTest, PalettizingKeysWriteTheClusteredMapAndSurviveAClosed
       program_, "No output name: the console input has ended; nothing written\n", 15))
       << output_so_far(program_);
   EXPECT_TRUE(wait_until_viewable(true)) << "the window did not come back";
+  still();
+  type("Escape");
+  const ProgramRun run = finish();
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+}
+
+// Started under a file-size limit of 8 blocks (4 or 8 KB, as the shell
+// counts them): the open map's own name at the prompt is refused before
+// anything is written, and a palettized map (about 14 KB) that passes the
+// limit part way is reported, leaves no temporary file, and the viewer goes
+// on and quits normally.
+TEST_F(PtmOutputWindowTest, RefusedAndFailedWritesLeaveTheMapAndItsFolderAsTheyWere) {
+  launcher_ = {"/bin/sh", "-c", "ulimit -f 8 && exec \"$0\" \"$@\""};
+  open(varied_map(), "", true);
+  const std::string map_path = directory_ + "/" + map_name_;
+  const std::string original = read_file_bytes(map_path);
+
+  choose_menu_entry(panel_x, panel_y, 6);
+  answer(1, map_name_);
+  ASSERT_TRUE(wait_for_output(program_, "Output map.ptm is the open map; nothing written\n", 15))
+      << output_so_far(program_);
+  EXPECT_TRUE(wait_until_viewable(true)) << "the window did not come back";
+
+  still();
+  type("p");
+  answer(2, "lut.ptm");
+  ASSERT_TRUE(wait_for_errors("Error writing PTM file lut.ptm: File too large; no file was "
+                              "written\n"))
+      << errors_so_far();
+  EXPECT_TRUE(wait_until_viewable(true)) << "the window did not come back";
+
+  EXPECT_EQ(read_file_bytes(map_path), original);
+  EXPECT_EQ(file_names_in(directory_), std::set<std::string>{"map.ptm"});
   still();
   type("Escape");
   const ProgramRun run = finish();

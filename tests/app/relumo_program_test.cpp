@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/version.h"
 #include "ptm/reader.h"
 #include "support/ptm_fixture.h"
 #include "support/run_program.h"
@@ -34,13 +35,18 @@ class RelumoProgramTest : public testing::Test {
     return run_program(command(arguments), "", directory_, 60);
   }
 
-  // Opens the viewer, waits for its window and quits with Esc.
+  // Opens the viewer, waits for its window (titled after the map's file
+  // name, without folders) and quits with Esc.
   ProgramRun open_and_quit(const std::vector<std::string>& arguments) {
     RunningProgram program = start_program(command(arguments), "", directory_);
     // The normals are computed once the final window is shown (the first
     // one may be replaced by one of another buffering).
     EXPECT_TRUE(wait_for_output(program, "Computing Normals from PTM", 60));
-    const std::string window = find_window("Relumo", 30);
+    std::string title;
+    for (const std::string& argument : arguments) {
+      if (argument[0] != '-') title = std::filesystem::path(argument).filename().string();
+    }
+    const std::string window = find_window(title + " - Relumo", 30);
     EXPECT_FALSE(window.empty()) << "no window appeared";
     if (!window.empty()) {
       EXPECT_TRUE(press_key(window, 5, 5, "Escape"));
@@ -62,6 +68,37 @@ TEST_F(RelumoProgramTest, UsageErrorsPrintTheBannerAndUsageAndExitMinusOne) {
     const ProgramRun run = relumo(arguments);
     EXPECT_EQ(run.exit_status, 255);
     EXPECT_EQ(run.out, banner + "Usage: " RELUMO_BINARY " [-d | -s] base_filename\n");
+  }
+}
+
+// --help and --version answer without a display (DISPLAY unset); an
+// unknown option in the option's place is named and refused with status 2
+// before any map is looked for.
+TEST_F(RelumoProgramTest, HelpAndVersionNeedNoDisplayAndUnknownOptionsAreUsageErrors) {
+  const std::string usage = "Usage: " RELUMO_BINARY " [-d | -s] base_filename\n";
+  const std::string version = std::string(" ") + relumo_version + "\n";
+  const struct {
+    std::vector<std::string> command;
+    int status;
+    std::string out;  // its beginning for --help, which explains the usage below it
+    std::string err;
+  } cases[] = {
+      {{"/usr/bin/env", "-u", "DISPLAY", RELUMO_BINARY, "--help"}, 0, usage + "Shows a ", ""},
+      {{"/usr/bin/env", "-u", "DISPLAY", RELUMO_BINARY, "map.ptm", "--version"}, 0, "relumo" + version, ""},
+      {{"/usr/bin/env", "-u", "DISPLAY", RELUMO_TOOL_BINARY, "--version"}, 0, "relumo-tool" + version, ""},
+      {command({"-x", "map.ptm"}), 2, banner, "Unknown option -x\n" + usage},
+      {command({"map.ptm", "--verbose"}), 2, banner, "Unknown option --verbose\n" + usage},
+      {command({"map.ptm", "other.ptm"}), 2, banner, "Unknown option other.ptm\n" + usage},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = run_program(c.command, "", directory_, 60);
+    EXPECT_EQ(run.exit_status, c.status) << c.command.back();
+    if (c.command.back() == "--help") {
+      EXPECT_EQ(run.out.substr(0, c.out.size()), c.out);
+    } else {
+      EXPECT_EQ(run.out, c.out) << c.command.back();
+    }
+    EXPECT_EQ(run.err, c.err) << c.command.back();
   }
 }
 
@@ -131,9 +168,8 @@ TEST_F(RelumoProgramTest, TheBufferingOptionMayStandBeforeOrAfterTheName) {
 
 // A file that is not a map ends the program with -1 and says why: a file
 // that begins like a PTM file with the reader's reason (no six-image
-// lines follow), a name that names nothing plainly, and any other file with
-// the six-image fallback's lines, since coefficient images of that name
-// could exist.
+// lines follow), a name that names nothing plainly, and any other file
+// without coefficient images of its name beside it as not a PTM map.
 TEST_F(RelumoProgramTest, FilesThatAreNotMapsAreRefusedWithTheirReason) {
   const std::string truncated = ptm_fixture_bytes(random_ptm_fixture(2, 2, 4, 3, 9));
   const struct {
@@ -157,10 +193,7 @@ TEST_F(RelumoProgramTest, FilesThatAreNotMapsAreRefusedWithTheirReason) {
        "formats\nUnable to load file claim.ptm\n",
        ""},
       {"missing.ptm", "", "File missing.ptm does not exist\n", ""},
-      {"notes.txt", "hello\n",
-       "notes.txt\nIncorrect PTM file header in file notes.txt : hello read\n"
-       "Unable to load file directly, trying ppm files\n",
-       "Input_ppm_size Error: Can't open ppm file: notes.txt0.ppm\n"},
+      {"notes.txt", "hello\n", "notes.txt is not a PTM map\n", ""},
   };
   for (const auto& c : cases) {
     if (!c.bytes.empty()) write(c.name, c.bytes);

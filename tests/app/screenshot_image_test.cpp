@@ -5,8 +5,6 @@
 #include <string>
 
 #include "app/core/viewer_state.h"
-#include "render/evaluate.h"
-#include "render/light_state.h"
 #include "render/render_image.h"
 #include "support/files.h"
 
@@ -28,7 +26,6 @@ Ptm* flat_map(int width, int height, int a3) {
       set_lrgb_color(*ptm, p, colour);
     }
   }
-  select_evaluator(*ptm);
   return ptm;
 }
 
@@ -41,22 +38,22 @@ class ScreenshotTest : public testing::Test {
  protected:
   void SetUp() override {
     for (int i = 0; i < light_count; ++i) {
-      light_enabled[i] = 0;
-      light_intensity[i] = 1.0f;
-      light_u_of[i] = light_v_of[i] = 0;
+      viewer.light_enabled[i] = 0;
+      viewer.light_intensity[i] = 1.0f;
+      viewer.light_u_of[i] = viewer.light_v_of[i] = 0;
     }
-    light_enabled[0] = 1;
-    current_light = 0;
-    light_u = light_v = 0;
+    viewer.light_enabled[0] = 1;
+    viewer.current_light = 0;
+    viewer.light_u = viewer.light_v = 0;
   }
   void TearDown() override { SetUp(); }
 };
 
 TEST_F(ScreenshotTest, OneLightAtIntensityOneIsTheFullSizeRender) {
   Ptm* ptm = flat_map(9, 5, 100);
-  light_u = 0.4f;  // the steered light's live direction, not its stored one
+  viewer.light_u = 0.4f;  // the steered light's live direction, not its stored one
   RgbImage* expected = new_rgb_image(9, 5);
-  render_ptm_image(*expected, *ptm, 0.4f, 0, 0, 0);
+  render_ptm_image(*expected, *ptm, RenderMode{}, 0.4f, 0, 0, 0);
   RgbImage* shot = render_screenshot(*ptm);
   EXPECT_EQ(bytes_of(*shot), bytes_of(*expected));
   free_rgb_image(shot);
@@ -73,20 +70,20 @@ TEST_F(ScreenshotTest, LightsAddAndSaturateAndIntensityScalesWithTruncation) {
   EXPECT_EQ(one->pixels[1], 100);
   EXPECT_EQ(one->pixels[2], 50);
 
-  light_enabled[1] = 1;
+  viewer.light_enabled[1] = 1;
   RgbImage* two = render_screenshot(*ptm);
   EXPECT_EQ(two->pixels[0], 255);  // 398 saturates
   EXPECT_EQ(two->pixels[1], 200);
   EXPECT_EQ(two->pixels[2], 100);
 
-  light_enabled[1] = 0;
-  light_intensity[0] = 0.5f;
+  viewer.light_enabled[1] = 0;
+  viewer.light_intensity[0] = 0.5f;
   RgbImage* half = render_screenshot(*ptm);
   EXPECT_EQ(half->pixels[0], 99);  // trunc(99.5)
   EXPECT_EQ(half->pixels[1], 50);
   EXPECT_EQ(half->pixels[2], 25);
 
-  light_enabled[0] = 0;
+  viewer.light_enabled[0] = 0;
   RgbImage* none = render_screenshot(*ptm);
   EXPECT_EQ(bytes_of(*none), std::string(12, '\0'));
   for (RgbImage* image : {one, two, half, none}) free_rgb_image(image);
@@ -106,11 +103,12 @@ TEST(ScreenshotName, ADirectoryThatCannotBeWrittenIsReportedByTheWriter) {
   ScratchDirectory scratch("screenshots");
   const std::string dir = scratch.path + "/missing/";
   Ptm* ptm = create_ptm(2, 2, PTM_FORMAT_LRGB, CoefRepresentation::wide);
-  select_evaluator(*ptm);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   save_screenshot(*ptm, dir);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_tga: Unable to write to FILE *\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Can't write in folder " + dir +
+                ": No such file or directory\nwrite_tga: Unable to write to FILE *\n");
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Creating Screenshot " + dir + "screenshot000.tga\n");
   free_ptm(ptm);
@@ -126,15 +124,14 @@ TEST(ScreenshotName, AThousandScreenshotsLeaveNoNameAndNothingIsWritten) {
   }
   EXPECT_EQ(free_screenshot_name(dir), "");
   Ptm* ptm = create_ptm(2, 2, PTM_FORMAT_LRGB, CoefRepresentation::wide);
-  select_evaluator(*ptm);
-  for (int i = 0; i < light_count; ++i) light_enabled[i] = 0;
+  for (int i = 0; i < light_count; ++i) viewer.light_enabled[i] = 0;
   testing::internal::CaptureStderr();
   save_screenshot(*ptm, dir);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Unable to ouput screenshot. Too many screenshots in directory, or invalid "
             "directory\n");
   EXPECT_EQ(read_file_bytes(dir + "screenshot000.tga"), "kept");
-  light_enabled[0] = 1;
+  viewer.light_enabled[0] = 1;
   free_ptm(ptm);
 }
 

@@ -145,11 +145,110 @@ TEST_F(VarianceWindowTest, KeyEWritesAPictureForEachOf441LightsAndTheEntropyTabl
   }
   EXPECT_EQ(pictures, 441);
 
-  // The light stays at the last grid point, (1, 1): lit from the right.
+  // The user's light comes back: (0, 0), not the last grid point (1, 1).
   const WindowPixels after = wait_for([](const WindowPixels& w) {
-    return halves_are(w, {234, 117, 58}, {58, 117, 234}, 1);
+    return halves_are(w, {78, 39, 19}, {19, 39, 78}, 1);
   });
-  EXPECT_TRUE(halves_are(after, {234, 117, 58}, {58, 117, 234}, 1)) << halves(after);
+  EXPECT_TRUE(halves_are(after, {78, 39, 19}, {19, 39, 78}, 1)) << halves(after);
+}
+
+// Luminance L(u, v) = 200 u + 50 v + 100, orange and blue halves as in
+// side_lit_map: every grid light of the disc lights it its own way, except
+// where L saturates or falls to 0.
+PtmFixture tilted_map() {
+  return lrgb_map({0, 0, 0, 200, 50, 100}, [](int x, int) {
+    return x < map_width / 2 ? Rgb{200, 100, 50} : Rgb{50, 100, 200};
+  });
+}
+
+// The colour C of the map lit by (u, v): min(255, L C / 256), 0 where L <= 0.
+Rgb lit(Rgb c, float u, float v) {
+  const double l = std::max(0.0, 200.0 * u + 50.0 * v + 100.0);
+  auto channel = [l](int value) { return std::min(255, static_cast<int>(l * value / 256)); };
+  return {channel(c.r), channel(c.g), channel(c.b)};
+}
+
+// A photograph of one colour, a green no relit picture of the map has.
+std::string green_photograph() {
+  std::string bytes = "P6\n64 48\n255\n";
+  for (int p = 0; p < map_width * map_height; ++p) bytes += {'\x0a', '\xc8', '\x0a'};
+  return bytes;
+}
+
+TEST_F(VarianceWindowTest, TheSweepLightsTheMapByEachGridLightAloneThenGivesBackTheUsersLights) {
+  // Photographs taken from (0, 0) and (0.6, 0), which the view shows in
+  // place of the map for a light near them.
+  write_file_bytes(directory_ + "/photo_a.ppm", green_photograph());
+  write_file_bytes(directory_ + "/photo_b.ppm", green_photograph());
+  write_file_bytes(directory_ + "/map.lp", "2\nphoto_a.ppm 0 0 1\nphoto_b.ppm 0.6 0 0.8\n");
+  open(tilted_map());
+  choose_menu_entry(30, 100, 10);
+  ASSERT_TRUE(wait_for_output(program_, "2 images to read..done\n", 15)) << output_so_far(program_);
+  // Light 2 becomes current and is switched off again; light 1 stays on at
+  // (0, 0), where photograph A is shown (under its caption, in rows 17 ..
+  // 32).
+  type("2");
+  type("2");
+  auto shows_photograph = [](const WindowPixels& w) {
+    return view_pixel(w, 0, 0) == (Rgb{10, 200, 10}) &&
+           view_pixel(w, map_width - 1, map_height - 1) == (Rgb{10, 200, 10});
+  };
+  const WindowPixels before = wait_for(shows_photograph);
+  ASSERT_TRUE(shows_photograph(before)) << halves(before);
+
+  type("e");
+  const std::string table_path = directory_ + "/map.ent";
+  ASSERT_TRUE(wait_for_output(program_, "writing ppm file map.20.20.ppm\n", 120))
+      << output_so_far(program_);
+  for (int tries = 0; tries < 100 && !std::filesystem::exists(table_path); ++tries) pause_ms(100);
+
+  // Every picture of the disc is the map lit by its grid light alone,
+  // never a photograph nor the light the user has on.
+  int disc_pictures = 0;
+  for (int r = 0; r <= 20; ++r) {
+    for (int c = 0; c <= 20; ++c) {
+      if ((c - 10) * (c - 10) + (r - 10) * (r - 10) > 100) continue;
+      ++disc_pictures;
+      const std::string name = "map." + std::to_string(c) + "." + std::to_string(r) + ".ppm";
+      const WindowPixels picture = parse_ppm(read_file_bytes(directory_ + "/" + name));
+      ASSERT_EQ(picture.width, map_width) << name;
+      ASSERT_EQ(picture.height, map_height) << name;
+      const float u = (c - 10) / 10.0f;
+      const float v = (r - 10) / 10.0f;
+      const Rgb left = lit({200, 100, 50}, u, v);
+      const Rgb right = lit({50, 100, 200}, u, v);
+      int off = 0;
+      for (int y = 0; y < map_height; ++y) {
+        for (int x = 0; x < map_width; ++x) {
+          off += near(picture.at(x, y), x < map_width / 2 ? left : right, 1) ? 0 : 1;
+        }
+      }
+      EXPECT_EQ(off, 0) << name << " shows " << to_string(picture.at(0, 0)) << " and "
+                        << to_string(picture.at(map_width - 1, 0)) << " for " << to_string(left)
+                        << " and " << to_string(right);
+    }
+  }
+  EXPECT_EQ(disc_pictures, 317);
+
+  // The view comes back as it was (photograph A for light 1 at (0, 0)),
+  // with light 2 current and off.
+  const WindowPixels after = wait_for([&before](const WindowPixels& w) {
+    return view(w) == view(before) && caption(w) == caption(before);
+  });
+  EXPECT_TRUE(view(after) == view(before)) << halves(after);
+  EXPECT_TRUE(caption(after) == caption(before));
+  // 's' hides the photograph: light 1 alone at (0, 0) at full intensity.
+  type("s");
+  WindowPixels w = wait_for([](const WindowPixels& w) {
+    return halves_are(w, {78, 39, 19}, {19, 39, 78}, 1);
+  });
+  EXPECT_TRUE(halves_are(w, {78, 39, 19}, {19, 39, 78}, 1)) << halves(w);
+  // Light 2 on again where the user left it, (0, 0): the two lights sum.
+  type("2");
+  w = wait_for([](const WindowPixels& w) {
+    return halves_are(w, {156, 78, 38}, {38, 78, 156}, 2);
+  });
+  EXPECT_TRUE(halves_are(w, {156, 78, 38}, {38, 78, 156}, 2)) << halves(w);
 }
 
 }  // namespace

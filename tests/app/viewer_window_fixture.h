@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/files.h"
 #include "support/ptm_fixture.h"
 #include "support/run_program.h"
 #include "support/window_pixels.h"
@@ -138,7 +139,9 @@ class ViewerWindowTest : public testing::Test {
     const std::filesystem::path file = std::filesystem::path(directory_) / map_name_;
     std::filesystem::create_directories(file.parent_path());
     write_file_bytes(file.string(), ptm_fixture_bytes(map));
-    std::vector<std::string> command{RELUMO_BINARY, map_name_};
+    std::vector<std::string> command = launcher_;
+    command.push_back(RELUMO_BINARY);
+    command.push_back(map_name_);
     if (!option.empty()) command.push_back(option);
     program_ = interactive ? start_interactive_program(command, directory_)
                            : start_program(command, "", directory_);
@@ -146,7 +149,8 @@ class ViewerWindowTest : public testing::Test {
     // The normals are computed once the final window is shown (the first
     // one may be replaced by one of another buffering).
     ASSERT_TRUE(wait_for_output(program_, normals_line, 60)) << output_so_far(program_);
-    window_ = find_window("Relumo", 30);
+    // The main window is titled after the map's file name, without folders.
+    window_ = find_window(std::filesystem::path(map_name_).filename().string() + " - Relumo", 30);
     ASSERT_FALSE(window_.empty()) << "no window appeared";
     // Drawn: the panel caption (drawn after the view) is there and nothing
     // changes any more.
@@ -302,6 +306,17 @@ class ViewerWindowTest : public testing::Test {
     return menu.crop(0, top, width, menu.height / 15 - 4);
   }
 
+  std::string errors_so_far() const { return read_file_bytes(program_.scratch + "/stderr"); }
+
+  // Waits until the program's standard error contains `text`.
+  bool wait_for_errors(const std::string& text) const {
+    for (int i = 0; i < 300; ++i) {
+      if (errors_so_far().find(text) != std::string::npos) return true;
+      pause_ms(50);
+    }
+    return false;
+  }
+
   std::string output_after_normals() const {
     const std::string out = output_so_far(program_);
     const std::size_t at = out.find(normals_line);
@@ -310,6 +325,9 @@ class ViewerWindowTest : public testing::Test {
 
   std::string directory_;
   std::string map_name_ = "map.ptm";
+  // What the program is started through, when not directly (a shell that
+  // sets a limit first, for example); the program and its arguments follow.
+  std::vector<std::string> launcher_;
   RunningProgram program_{};
   bool running_ = false;
   std::string window_;

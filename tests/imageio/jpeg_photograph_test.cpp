@@ -77,6 +77,10 @@ TEST(JpegPhotograph, RefusesWhatIsNoRgbPhotographWithAMessageAndReadsATruncatedO
       {"garbage", "GIF89a not a JPEG", undecodable},
       {"only the start-of-image marker", colour.substr(0, 2), undecodable},
       {"cut inside the header", colour.substr(0, 100), undecodable},
+      // A comment segment declaring 65533 bytes, of which 3 follow: the
+      // skip runs past the end of the stream, which then has no image.
+      {"a segment longer than the stream", std::string("\xFF\xD8\xFF\xFE\xFF\xFF" "abc", 9),
+       undecodable},
       {"CMYK", jpeg_fixture_bytes(gradient(4, 8, 8)),
        "JPEG photograph " + name + " is in a colour space without an RGB rendering (CMYK)\n"},
       {"cut inside the pixel data", colour.substr(0, colour.size() * 3 / 4), ""},

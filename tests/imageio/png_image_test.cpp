@@ -88,6 +88,11 @@ TEST(PngReader, RefusesDamagedAndOversizedFiles) {
       crc32(0, reinterpret_cast<const Bytef*>(huge.data() + 12), 17);
   for (int i = 0; i < 4; ++i) huge[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
   bad.push_back({"oversized", huge});
+  // A text chunk after the header that claims 2 GB: libpng would allocate
+  // that much before finding the file shorter.
+  std::string forged = good;
+  forged.insert(33, std::string("\x79\x00\x00\x7a" "tEXt" "Relumo view\0--light 0,0", 31));
+  bad.push_back({"chunk longer than the file", forged});
   for (const auto& [name, bytes] : bad) {
     SCOPED_TRACE(name);
     testing::internal::CaptureStderr();
@@ -97,6 +102,9 @@ TEST(PngReader, RefusesDamagedAndOversizedFiles) {
     EXPECT_NE(message.find("PNG file test.png cannot be decoded"), std::string::npos) << message;
     if (name == "oversized") {
       EXPECT_NE(message.find("larger than"), std::string::npos) << message;
+    }
+    if (name == "chunk longer than the file") {
+      EXPECT_NE(message.find("a chunk is longer than the file"), std::string::npos) << message;
     }
     if (image != nullptr) free_rgb_image(image);
   }

@@ -51,12 +51,14 @@ TEST_F(PpmWriter, GreyImageIsWrittenInStoredOrderWithTheSizeOnTwoLines) {
 
 TEST_F(PpmWriter, UnwritablePathIsReportedAndNothingIsWritten) {
   const std::string bad = scratch.file("no-such-dir/out.ppm");
+  const std::string folder_missing =
+      "Can't write in folder " + scratch.file("no-such-dir/") + ": No such file or directory\n";
   const std::uint8_t pixels[] = {1, 2, 3};
   testing::internal::CaptureStderr();
   write_ppm(pixels, bad.c_str(), 1, 1);
   write_grey_ppm(pixels, bad.c_str(), 1, 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Unable to open file for writing: " + bad + "\n" +
+            folder_missing + "Unable to open file for writing: " + bad + "\n" + folder_missing +
                 "Unable to open file for writing: " + bad + "\n");
   EXPECT_FALSE(std::filesystem::exists(bad));
 }

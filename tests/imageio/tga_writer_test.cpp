@@ -56,7 +56,9 @@ TEST_F(TgaWriter, FailuresReturnMinusOne) {
   std::uint8_t pixel[] = {1, 2, 3};
   testing::internal::CaptureStderr();
   EXPECT_EQ(write_tga(pixel, scratch.file("missing/out.tga").c_str(), 1, 1, "x"), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_tga: Unable to write to FILE *\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Can't write in folder " + scratch.file("missing/") +
+                ": No such file or directory\nwrite_tga: Unable to write to FILE *\n");
 
   // /dev/full accepts the open and fails the writes.
   testing::internal::CaptureStderr();

@@ -222,8 +222,10 @@ TEST_F(PtmReaderTest, MagicWordVersionsAndFamilies) {
   }
   PtmFixture wrong = base;
   wrong.magic = "XTM_1.2";
-  expect_refused(ptm_fixture_bytes(wrong), " : XTM_1.2 read\n");
-  expect_refused("", "Incorrect PTM file header in file ");
+  // Described, not quoted: the first bytes of a file that is not a map.
+  expect_refused(ptm_fixture_bytes(wrong), "/bad.ptm is not a PTM map\n");
+  expect_refused("", "/bad.ptm is empty\n");
+  expect_refused("\xFF\xD8\xFF\xE0", "/bad.ptm is a JPEG picture, not a PTM map\n");
 }
 
 TEST_F(PtmReaderTest, FormatWordIsClassifiedBySubstringInOrder) {

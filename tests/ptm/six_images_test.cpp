@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/core/current_map.h"
 #include "app/core/viewer_state.h"
 #include "support/ptm_fixture.h"
 
@@ -128,6 +129,49 @@ TEST_F(SixImagesTest, IncompleteOrMissingInputsEndTheProgram) {
   write_image("only", 0, std::string(6, '\x01'));
   EXPECT_EXIT(load_ptm_or_ppms(path("only").c_str()), testing::ExitedWithCode(255),
               "Unable to load ppm file .*only1.ppm");
+}
+
+// A picture, a folder or an empty file given as the map is named for what
+// it is, even with coefficient images of its name beside it; a file of no
+// known kind is taken for their base only when they are there.
+TEST_F(SixImagesTest, AFileThatIsNoMapIsNamedInsteadOfTakenForImages) {
+  // The starts of a JFIF file and of a PNG file: their signatures.
+  write_file_bytes(path("photo.jpg"), std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11));
+  write_file_bytes(path("photo.png"), std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16));
+  std::filesystem::create_directory(path("maps"));
+  write_file_bytes(path("empty.ptm"), "");
+  write_file_bytes(path("notes.txt"), "\x01\x02\xFE\n");
+  for (const char* base : {"photo.jpg", "photo.png", "maps", "empty.ptm"}) write_six(base);
+  const struct {
+    const char* name;
+    const char* message;  // after the path
+  } cases[] = {
+      {"photo.jpg", " is a JPEG picture, not a PTM map"},
+      {"photo.png", " is a PNG picture, not a PTM map"},
+      {"maps", " is a folder"},
+      {"empty.ptm", " is empty"},
+      {"notes.txt", " is not a PTM map"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Standard output joins standard error so the message can be matched;
+    // it is the only line.
+    EXPECT_EXIT(
+        {
+          dup2(2, 1);
+          load_ptm_or_ppms(path(c.name).c_str());
+        },
+        testing::ExitedWithCode(255), std::string("^[^\n]*/") + c.name + c.message + "\n$");
+  }
+  write_six("notes.txt");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  Ptm* ptm = load_ptm_or_ppms(path("notes.txt").c_str());
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Unable to load file directly, trying ppm files\n");
+  EXPECT_EQ(ptm->width, 2);
+  free_ptm(ptm);
 }
 
 TEST_F(SixImagesTest, ImagesOfAnotherSizeAreRefused) {

@@ -83,7 +83,7 @@ TEST(EvaluateRows, EveryKernelMatchesThePerPixelEvaluatorByteForByte) {
     for (const int width : {67, 2100}) {  // the second crosses the kernels' inner stretches
       const int height = 3;
       Ptm* ptm = random_map(c, width, height, random);
-      select_evaluator(*ptm);
+      const EvaluatePtmFn evaluate = select_evaluator(*ptm);
       for (RowIsa isa : {RowIsa::sse2, RowIsa::avx2, RowIsa::avx512}) {
         const EvaluateRowFn kernel = row_evaluator(*ptm, isa);
         if (kernel == nullptr) continue;
@@ -94,16 +94,16 @@ TEST(EvaluateRows, EveryKernelMatchesThePerPixelEvaluatorByteForByte) {
           const float v =
               light == 0 ? 0.0f
                          : static_cast<float>(static_cast<int>(random() % 6001) - 3000) / 1000.0f;
-          set_light_weights(u, v);
+          const LightWeights weights = light_weights_for(u, v);
           const int y = static_cast<int>(random() % height);
           const int x0 = static_cast<int>(random() % 9);
           const int count = width - x0 - static_cast<int>(random() % 9);
           std::vector<std::uint8_t> fast(count * 3 + 8, 0xAB);
           std::vector<std::uint8_t> reference(count * 3);
-          kernel(*ptm, x0, y, count, fast.data());
+          kernel(*ptm, weights, x0, y, count, fast.data());
           for (int i = 0; i < count; ++i) {
-            evaluate_ptm_fn(*ptm, x0 + i, y, reference[i * 3], reference[i * 3 + 1],
-                            reference[i * 3 + 2]);
+            evaluate(*ptm, weights, x0 + i, y, reference[i * 3], reference[i * 3 + 1],
+                     reference[i * 3 + 2]);
           }
           for (int i = 0; i < count * 3; ++i) {
             ASSERT_EQ(fast[i], reference[i])

@@ -5,10 +5,6 @@
 #include <array>
 #include <cstring>
 
-#include "app/core/viewer_state.h"
-#include "render/evaluate.h"
-#include "render/light_state.h"
-
 namespace {
 
 using Rgb = std::array<int, 3>;
@@ -28,11 +24,8 @@ class ReflectancePlotTest : public testing::Test {
     ptm_->lum_coef_int[1 * 6 + 3] = 100 * 16;
     ptm_->lum_coef_int[1 * 6 + 5] = 100 * 16384;
     ptm_->normals = normals_;
-    select_evaluator(*ptm_);
   }
   void TearDown() override {
-    light_extent = 1.0f;
-    viewer.specular_on = 0;
     ptm_->normals = nullptr;
     free_rgb_image(plot_);
     free_ptm(ptm_);
@@ -52,10 +45,11 @@ class ReflectancePlotTest : public testing::Test {
   std::int8_t normals_[12] = {0, 0, 127, 0, 0, 127, 0, 0, 127, 0, 0, 127};
   Ptm* ptm_ = create_ptm(2, 2, PTM_FORMAT_LRGB, CoefRepresentation::wide);
   RgbImage* plot_ = new_rgb_image(250, 250);
+  RenderMode mode_;
 };
 
 TEST_F(ReflectancePlotTest, ExtentOneFillsTheDiscEdgeToEdgeWithGreyCornersAndNoRing) {
-  render_reflectance_function(*plot_, *ptm_, 1, 0);
+  render_reflectance_function(*plot_, *ptm_, mode_, 1, 0);
   EXPECT_EQ(at(125, 125), (Rgb{99, 99, 99}));
   // Column 0 is u = -1: luminance 0. Column 249 is u = 0.992: U = 1015,
   // (1600 * 1015 + 100 * 16384) >> 14 = 199, times 255 >> 8.
@@ -68,8 +62,8 @@ TEST_F(ReflectancePlotTest, ExtentOneFillsTheDiscEdgeToEdgeWithGreyCornersAndNoR
 }
 
 TEST_F(ReflectancePlotTest, ExtrapolationMarksTheUnitCircleAsADarkRedRing) {
-  light_extent = 2.0f;
-  render_reflectance_function(*plot_, *ptm_, 1, 0);
+  mode_.light_extent = 2.0f;
+  render_reflectance_function(*plot_, *ptm_, mode_, 1, 0);
   // Column 125 + k is u = 2 k / 125: k = 62, 63 give u^2 = 0.984, 1.016.
   EXPECT_EQ(at(187, 125), dark_red);
   EXPECT_EQ(at(188, 125), dark_red);
@@ -86,15 +80,15 @@ TEST_F(ReflectancePlotTest, AProbeOutsideTheMapKeepsThePreviousPlot) {
   std::memset(plot_->pixels, 7, 250 * 250 * 3);
   const std::array<std::array<int, 2>, 4> outside{{{-1, 0}, {2, 0}, {0, 2}, {0, -1}}};
   for (const auto& [x, y] : outside) {
-    render_reflectance_function(*plot_, *ptm_, x, y);
+    render_reflectance_function(*plot_, *ptm_, mode_, x, y);
     EXPECT_EQ(at(125, 125), (Rgb{7, 7, 7})) << x << "," << y;
   }
 }
 
 TEST_F(ReflectancePlotTest, SpecularHighlightReachesRingPixelsButNotTheOutside) {
-  light_extent = 2.0f;
-  viewer.specular_on = 1;
-  render_reflectance_function(*plot_, *ptm_, 1, 0);
+  mode_.light_extent = 2.0f;
+  mode_.enhancement = Enhancement::specular;
+  render_reflectance_function(*plot_, *ptm_, mode_, 1, 0);
   EXPECT_EQ(at(125, 125), (Rgb{255, 255, 255}));  // head-on: full highlight
   // On the ring the half-way vector is 41 degrees off the normal: cos^60
   // vanishes and 0.4 of dark red remains.

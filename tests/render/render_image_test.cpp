@@ -5,7 +5,6 @@
 #include <array>
 #include <cmath>
 
-#include "app/core/viewer_state.h"
 #include "ptm/coefficients.h"
 #include "render/evaluate.h"
 #include "render/specular.h"
@@ -27,7 +26,6 @@ Ptm* ramp_map(int width, int height) {
       set_lrgb_color(*ptm, p, white);
     }
   }
-  select_evaluator(*ptm);
   return ptm;
 }
 
@@ -38,18 +36,16 @@ Rgb pixel(const RgbImage& image, int x, int y) {
   return {p[0], p[1], p[2]};
 }
 
-class RenderImageTest : public testing::Test {
- protected:
-  void TearDown() override {
-    viewer.specular_on = 0;
-    viewer.ptm_vs_texture_on = 0;
-  }
-};
+RenderMode mode_with(Enhancement enhancement) {
+  RenderMode mode;
+  mode.enhancement = enhancement;
+  return mode;
+}
 
-TEST_F(RenderImageTest, OutputPixelsComeFromTheRectangleAtTheCorner) {
+TEST(RenderImage, OutputPixelsComeFromTheRectangleAtTheCorner) {
   Ptm* ptm = ramp_map(12, 4);
   RgbImage* out = new_rgb_image(3, 2);
-  render_ptm_image(*out, *ptm, 0, 0, 7, 1);
+  render_ptm_image(*out, *ptm, RenderMode{}, 0, 0, 7, 1);
   // Map pixel (7 + x, 1 + y) has luminance 10 (7 + x) + 100 (1 + y) + 5.
   EXPECT_EQ(pixel(*out, 0, 0), (Rgb{174, 174, 174}));  // 175 * 255 >> 8
   EXPECT_EQ(pixel(*out, 2, 1), (Rgb{255, 255, 255}));  // 295 saturates
@@ -58,30 +54,27 @@ TEST_F(RenderImageTest, OutputPixelsComeFromTheRectangleAtTheCorner) {
   free_ptm(ptm);
 }
 
-TEST_F(RenderImageTest, TextureComparisonShowsTheLowerHalfHeadOnAndDimmed) {
+TEST(RenderImage, TextureComparisonShowsTheLowerHalfHeadOnAndDimmed) {
   Ptm* ptm = ramp_map(2, 5);
   RgbImage* out = new_rgb_image(2, 5);
-  viewer.ptm_vs_texture_on = 1;
-  render_ptm_image(*out, *ptm, 0.6f, 0.0f, 0, 0);
+  const RenderMode texture = mode_with(Enhancement::texture_comparison);
+  render_ptm_image(*out, *ptm, texture, 0.6f, 0.0f, 0, 0);
   // Rows 2..4 relit: L = 50 * 0.6 + a5 (weights U = 614); rows 0..1 lit
   // head-on and scaled by k = trunc(256 * 0.8) = 204.
   const int relit = ((50 * 16 * 614 + 205 * 16384) >> 14) * 255 >> 8;
   EXPECT_EQ(pixel(*out, 0, 2)[0], relit);
   EXPECT_EQ(pixel(*out, 0, 1)[0], (204 * ((105 * 255) >> 8)) >> 8);
   EXPECT_EQ(pixel(*out, 1, 0)[0], (204 * ((15 * 255) >> 8)) >> 8);
-  // The weights are left at the head-on light.
-  EXPECT_EQ(light_weights[3], 0);
-  EXPECT_EQ(light_weights[5], 1023);
 
   // Beyond the unit circle the lower half is black.
-  render_ptm_image(*out, *ptm, 1.0f, 0.5f, 0, 0);
+  render_ptm_image(*out, *ptm, texture, 1.0f, 0.5f, 0, 0);
   EXPECT_EQ(pixel(*out, 1, 1), (Rgb{0, 0, 0}));
   EXPECT_NE(pixel(*out, 1, 3), (Rgb{0, 0, 0}));
   free_rgb_image(out);
   free_ptm(ptm);
 }
 
-TEST_F(RenderImageTest, TextureHalfMatchesTheHeadOnEvaluatorInEveryRepresentation) {
+TEST(RenderImage, TextureHalfMatchesTheHeadOnEvaluatorInEveryRepresentation) {
   for (const auto representation : {CoefRepresentation::packed, CoefRepresentation::wide}) {
     const int width = 37;  // vector blocks and a remainder
     Ptm* ptm = create_ptm(width, 4, PTM_FORMAT_LRGB, representation);
@@ -98,16 +91,14 @@ TEST_F(RenderImageTest, TextureHalfMatchesTheHeadOnEvaluatorInEveryRepresentatio
       ptm->scale_bias[k + 6] = k == 5 ? 0 : 128;
     }
     convert_all_coefficients(*ptm);
-    select_evaluator(*ptm);
     RgbImage* out = new_rgb_image(width, 4);
-    viewer.ptm_vs_texture_on = 1;
-    render_ptm_image(*out, *ptm, 0.3f, 0.4f, 0, 0);
+    render_ptm_image(*out, *ptm, mode_with(Enhancement::texture_comparison), 0.3f, 0.4f, 0, 0);
     const int k = static_cast<int>(256 * std::sqrt(1 - 0.25f));
-    set_light_weights(0, 0);
+    const LightWeights head_on = light_weights_for(0, 0);
     for (int y = 0; y < 2; ++y) {
       for (int x = 0; x < width; ++x) {
         std::uint8_t r, g, b;
-        evaluate_texture_mapped(*ptm, x, y, k, r, g, b);
+        evaluate_texture_mapped(*ptm, head_on, x, y, k, r, g, b);
         ASSERT_EQ(pixel(*out, x, y), (Rgb{r, g, b})) << x << ", " << y;
       }
     }
@@ -116,12 +107,11 @@ TEST_F(RenderImageTest, TextureHalfMatchesTheHeadOnEvaluatorInEveryRepresentatio
   }
 }
 
-TEST_F(RenderImageTest, SpecularPassAddsTheHighlightOfEachPixelsNormal) {
+TEST(RenderImage, SpecularPassAddsTheHighlightOfEachPixelsNormal) {
   Ptm* ptm = ramp_map(2, 1);
   ptm->normals = new std::int8_t[6]{0, 0, 127, 0, 0, 0};  // facing the viewer; no normal
   RgbImage* out = new_rgb_image(2, 1);
-  viewer.specular_on = 1;
-  render_ptm_image(*out, *ptm, 0, 0, 0, 0);
+  render_ptm_image(*out, *ptm, mode_with(Enhancement::specular), 0, 0, 0, 0);
   // Head-on light: H = (0, 0, 1); the first pixel's normal lies along it,
   // so t = 1 and every channel is 0.4 c + 255, clamped to 255. The second
   // has no normal: only 0.4 c, rounded to nearest.
@@ -134,7 +124,7 @@ TEST_F(RenderImageTest, SpecularPassAddsTheHighlightOfEachPixelsNormal) {
   free_ptm(ptm);
 }
 
-TEST_F(RenderImageTest, SpecularPassOverAWholeImageMatchesThePixelByPixelHighlight) {
+TEST(RenderImage, SpecularPassOverAWholeImageMatchesThePixelByPixelHighlight) {
   // Far more distinct normals than the pass remembers at once, repeated in
   // runs and scattered, with the light off the view axis.
   const int width = 256;
@@ -154,16 +144,15 @@ TEST_F(RenderImageTest, SpecularPassOverAWholeImageMatchesThePixelByPixelHighlig
     }
   }
   RgbImage* out = new_rgb_image(width - 3, height - 2);
-  viewer.specular_on = 1;
-  render_ptm_image(*out, *ptm, 0.3f, -0.2f, 3, 2);
-  viewer.specular_on = 0;
+  const RenderMode specular = mode_with(Enhancement::specular);
+  render_ptm_image(*out, *ptm, specular, 0.3f, -0.2f, 3, 2);
   RgbImage* expected = new_rgb_image(width - 3, height - 2);
-  render_ptm_image(*expected, *ptm, 0.3f, -0.2f, 3, 2);
-  set_specular_half_vector(0.3f, -0.2f);
+  render_ptm_image(*expected, *ptm, RenderMode{}, 0.3f, -0.2f, 3, 2);
+  const HalfVector half = specular_half_vector(0.3f, -0.2f);
   for (int y = 0; y < expected->height; ++y) {
     for (int x = 0; x < expected->width; ++x) {
       std::uint8_t* e = expected->pixels + (static_cast<std::size_t>(y) * expected->width + x) * 3;
-      apply_specular(*ptm, 3 + x, 2 + y, e[0], e[1], e[2]);
+      apply_specular(*ptm, specular.specular, half, 3 + x, 2 + y, e[0], e[1], e[2]);
       ASSERT_EQ(pixel(*out, x, y), pixel(*expected, x, y)) << x << ", " << y;
     }
   }
@@ -175,41 +164,37 @@ TEST_F(RenderImageTest, SpecularPassOverAWholeImageMatchesThePixelByPixelHighlig
 }
 
 TEST(SpecularHalfVector, ThreePiecesMeetContinuously) {
-  set_specular_half_vector(0, 0);
-  EXPECT_DOUBLE_EQ(specular_half_z, 1.0);
+  EXPECT_DOUBLE_EQ(specular_half_vector(0, 0).z, 1.0);
   // r = 1.5: H = (u, v, 0.5) normalised.
-  set_specular_half_vector(1.5f, 0);
-  EXPECT_NEAR(specular_half_x, 1.5 / std::sqrt(2.5), 1e-12);
-  EXPECT_NEAR(specular_half_z, 0.5 / std::sqrt(2.5), 1e-12);
+  const HalfVector beyond = specular_half_vector(1.5f, 0);
+  EXPECT_NEAR(beyond.x, 1.5 / std::sqrt(2.5), 1e-12);
+  EXPECT_NEAR(beyond.z, 0.5 / std::sqrt(2.5), 1e-12);
   for (const float r : {1.0f, 2.0f}) {
-    set_specular_half_vector(r - 1e-4f, 0);
-    const double inside_x = specular_half_x;
-    const double inside_z = specular_half_z;
-    set_specular_half_vector(r + 1e-4f, 0);
-    EXPECT_NEAR(specular_half_x, inside_x, 1e-2) << r;
-    EXPECT_NEAR(specular_half_z, inside_z, 1e-2) << r;
+    const HalfVector inside = specular_half_vector(r - 1e-4f, 0);
+    const HalfVector outside = specular_half_vector(r + 1e-4f, 0);
+    EXPECT_NEAR(outside.x, inside.x, 1e-2) << r;
+    EXPECT_NEAR(outside.z, inside.z, 1e-2) << r;
   }
-  set_specular_half_vector(0, -3);
-  EXPECT_DOUBLE_EQ(specular_half_y, -1.0);
-  EXPECT_DOUBLE_EQ(specular_half_z, 0.0);
+  const HalfVector far = specular_half_vector(0, -3);
+  EXPECT_DOUBLE_EQ(far.y, -1.0);
+  EXPECT_DOUBLE_EQ(far.z, 0.0);
 }
 
 TEST(ApplySpecular, ExponentZeroLightsEveryPixelFacingTheLight) {
   Ptm* ptm = create_ptm(1, 1, PTM_FORMAT_LRGB, CoefRepresentation::wide);
   std::int8_t normal[3] = {90, 0, 90};  // 45 degrees off the view direction
   ptm->normals = normal;
-  set_specular_half_vector(0, 0);
+  const HalfVector head_on = specular_half_vector(0, 0);
   std::uint8_t r = 100, g = 0, b = 255;
-  const int saved = specular_exponent;
-  specular_exponent = 0;
-  apply_specular(*ptm, 0, 0, r, g, b);
+  SpecularSettings flat;
+  flat.exponent = 0;
+  apply_specular(*ptm, flat, head_on, 0, 0, r, g, b);
   EXPECT_EQ(r, 255);
-  specular_exponent = saved;
   // Exponent 60 at cos 45 degrees: the highlight vanishes, 0.4 c remains.
   r = 100;
   g = 0;
   b = 255;
-  apply_specular(*ptm, 0, 0, r, g, b);
+  apply_specular(*ptm, SpecularSettings{}, head_on, 0, 0, r, g, b);
   EXPECT_EQ(r, 40);
   EXPECT_EQ(g, 0);
   EXPECT_EQ(b, 102);

@@ -31,6 +31,10 @@ std::string jpeg_fixture_bytes(const JpegFixture& f) {
     }
   }
   jpeg_start_compress(&cinfo, TRUE);
+  for (const std::string& payload : f.app2_payloads) {
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 2, reinterpret_cast<const JOCTET*>(payload.data()),
+                      static_cast<unsigned>(payload.size()));
+  }
   const std::size_t row_bytes = static_cast<std::size_t>(f.width) * f.components;
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<std::uint8_t*>(f.samples.data()) + cinfo.next_scanline * row_bytes;

@@ -19,6 +19,9 @@ struct JpegFixture {
   // Full-resolution chroma (no 2 x 2 subsampling): with quality 100 the
   // decoded pixels are then within a grey level or two of the samples.
   bool full_chroma = false;
+  // APP2 marker payloads written after the header, in this order (an ICC
+  // profile: icc_fixture.h).
+  std::vector<std::string> app2_payloads;
 };
 
 std::string jpeg_fixture_bytes(const JpegFixture& fixture);

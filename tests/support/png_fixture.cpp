@@ -1,6 +1,7 @@
 #include "support/png_fixture.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <stdexcept>
 
@@ -47,6 +48,27 @@ std::vector<png_byte> packed_row(const PngFixture& f, int y) {
   return bytes;
 }
 
+void append_big_endian(std::string& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(v >> shift);
+}
+
+// An iCCP chunk (PNG 11.3.3.3): a keyword, compression method 0, the
+// profile as a zlib stream.
+std::string iccp_chunk(const std::string& profile) {
+  uLongf compressed_size = compressBound(profile.size());
+  std::string compressed(compressed_size, '\0');
+  compress(reinterpret_cast<Bytef*>(compressed.data()), &compressed_size,
+           reinterpret_cast<const Bytef*>(profile.data()), profile.size());
+  compressed.resize(compressed_size);
+  const std::string body = std::string("iCCP") + std::string("ICC profile\0\0", 13) + compressed;
+  std::string chunk;
+  append_big_endian(chunk, static_cast<std::uint32_t>(body.size() - 4));
+  chunk += body;
+  append_big_endian(chunk, static_cast<std::uint32_t>(
+                               crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+  return chunk;
+}
+
 }  // namespace
 
 std::string png_fixture_bytes(const PngFixture& f) {
@@ -73,6 +95,13 @@ std::string png_fixture_bytes(const PngFixture& f) {
   png_set_rows(png, info, row_pointers.data());
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
   png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+std::string png_with_icc_profile(const std::string& png, const std::string& profile) {
+  // The signature (8 bytes) and the image header chunk (25) come first.
+  std::string out = png;
+  out.insert(33, iccp_chunk(profile));
   return out;
 }
 

@@ -21,6 +21,11 @@ struct PngFixture {
 
 std::string png_fixture_bytes(const PngFixture& fixture);
 
+// The PNG file `png` with an iCCP chunk holding `profile` right after its
+// image header, written by hand rather than through libpng, which would
+// check the profile first: the tests give damaged and unsuitable ones too.
+std::string png_with_icc_profile(const std::string& png, const std::string& profile);
+
 // A few small valid PNG pictures of several colour types written into
 // `directory`, which must exist.
 void write_png_seed_corpus(const std::string& directory);

@@ -63,6 +63,13 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
       {{"render", map, "-o", out, "--size", "0x5"}, 2, "--size \"0\""},
       {{"render", map, "-o", out, "--size", "64"}, 2, "\"64\""},
       {{"render", map, "-o", out, "--light"}, 2, "--light"},
+      {{"render", map, "-o", out, "--kd", "0.5"}, 2, "--kd applies to --mode specular only"},
+      {{"render", map, "-o", out, "--mode", "gain", "--ks", "2"}, 2, "--ks applies to --mode"},
+      {{"render", map, "-o", out, "--exp", "8", "--mode", "texture"}, 2, "--exp applies to"},
+      {{"render", map, "-o", out, "--mode", "specular", "--gain", "2"}, 2,
+       "--gain applies to --mode gain only"},
+      {{"render", map, "-o", out, "--light", "0,0", "--mode", "normals"}, 2,
+       "--light does not apply to --mode normals"},
       {{"render", map}, 2, "-o"},
       {{"render", "-o", out}, 2, "no map"},
       {{"render", map, map, "-o", out}, 2, map},
@@ -116,6 +123,49 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
   }
 }
 
+// A file that is not a map is named for what it is, and every refused
+// file gets exactly one line: no echo of the name, no bytes of the file,
+// the reader's reason alone for a PTM file it refuses.
+TEST(ToolBadInput, AFileThatIsNoMapGetsOneLineSayingWhatItIs) {
+  ScratchDirectory scratch("tool_file_kinds");
+  // The starts of a JFIF file and of a PNG file: their signatures.
+  write_file_bytes(scratch.file("photo.jpg"), std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11));
+  write_file_bytes(scratch.file("photo.png"),
+                   std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16));
+  std::filesystem::create_directory(scratch.file("maps"));
+  write_file_bytes(scratch.file("empty.ptm"), "");
+  write_file_bytes(scratch.file("notes.txt"), "\x01\x02\xFE plain bytes\n");
+  const std::string map_bytes = ptm_fixture_bytes(random_ptm_fixture(2, 2, 6, 5, 9));
+  write_file_bytes(scratch.file("cut.ptm"), map_bytes.substr(0, map_bytes.size() - 7));
+  const std::string cut = scratch.file("cut.ptm");
+  const struct {
+    std::string name;
+    std::string line;  // after "relumo-tool: "
+  } cases[] = {
+      {"photo.jpg", scratch.file("photo.jpg") + " is a JPEG picture, not a PTM map"},
+      {"photo.png", scratch.file("photo.png") + " is a PNG picture, not a PTM map"},
+      {"maps", scratch.file("maps") + " is a folder"},
+      {"empty.ptm", scratch.file("empty.ptm") + " is empty"},
+      {"notes.txt", scratch.file("notes.txt") + " is not a PTM map"},
+      // 6 x 5 LRGB pixels of 6 coefficient and 3 colour bytes each.
+      {"cut.ptm",
+       cut + ": Ptm file " + cut + " ends before its data: 270 bytes needed, 263 present"},
+  };
+  for (const auto& c : cases) {
+    for (const char* command : {"info", "render", "depth"}) {
+      SCOPED_TRACE(std::string(command) + " " + c.name);
+      std::vector<std::string> arguments = {RELUMO_TOOL_BINARY, command, scratch.file(c.name)};
+      if (std::string(command) != "info") {
+        arguments.insert(arguments.end(), {"-o", scratch.file("out.png")});
+      }
+      const ProgramRun run = run_program(arguments);
+      EXPECT_EQ(run.exit_status, 1);
+      EXPECT_EQ(run.err, "relumo-tool: " + c.line + "\n");
+      EXPECT_EQ(run.out, "");
+    }
+  }
+}
+
 TEST(ToolBadInput, InfoDescribesTheGoodMapsAroundABadOne) {
   ScratchDirectory scratch("tool_info_continues");
   const std::string map = scratch.file("map.ptm");
@@ -152,6 +202,11 @@ TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
       {"depth", map, "-o", scratch.file("out.pfm")},
       {"mesh", map, "-o", scratch.file("out.ply")},
       {"mesh", map, "-o", scratch.file("out.obj")},
+      {"depth", map, "-o", scratch.file("out.png"), "--colormap"},
+      {"curvature", map, "-o", scratch.file("out.png")},
+      {"sheet", map, "-o", scratch.file("out.png")},
+      {"video", map, "-o", scratch.file("out.mp4"), "--seconds", "2"},
+      {"video", map, "-o", scratch.file("out.webm"), "--seconds", "2"},
       {"web", map, "-o", scratch.file("site")},
       {"web", map, "-o", scratch.file("page.html")},
   };

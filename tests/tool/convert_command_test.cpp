@@ -211,6 +211,8 @@ TEST(ConvertCommand, RefusesBadInputWithAMessageAndLeavesNoFile) {
   const std::string garbage = inputs.file("garbage.ptm");
   write_file_bytes(garbage, "PTM_1.2\nPTM_FORMAT_LRGB\nforty\ntwo\n");
   const std::string missing = inputs.file("missing.ptm");
+  const std::string lum = inputs.file("lum.ptm");
+  write_file_bytes(lum, ptm_fixture_bytes(random_ptm_fixture(1, 2, 20, 10, 5)));
 
   const struct {
     const char* name;
@@ -247,6 +249,16 @@ TEST(ConvertCommand, RefusesBadInputWithAMessageAndLeavesNoFile) {
        "--near applies to"},
       {"lum from lrgb", {lrgb, "-o", "OUT", "--format", "lum"}, 2, "lum needs a LUM map"},
       {"lum from rgb", {rgb, "-o", "OUT", "--format", "lum"}, 2, rgb + " is rgb"},
+      {"the codec alone for a LUM map", {lum, "-o", "OUT", "--format", "jpegls"}, 2,
+       "give jpegls-rgb or jpegls-lrgb"},
+      {"JPEG alone for a LUM map", {lum, "-o", "OUT", "--format", "jpeg"}, 2,
+       "give jpeg-rgb or jpeg-lrgb"},
+      {"near for the JPEG codec", {lrgb, "-o", "OUT", "--format", "jpeg", "--near", "1"}, 2,
+       "--near applies to"},
+      {"output not a PTM file", {lrgb, "-o", "OUT/map.png", "--format", "lrgb"}, 2,
+       "does not end in .ptm"},
+      {"output without an extension", {lrgb, "-o", "OUT/map", "--format", "lrgb"}, 2,
+       "does not end in .ptm"},
       {"output is the input", {lrgb, "-o", lrgb, "--format", "lrgb"}, 2, "is the input"},
       {"missing map", {missing, "-o", "OUT", "--format", "rgb"}, 1, missing},
       {"truncated map", {truncated, "-o", "OUT", "--format", "jpegls-lrgb"}, 1, truncated},
@@ -277,6 +289,33 @@ TEST(ConvertCommand, RefusesBadInputWithAMessageAndLeavesNoFile) {
   }
   // The inputs are as they were.
   EXPECT_EQ(read_file_bytes(lrgb), whole);
+}
+
+// "--format jpeg" and "--format jpegls" keep the map's family: RGB stays
+// RGB; LRGB and the table formats, LRGB once read, become LRGB. The output's
+// extension may be in any case.
+TEST(ConvertCommand, TheCodecAlonePicksTheFormatOfTheMapsFamily) {
+  ScratchDirectory scratch("convert-codec");
+  const struct {
+    int fixture_format;
+    const char* codec;
+    const char* format_word;
+  } cases[] = {
+      {0, "jpeg", "PTM_FORMAT_JPEG_RGB"},     {0, "jpegls", "PTM_FORMAT_JPEGLS_RGB"},
+      {2, "jpeg", "PTM_FORMAT_JPEG_LRGB"},    {2, "jpegls", "PTM_FORMAT_JPEGLS_LRGB"},
+      {3, "jpegls", "PTM_FORMAT_JPEGLS_LRGB"}, {4, "jpeg", "PTM_FORMAT_JPEG_LRGB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.fixture_format) + " " + c.codec);
+    const std::string source =
+        write_source(scratch, random_ptm_fixture(c.fixture_format, 2, 9, 7, 3, 16));
+    const std::string out = scratch.file("out.PTM");
+    const ProgramRun run = convert({source, "-o", out, "--format", c.codec});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    // "PTM_1.2", then the format word on a line of its own.
+    const std::string header = read_file_bytes(out).substr(0, 64);
+    EXPECT_EQ(header.find(std::string("PTM_1.2\n") + c.format_word + "\n"), 0u) << header;
+  }
 }
 
 // Across families: an LRGB map becomes RGB and comes back fitted, with the

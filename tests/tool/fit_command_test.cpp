@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "support/files.h"
 #include "support/jpeg_fixture.h"
 #include "support/run_program.h"
+#include "support/tiff_fixture.h"
 
 namespace {
 
@@ -41,6 +43,19 @@ double reported(const std::string& err, const std::string& channel, const std::s
     return -1;
   }
   return label == "rms" ? rms : percentile;
+}
+
+// The residual RMS the report gives for a fitted channel
+// ("  luminance RMS 3.142"); -1 when there is no such line.
+double reported_residual(const std::string& err, const std::string& channel) {
+  const std::size_t section = err.find("Residual of the least-squares fit");
+  const std::size_t at = err.find("  " + channel + " ", section);
+  double rms = -1;
+  if (section == std::string::npos || at == std::string::npos ||
+      std::sscanf(err.c_str() + at + 2 + channel.size(), " RMS %lf", &rms) != 1) {
+    return -1;
+  }
+  return rms;
 }
 
 // A light-position file of (u, v) directions, z completing the unit vector.
@@ -74,8 +89,9 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
   const std::string capture = std::string(RELUMO_TESTDATA_DIR) + "/rti/icon72";
   ScratchDirectory scratch("fit-icon72");
   const std::string out = scratch.file("icon.ptm");
-  const ProgramRun run =
-      run_program({RELUMO_TOOL_BINARY, "fit", capture + "/dirs.lp", "-o", out}, "", "", 300);
+  const ProgramRun run = run_program(
+      {RELUMO_TOOL_BINARY, "fit", capture + "/dirs.lp", "-o", out, "--report", "photographs"}, "",
+      "", 300);
   ASSERT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, "");  // results and messages on standard error only
   std::printf("%s", run.err.c_str());
@@ -109,12 +125,14 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
   // by the per-pixel evaluator, against photograph k; every difference is
   // kept, per channel.
   auto squared_error = [&](int k, std::vector<std::uint8_t>* differences) {
-    set_light_weights(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const LightWeights weights =
+        light_weights_for(static_cast<float>(lights[k].u), static_cast<float>(lights[k].v));
+    const EvaluatePtmFn evaluate = select_evaluator(*ptm);
     double squares[3] = {0, 0, 0};
     for (int y = 0; y < ptm->height; ++y) {
       for (int x = 0; x < ptm->width; ++x) {
         std::uint8_t rgb[3];
-        evaluate_ptm_fn(*ptm, x, y, rgb[0], rgb[1], rgb[2]);
+        evaluate(*ptm, weights, x, y, rgb[0], rgb[1], rgb[2]);
         const Rgb seen = photos[k].at(x, ptm->height - 1 - y);  // map row 0 is the bottom row
         const int expected[3] = {seen.r, seen.g, seen.b};
         for (int c = 0; c < 3; ++c) {
@@ -181,25 +199,84 @@ TEST(FitCommand, FitsTheIconCaptureAndTheMapRelightsLikeEachPhotograph) {
   free_ptm(ptm);
 }
 
+// The photographs are decoded several at a time but summed in the
+// capture's order, so the map and the fit's report are the same bytes for
+// any number of threads; the second pass measures the map and changes
+// nothing in it.
+TEST(FitCommand, GivesTheSameMapAndReportForAnyNumberOfThreads) {
+  const std::string lp = std::string(RELUMO_TESTDATA_DIR) + "/rti/icon72/dirs.lp";
+  ScratchDirectory scratch("fit-threads");
+  // The report up to the quantisation steps: the peak memory and the
+  // second pass's lines after it differ by design.
+  auto fit_report = [](const std::string& err) {
+    const std::size_t steps = err.find("Quantisation step");
+    return steps == std::string::npos ? err : err.substr(0, err.find('\n', steps));
+  };
+  for (const char* format : {"lrgb", "rgb"}) {
+    SCOPED_TRACE(format);
+    const bool rgb = std::string(format) == "rgb";
+    std::string first_map;
+    std::string first_report;
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--threads", "1"},
+          rgb ? std::vector<std::string>{"--threads", "3", "--report", "photographs"}
+              : std::vector<std::string>{"--threads", "3"}}) {
+      std::vector<std::string> arguments = {RELUMO_TOOL_BINARY, "fit", lp, "-o",
+                                            scratch.file("icon.ptm"), "--format", format};
+      arguments.insert(arguments.end(), options.begin(), options.end());
+      const ProgramRun run = run_program(arguments, "", "", 300);
+      ASSERT_EQ(run.exit_status, 0) << run.err;
+      const std::string map = read_file_bytes(scratch.file("icon.ptm"));
+      ASSERT_GT(map.size(), 402u * 395 * 6);
+      if (first_map.empty()) {
+        first_map = map;
+        first_report = fit_report(run.err);
+        continue;
+      }
+      EXPECT_TRUE(map == first_map) << options[1];
+      EXPECT_EQ(fit_report(run.err), first_report) << options[1];
+    }
+  }
+}
+
 // ---- a known map ----
 
 namespace {
 
 // Lights on the grid u, v in {-0.5, -0.25, 0, 0.25, 0.5} but the corner
-// (0.5, 0.5): 24 directions on which u^2, v^2 and u v are multiples of
-// 1/16 and u, v of 1/4, so that coefficients that are multiples of 16 and
-// 4 give photographs of whole grey levels, which the least-squares fit
-// reproduces exactly.
-std::vector<Light> grid_lights() {
+// (0.5, 0.5) (with `corner`, all 25): directions on which u^2, v^2 and
+// u v are multiples of 1/16 and u, v of 1/4, so that coefficients that are
+// multiples of 16 and 4 give photographs of whole grey levels, which the
+// least-squares fit reproduces exactly.
+std::vector<Light> grid_lights(bool corner = false) {
   std::vector<Light> lights;
   for (int j = -2; j <= 2; ++j) {
     for (int i = -2; i <= 2; ++i) {
-      if (i == 2 && j == 2) continue;
+      if (i == 2 && j == 2 && !corner) continue;
       lights.push_back({i / 4.0, j / 4.0});
     }
   }
   return lights;
 }
+
+// Noise the fit cannot follow, for the light (i / 4, j / 4) of the whole
+// grid: e = i j (5 i^2 - 17). Odd in i or in j, it sums to 0 against 1,
+// u, v, u^2 and v^2 over the symmetric grid, and against u v because
+// sum i^2 (5 i^2 - 17) = 2 (5 - 17) + 2 * 4 (20 - 17) = 0. So photographs
+// of a known map plus s e (any s per pixel) are fitted by the known map
+// exactly, with the residual s^2 sum e^2 = s^2 * 360 * 10 = 3600 s^2,
+// sum over i of i^2 (5 i^2 - 17)^2 (2 * 144 + 2 * 4 * 9 = 360) times sum
+// of j^2 (10).
+int grid_noise(const Light& light) {
+  const int i = static_cast<int>(std::lround(light.u * 4));
+  const int j = static_cast<int>(std::lround(light.v * 4));
+  return i * j * (5 * i * i - 17);
+}
+constexpr double grid_noise_squares = 3600;
+
+// The noise's sign at pixel (x, y) in channel c: -1, 0 or 1, a different
+// pattern per channel.
+int noise_sign(int x, int y, int c) { return (x + 2 * y + c) % 3 - 1; }
 
 constexpr int known_width = 16;
 constexpr int known_height = 12;
@@ -224,10 +301,12 @@ double relit(const double a[6], const Light& l) {
 int decode(int byte, int scale, int bias) { return (byte - bias) * scale / 256; }
 
 // Writes the photographs of the known map (grey when `grey`, channel c's
-// coefficients otherwise), alternately as PPM and PNG, and their
-// light-position file; returns its path.
-std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
-  const std::vector<Light> lights = grid_lights();
+// coefficients otherwise) in turn as PPM, PNG, PPM and 16-bit TIFF (each
+// level w as w * 257, the same fraction of full scale), and their
+// light-position file; returns its path. With `noisy`, the lights are the
+// whole grid and each sample gets noise_sign times grid_noise added.
+std::string write_known_capture(const ScratchDirectory& scratch, bool grey, bool noisy = false) {
+  const std::vector<Light> lights = grid_lights(noisy);
   std::vector<std::string> names;
   for (std::size_t i = 0; i < lights.size(); ++i) {
     std::vector<std::uint8_t> pixels(3 * known_width * known_height);
@@ -236,15 +315,33 @@ std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
         for (int c = 0; c < 3; ++c) {
           double a[6];
           known_coefficients(x, y, grey ? 0 : c, a);
-          pixels[3 * (y * known_width + x) + c] = static_cast<std::uint8_t>(relit(a, lights[i]));
+          const double noise = noisy ? noise_sign(x, y, grey ? 0 : c) * grid_noise(lights[i]) : 0;
+          const double level = relit(a, lights[i]) + noise;
+          EXPECT_TRUE(level >= 0 && level <= 255) << level;
+          pixels[3 * (y * known_width + x) + c] = static_cast<std::uint8_t>(level);
         }
       }
     }
-    const bool png = i % 2 == 1;
-    names.push_back("shot" + std::to_string(i) + (png ? ".png" : ".ppm"));
+    const bool png = i % 4 == 1;
+    const bool tiff = i % 4 == 3;
+    names.push_back("shot" + std::to_string(i) + (png ? ".png" : tiff ? ".tif" : ".ppm"));
     if (png) {
       RgbImage image{known_width, known_height, pixels.data()};
       EXPECT_TRUE(write_png_rgb(image, scratch.file(names.back()).c_str()));
+    } else if (tiff) {
+      // The fixture writes rows top first; the pixels here are bottom-up.
+      TiffFixture f;
+      f.width = known_width;
+      f.height = known_height;
+      f.bits = 16;
+      f.compression = 8;
+      f.rows_per_strip = 5;
+      for (int y = known_height - 1; y >= 0; --y) {
+        for (int k = 0; k < 3 * known_width; ++k) {
+          f.samples.push_back(static_cast<std::uint16_t>(pixels[3 * y * known_width + k] * 257));
+        }
+      }
+      write_file_bytes(scratch.file(names.back()), tiff_fixture_bytes(f));
     } else {
       write_file_bytes(scratch.file(names.back()), ppm_bytes(known_width, known_height, pixels));
     }
@@ -255,20 +352,28 @@ std::string write_known_capture(const ScratchDirectory& scratch, bool grey) {
 
 }  // namespace
 
-TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStep) {
+// The map comes back within a quantisation step, and the report gives the
+// fit's residual from its one pass: 0 for photographs the map explains
+// exactly, the noise's otherwise (grid_noise: 3600 grey levels squared
+// per pixel and channel whose noise sign is not 0, over the measured
+// pixels and the 25 photographs).
+TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStepAndReportsItsResidual) {
   struct Case {
     const char* format;
     bool grey;
     bool mask;
     bool jpegls;
+    bool noisy;
   };
-  for (const Case& t : {Case{"rgb", false, false, false}, Case{"lrgb", true, false, false},
-                        Case{"lrgb", true, true, false}, Case{"rgb", false, true, true},
-                        Case{"lrgb", true, false, true}}) {
+  for (const Case& t :
+       {Case{"rgb", false, false, false, false}, Case{"lrgb", true, false, false, false},
+        Case{"lrgb", true, true, false, false}, Case{"rgb", false, true, true, false},
+        Case{"lrgb", true, false, true, false}, Case{"lrgb", true, false, false, true},
+        Case{"rgb", false, true, false, true}}) {
     SCOPED_TRACE(std::string(t.format) + (t.mask ? " with a mask" : "") +
-                 (t.jpegls ? " in JPEG-LS" : ""));
+                 (t.jpegls ? " in JPEG-LS" : "") + (t.noisy ? " with noise" : ""));
     ScratchDirectory scratch("fit-known");
-    const std::string lp = write_known_capture(scratch, t.grey);
+    const std::string lp = write_known_capture(scratch, t.grey, t.noisy);
     std::vector<std::string> arguments = {RELUMO_TOOL_BINARY, "fit", lp, "-o",
                                           scratch.file("known.ptm"), "--format", t.format};
     // The mask leaves out the top three rows of the picture (its first
@@ -332,8 +437,63 @@ TEST(FitCommand, RecoversAKnownMapWithinOneQuantisationStep) {
     EXPECT_NE(run.err.find(", " + std::to_string(measured) + " pixels measured"),
               std::string::npos)
         << run.err;
+    const char* names[3] = {"red", "green", "blue"};
+    for (int c = 0; c < channels; ++c) {
+      int noisy_pixels = 0;
+      for (int y = 0; y < known_height; ++y) {
+        for (int x = 0; x < known_width; ++x) {
+          if ((!t.mask || object(x, y)) && noise_sign(x, y, c) != 0) ++noisy_pixels;
+        }
+      }
+      const double expected =
+          t.noisy ? std::sqrt(grid_noise_squares * noisy_pixels / (measured * 25.0)) : 0.0;
+      EXPECT_NEAR(reported_residual(run.err, t.grey ? "luminance" : names[c]), expected, 0.0006)
+          << run.err;
+    }
+    // Every coefficient spans less than 255 grey levels: steps of one.
+    EXPECT_NE(run.err.find("grey levels: a0 1.000, a1 1.000, a2 1.000, a3 1.000, a4 1.000, "
+                           "a5 1.000\n"),
+              std::string::npos)
+        << run.err;
     free_ptm(ptm);
   }
+}
+
+// The fit sees only a light's projected direction, which a light below the
+// horizon shares with its mirror image above: each such photograph is named
+// in a warning, and the map is the one of the mirrored file.
+TEST(FitCommand, WarnsOfEachLightBelowTheHorizonNamingItsPhotograph) {
+  ScratchDirectory scratch("fit-mirrored-lights");
+  const std::string lp = write_known_capture(scratch, true);
+  const ProgramRun above =
+      run_program({RELUMO_TOOL_BINARY, "fit", lp, "-o", scratch.file("above.ptm")});
+  ASSERT_EQ(above.exit_status, 0) << above.err;
+  EXPECT_EQ(above.err.find("below the horizon"), std::string::npos) << above.err;
+  std::string text = read_file_bytes(lp);
+  for (const char* name : {"shot3.tif ", "shot8.ppm "}) {
+    ASSERT_NE(text.find(name), std::string::npos) << name << " is not in the capture";
+    const std::size_t line_end = text.find('\n', text.find(name));
+    const std::size_t z = text.rfind(' ', line_end) + 1;
+    text = text.substr(0, z) + "-" + text.substr(z);
+  }
+  write_file_bytes(scratch.file("below.lp"), text);
+  const ProgramRun below = run_program(
+      {RELUMO_TOOL_BINARY, "fit", scratch.file("below.lp"), "-o", scratch.file("below.ptm")});
+  ASSERT_EQ(below.exit_status, 0) << below.err;
+  for (const char* name : {"shot3.tif", "shot8.ppm"}) {
+    EXPECT_NE(below.err.find("Warning: the light of photograph " + scratch.file(name) +
+                             " is below the horizon (z = -0."),
+              std::string::npos)
+        << below.err;
+  }
+  std::size_t warnings = 0;
+  for (std::size_t at = below.err.find("below the horizon"); at != std::string::npos;
+       at = below.err.find("below the horizon", at + 1)) {
+    ++warnings;
+  }
+  EXPECT_EQ(warnings, 2u);
+  EXPECT_EQ(read_file_bytes(scratch.file("below.ptm")),
+            read_file_bytes(scratch.file("above.ptm")));
 }
 
 // ---- captures that cannot be fitted ----
@@ -350,10 +510,12 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       {"a light-position file with no entries", 1, "known.lp"},
       {"a mask of another size", 1, "mask.ppm"},
       {"a photograph that is not a picture", 1, "shot2.ppm"},
+      {"a photograph that ends early", 1, "shot6.ppm"},
       {"lights on one ring", 1, "known.lp"},
       {"an output in a missing folder", 1, "missing"},
       {"no output", 2, "-o"},
       {"an unknown format", 2, "lum"},
+      {"an unknown report", 2, "everything"},
       {"two captures", 2, "other.lp"},
       {"an output that is the capture", 2, "known.lp"},
       {"an output that is a photograph", 1, "shot4.ppm"},
@@ -378,6 +540,14 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       arguments.insert(arguments.end(), {"--mask", scratch.file("mask.ppm")});
     } else if (what == "a photograph that is not a picture") {
       write_file_bytes(scratch.file("shot2.ppm"), "these are not pixels\n");
+    } else if (what == "a photograph that ends early") {
+      // Its header is whole: the decoding, photographs in flight on three
+      // threads, finds the end.
+      write_file_bytes(scratch.file("shot6.ppm"), ppm_bytes(known_width, known_height,
+                                                            std::vector<std::uint8_t>(
+                                                                3 * known_width * known_height))
+                                                      .substr(0, 100));
+      arguments.insert(arguments.end(), {"--threads", "3"});
     } else if (what == "lights on one ring") {
       std::vector<std::string> names;
       std::vector<Light> ring;
@@ -392,6 +562,8 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       arguments.resize(3);
     } else if (what == "an unknown format") {
       arguments.insert(arguments.end(), {"--format", "lum"});
+    } else if (what == "an unknown report") {
+      arguments.insert(arguments.end(), {"--report", "everything"});
     } else if (what == "two captures") {
       arguments.push_back(scratch.file("other.lp"));
     } else if (what == "an output that is the capture") {
@@ -412,4 +584,35 @@ TEST(FitCommand, RefusesCapturesThatCannotBeFittedAndWritesNothing) {
       EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
     }
   }
+}
+
+// Photographs of 16000 x 15000 pixels, headers only, under an
+// address-space limit of 4 GB: the fit is refused before any photograph is
+// decoded, naming the memory it needs. Per pixel six sums of A^T y, y^T y
+// (floats) and four colour sums (32 bits): 44 bytes, 10.56 GB; and one
+// photograph of 720 MB being read: 11.3 GB.
+TEST(FitCommand, RefusesAFitThatCannotFitInMemoryBeforeDecoding) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory exceeds any address-space limit";
+#endif
+  ScratchDirectory scratch("fit-memory");
+  const std::vector<Light> lights = grid_lights();
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < lights.size(); ++i) {
+    names.push_back("large" + std::to_string(i) + ".ppm");
+    write_file_bytes(scratch.file(names.back()), "P6\n16000 15000\n255\n");
+  }
+  write_file_bytes(scratch.file("large.lp"), lp_text(names, lights));
+  const ProgramRun run = run_program(
+      {"/bin/sh", "-c",
+       "ulimit -v 4000000 && exec " + std::string(RELUMO_TOOL_BINARY) + " fit '" +
+           scratch.file("large.lp") + "' -o '" + scratch.file("large.ptm") + "'"});
+  EXPECT_EQ(run.exit_status, 1) << run.err;
+  EXPECT_NE(run.err.find("Fitting 24 photographs of 16000 x 15000 pixels as LRGB needs 11.3 GB of "
+                         "memory even with one photograph decoded at a time (47 bytes per map "
+                         "pixel)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("pixel data"), std::string::npos) << run.err;  // nothing decoded
+  EXPECT_FALSE(std::filesystem::exists(scratch.file("large.ptm")));
 }

@@ -392,8 +392,8 @@ TEST(MeshCommand, PlyAndObjHoldTheHeightsOnTheGridWithColoursAndTextureCoordinat
 
   Ptm* ptm = read_ptm_file(files.map.c_str());
   ASSERT_NE(ptm, nullptr);
-  select_evaluator(*ptm);
-  set_light_weights(0, 0);
+  const EvaluatePtmFn evaluate = select_evaluator(*ptm);
+  const LightWeights head_on = light_weights_for(0, 0);
   RgbImage* texture = read_png_rgb(files.scratch.file("m.png").c_str());
   ASSERT_NE(texture, nullptr);
   ASSERT_EQ(texture->width, 9);
@@ -401,7 +401,7 @@ TEST(MeshCommand, PlyAndObjHoldTheHeightsOnTheGridWithColoursAndTextureCoordinat
   for (int y = 0; y < 7; ++y) {
     for (int x = 0; x < 9; ++x) {
       std::uint8_t rgb[3];
-      evaluate_ptm_fn(*ptm, x, y, rgb[0], rgb[1], rgb[2]);
+      evaluate(*ptm, head_on, x, y, rgb[0], rgb[1], rgb[2]);
       EXPECT_EQ(0, std::memcmp(texture->pixels + (y * 9 + x) * 3, rgb, 3)) << x << ", " << y;
       if (x % 2 != 0 || y % 2 != 0) continue;
       const std::size_t v = static_cast<std::size_t>(y / 2 * 5 + x / 2);
@@ -424,6 +424,35 @@ TEST(MeshCommand, PlyAndObjHoldTheHeightsOnTheGridWithColoursAndTextureCoordinat
             std::string::npos);
   free_rgb_image(texture);
   free_ptm(ptm);
+}
+
+// With the map's scale (4 pixels a millimetre, or the same as 101.6 dots
+// an inch) the mesh and the Poisson heights are in millimetres: every
+// coordinate a quarter of its value in pixels.
+TEST(MeshCommand, WithAScaleCoordinatesAndHeightsAreInMillimetres) {
+  MapFiles files;
+  const std::string pixels_ply = files.scratch.file("px.ply");
+  const std::string mm_ply = files.scratch.file("mm.ply");
+  ASSERT_EQ(tool({"mesh", files.map, "-o", pixels_ply, "--step", "2"}).exit_status, 0);
+  ASSERT_EQ(tool({"mesh", files.map, "-o", mm_ply, "--step", "2", "--ppmm", "4"}).exit_status, 0);
+  const Mesh in_pixels = parse_ply(read_file_bytes(pixels_ply));
+  const Mesh in_mm = parse_ply(read_file_bytes(mm_ply));
+  ASSERT_EQ(in_mm.vertices.size(), in_pixels.vertices.size());
+  ASSERT_EQ(in_mm.vertices.size(), 20u);
+  for (std::size_t v = 0; v < in_mm.vertices.size(); ++v) {
+    EXPECT_FLOAT_EQ(in_mm.vertices[v].x, in_pixels.vertices[v].x / 4);
+    EXPECT_FLOAT_EQ(in_mm.vertices[v].y, in_pixels.vertices[v].y / 4);
+    EXPECT_FLOAT_EQ(in_mm.vertices[v].z, in_pixels.vertices[v].z / 4);
+  }
+  EXPECT_EQ(in_mm.triangles, in_pixels.triangles);
+  const std::string pixels_pfm = files.scratch.file("px.pfm");
+  const std::string mm_pfm = files.scratch.file("mm.pfm");
+  ASSERT_EQ(tool({"depth", files.map, "-o", pixels_pfm}).exit_status, 0);
+  ASSERT_EQ(tool({"depth", files.map, "-o", mm_pfm, "--dpi", "101.6"}).exit_status, 0);
+  const std::vector<float> h = pfm_values(read_file_bytes(pixels_pfm), "Pf\n9 7\n-1.0\n");
+  const std::vector<float> h_mm = pfm_values(read_file_bytes(mm_pfm), "Pf\n9 7\n-1.0\n");
+  ASSERT_EQ(h.size(), h_mm.size());
+  for (std::size_t i = 0; i < h.size(); ++i) EXPECT_FLOAT_EQ(h_mm[i], h[i] / 4) << i;
 }
 
 bool nowhere(int, int) { return false; }

@@ -16,7 +16,6 @@
 #include "ptm/reader.h"
 #include "render/diffuse_gain.h"
 #include "render/evaluate.h"
-#include "render/light_state.h"
 #include "render/specular.h"
 #include "support/files.h"
 #include "support/pnm_image.h"
@@ -83,25 +82,7 @@ PtmFixture test_fixture(int format, int width, int height, unsigned seed) {
   return f;
 }
 
-// The specular settings for the length of a reference computation.
-struct SpecularSettings {
-  SpecularSettings(float kd, float ks, int exponent)
-      : kd_(specular_kd), ks_(specular_ks), exponent_(specular_exponent) {
-    specular_kd = kd;
-    specular_ks = ks;
-    specular_exponent = exponent;
-  }
-  ~SpecularSettings() {
-    specular_kd = kd_;
-    specular_ks = ks_;
-    specular_exponent = exponent_;
-  }
-  float kd_;
-  float ks_;
-  int exponent_;
-};
-
-// The picture pixel by pixel from the evaluator installed for the map:
+// The picture pixel by pixel from the per-pixel evaluator of the map:
 // each light's colour added as trunc(byte * intensity + sum) within
 // 0..255; the normals mode is the normal bytes plus 128.
 Bytes expected_picture(const std::string& path, const RenderCase& c) {
@@ -126,7 +107,9 @@ Bytes expected_picture(const std::string& path, const RenderCase& c) {
     diffuse_gain_transform(*map, *transformed, c.gain);
   }
   const Ptm& shown = transformed != nullptr ? *transformed : *map;
-  const SpecularSettings specular(c.kd, c.ks, c.exponent);
+  const EvaluatePtmFn evaluate = select_evaluator(shown);
+  const SpecularSettings specular{c.kd, c.ks, c.exponent};
+  const LightWeights head_on = light_weights_for(0, 0);
   for (const Light& light : c.lights) {
     // The lower half of the comparison: the head-on colour times k / 256,
     // k the light's z in 1/256 steps.
@@ -136,15 +119,13 @@ Bytes expected_picture(const std::string& path, const RenderCase& c) {
       for (int x = 0; x < w; ++x) {
         std::uint8_t rgb[3];
         if (c.mode == Mode::texture && y < h / 2) {
-          set_light_weights(0, 0);
-          evaluate_texture_mapped(shown, x, y, k, rgb[0], rgb[1], rgb[2]);
+          evaluate_texture_mapped(shown, head_on, x, y, k, rgb[0], rgb[1], rgb[2]);
         } else {
-          set_light_weights(light.u, light.v);
-          evaluate_ptm_fn(shown, x, y, rgb[0], rgb[1], rgb[2]);
+          evaluate(shown, light_weights_for(light.u, light.v), x, y, rgb[0], rgb[1], rgb[2]);
         }
         if (c.mode == Mode::specular) {
-          set_specular_half_vector(light.u, light.v);
-          apply_specular(shown, x, y, rgb[0], rgb[1], rgb[2]);
+          apply_specular(shown, specular, specular_half_vector(light.u, light.v), x, y, rgb[0],
+                         rgb[1], rgb[2]);
         }
         std::uint8_t* out = &picture[(static_cast<std::size_t>(y) * w + x) * 3];
         for (int b = 0; b < 3; ++b) {
@@ -212,8 +193,7 @@ TEST(RenderCommand, EveryModeIsThePerPixelArithmeticOfTheViewer) {
        {{0.6f, 0.6f, 1}, {1.2f, 0, 0.5f}}},
       {"rgb texture default", 0, {"--mode", "texture"}, Mode::texture, {{0, 0, 1}}},
       {"lrgb normals", 2, {"--mode", "normals"}, Mode::normals, {}},
-      {"lum normals ignore the light", 1, {"--mode", "normals", "--light", "1,1,4"}, Mode::normals,
-       {}},
+      {"lum normals", 1, {"--mode", "normals"}, Mode::normals, {}},
   };
   ScratchDirectory scratch("render_modes");
   const char* format_names[] = {"rgb", "lum", "lrgb"};
@@ -245,14 +225,14 @@ TEST(RenderCommand, EveryModeIsThePerPixelArithmeticOfTheViewer) {
 void set_viewer_lights(const std::vector<Light>& lights, bool specular) {
   for (int i = 0; i < light_count; ++i) {
     const bool on = i < static_cast<int>(lights.size());
-    light_enabled[i] = on;
-    light_u_of[i] = on ? lights[i].u : 0;
-    light_v_of[i] = on ? lights[i].v : 0;
-    light_intensity[i] = on ? lights[i].intensity : 1;
+    viewer.light_enabled[i] = on;
+    viewer.light_u_of[i] = on ? lights[i].u : 0;
+    viewer.light_v_of[i] = on ? lights[i].v : 0;
+    viewer.light_intensity[i] = on ? lights[i].intensity : 1;
   }
-  current_light = 0;
-  light_u = light_u_of[0];
-  light_v = light_v_of[0];
+  viewer.current_light = 0;
+  viewer.light_u = viewer.light_u_of[0];
+  viewer.light_v = viewer.light_v_of[0];
   viewer.specular_on = specular;
 }
 
@@ -395,12 +375,17 @@ TEST(RenderCommand, SizeResamplesEveryStoredByteBeforeRendering) {
     write_file_bytes(scratch.file("source.ptm"), ptm_fixture_bytes(source));
     write_file_bytes(scratch.file("expected.ptm"), ptm_fixture_bytes(expected));
     const std::string size = std::to_string(c.to_width) + "x" + std::to_string(c.to_height);
-    const ProgramRun resized =
-        run_tool({"render", scratch.file("source.ptm"), "-o", scratch.file("resized.ppm"),
-                  "--size", size, "--light", "0.3,-0.2", "--mode", c.mode});
-    const ProgramRun direct = run_tool({"render", scratch.file("expected.ptm"), "-o",
-                                        scratch.file("direct.ppm"), "--light", "0.3,-0.2",
-                                        "--mode", c.mode});
+    // The normal field takes no light.
+    std::vector<std::string> lit = {"--mode", c.mode};
+    if (std::string(c.mode) != "normals") lit.insert(lit.end(), {"--light", "0.3,-0.2"});
+    std::vector<std::string> resize_arguments = {"render", scratch.file("source.ptm"), "-o",
+                                                 scratch.file("resized.ppm"), "--size", size};
+    std::vector<std::string> direct_arguments = {"render", scratch.file("expected.ptm"), "-o",
+                                                 scratch.file("direct.ppm")};
+    resize_arguments.insert(resize_arguments.end(), lit.begin(), lit.end());
+    direct_arguments.insert(direct_arguments.end(), lit.begin(), lit.end());
+    const ProgramRun resized = run_tool(resize_arguments);
+    const ProgramRun direct = run_tool(direct_arguments);
     ASSERT_EQ(resized.exit_status, 0) << resized.err;
     ASSERT_EQ(direct.exit_status, 0) << direct.err;
     EXPECT_EQ(read_file_bytes(scratch.file("resized.ppm")),

@@ -12,6 +12,8 @@
 #include "common/output_file.h"
 #include "common/output_folder.h"
 #include "support/files.h"
+#include "support/ptm_fixture.h"
+#include "support/run_program.h"
 
 namespace {
 
@@ -57,6 +59,46 @@ TEST(ToolExit, InterruptsAndFatalErrorsLeaveNoTemporaryFile) {
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+}
+
+// --quiet leaves standard error to errors and warnings: the core's format
+// and writing lines and the tool's notes are what it takes away. A failure
+// under --quiet still gives its reason.
+TEST(ToolQuiet, TakesAwayTheCommentaryButNotTheReasonOfAFailure) {
+  ScratchDirectory scratch("tool_quiet");
+  const std::string map = scratch.file("map.ptm");
+  write_file_bytes(map, ptm_fixture_bytes(random_ptm_fixture(2, 2, 6, 5, 9)));
+  const std::string converted = scratch.file("out.ptm");
+  const struct {
+    std::vector<std::string> arguments;
+    std::string shown;  // on standard error without --quiet
+  } cases[] = {
+      {{"info", map}, map + "\nLRGB Format\n"},
+      {{"render", map, "-o", scratch.file("out.png")}, map + "\nLRGB Format\n"},
+      {{"convert", map, "-o", converted, "--format", "rgb"},
+       "LRGB Format\nWriting PTM File " + converted + "\n"},
+      {{"mesh", map, "-o", scratch.file("mesh.obj")},
+       "Wrote " + scratch.file("mesh.obj") + " with its material " + scratch.file("mesh.mtl") +
+           " and texture " + scratch.file("mesh.png") + "\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments[0]);
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.begin(), RELUMO_TOOL_BINARY);
+    const ProgramRun loud = run_program(arguments);
+    EXPECT_EQ(loud.exit_status, 0) << loud.err;
+    EXPECT_NE(loud.err.find(c.shown), std::string::npos) << loud.err;
+    arguments.push_back("--quiet");
+    const ProgramRun quiet = run_program(arguments);
+    EXPECT_EQ(quiet.exit_status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "");
+  }
+  const std::string nowhere = scratch.file("no/such/folder/out.ptm");
+  const ProgramRun failed =
+      run_program({RELUMO_TOOL_BINARY, "convert", map, "-o", nowhere, "--format", "rgb", "-q"});
+  EXPECT_EQ(failed.exit_status, 1);
+  EXPECT_NE(failed.err.find("Can't open PTM file " + nowhere), std::string::npos) << failed.err;
+  EXPECT_NE(failed.err.find("relumo-tool: " + nowhere + ": not written"), std::string::npos);
 }
 
 }  // namespace

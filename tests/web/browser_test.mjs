@@ -148,7 +148,9 @@ function reference(map, light, mode, settings) {
   const key = `${map}|${light}|${mode}|${settings.join(' ')}`;
   if (!references.has(key)) {
     const file = path.join(work, `reference-${references.size}.png`);
-    tool('render', map, '--light', light, '--mode', mode, ...settings, '-o', file);
+    // render refuses a light that plays no part in the picture.
+    const lightOptions = mode === 'normals' ? [] : ['--light', light];
+    tool('render', map, ...lightOptions, '--mode', mode, ...settings, '-o', file);
     references.set(key, fs.readFileSync(file));
   }
   return references.get(key);

@@ -38,10 +38,10 @@ TEST(FormatConversion, LrgbToRgbRelightsLikeTheLrgbMap) {
     const double truncation = representation == CoefRepresentation::packed ? 1.5 : 2.0;
     for (const auto& light : lights) {
       SCOPED_TRACE(std::to_string(light[0]) + ", " + std::to_string(light[1]));
-      set_light_weights(light[0], light[1]);
+      const LightWeights weights = light_weights_for(light[0], light[1]);
       double bound = truncation;
       for (int k = 0; k < 6; ++k) {
-        bound += half_step(rgb->scale_bias[k]) * std::abs(light_weights[k]) / 1024.0;
+        bound += half_step(rgb->scale_bias[k]) * std::abs(weights.w[k]) / 1024.0;
       }
       std::size_t beyond_one = 0;
       double largest = 0;
@@ -49,10 +49,8 @@ TEST(FormatConversion, LrgbToRgbRelightsLikeTheLrgbMap) {
         for (int x = 0; x < lrgb->width; ++x) {
           std::uint8_t expected[3];
           std::uint8_t relit[3];
-          select_evaluator(*lrgb);
-          evaluate_ptm_fn(*lrgb, x, y, expected[0], expected[1], expected[2]);
-          select_evaluator(*rgb);
-          evaluate_ptm_fn(*rgb, x, y, relit[0], relit[1], relit[2]);
+          select_evaluator (*lrgb)(*lrgb, weights, x, y, expected[0], expected[1], expected[2]);
+          select_evaluator (*rgb)(*rgb, weights, x, y, relit[0], relit[1], relit[2]);
           for (int c = 0; c < 3; ++c) {
             const int d = std::abs(expected[c] - relit[c]);
             largest = std::max<double>(largest, d);

@@ -235,9 +235,8 @@ std::string bytes_of(const std::vector<int>& values) {
 
 // The picture of a map for a light.
 std::vector<std::uint8_t> render(const Ptm& ptm, float u, float v) {
-  select_evaluator(ptm);
   RgbImage* image = new_rgb_image(ptm.width, ptm.height);
-  render_ptm_image(*image, ptm, u, v, 0, 0);
+  render_plain_image(*image, ptm, u, v, 0, 0);
   std::vector<std::uint8_t> pixels(image->pixels, image->pixels + 3 * ptm.width * ptm.height);
   free_rgb_image(image);
   return pixels;

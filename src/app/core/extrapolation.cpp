@@ -1,12 +1,12 @@
 #include "app/core/extrapolation.h"
 
-#include "render/light_state.h"
+#include "app/core/viewer_state.h"
 
 void stop_extrapolating() {
-  saved_light_extent = light_extent;
-  light_u /= light_extent;
-  light_v /= light_extent;
-  light_extent = 1.0f;
+  viewer.saved_light_extent = viewer.light_extent;
+  viewer.light_u /= viewer.light_extent;
+  viewer.light_v /= viewer.light_extent;
+  viewer.light_extent = 1.0f;
 }
 
-void resume_extrapolating() { light_extent = saved_light_extent; }
+void resume_extrapolating() { viewer.light_extent = viewer.saved_light_extent; }

@@ -2,45 +2,24 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "app/core/viewer_state.h"
 #include "imageio/image_files.h"
-#include "render/light_state.h"
-#include "render/render_image.h"
+#include "render/light_sum.h"
+#include "render/relit_picture.h"
 
 RgbImage* render_screenshot(const Ptm& ptm) {
-  RgbImage* sum = new_rgb_image(ptm.width, ptm.height);
-  RgbImage* work = nullptr;
-  const std::size_t bytes = pixel_count(ptm) * 3;
-  bool empty = true;  // the sum is still all zero
+  RelitLight lights[light_count];
   for (int i = 0; i < light_count; ++i) {
-    if (!light_enabled[i]) continue;
-    const bool steered = i == current_light;
-    const float u = steered ? light_u : light_u_of[i];
-    const float v = steered ? light_v : light_v_of[i];
-    const float intensity = light_intensity[i];
-    if (empty && intensity == 1.0f) {
-      // trunc(b * 1 + 0) is b: the first light at full intensity is its
-      // render, made in place without a pass over the picture.
-      render_ptm_image(*sum, ptm, u, v, 0, 0);
-      empty = false;
-      continue;
-    }
-    if (empty) std::fill(sum->pixels, sum->pixels + bytes, 0);
-    empty = false;
-    if (work == nullptr) work = new_rgb_image(ptm.width, ptm.height);
-    render_ptm_image(*work, ptm, u, v, 0, 0);
-    for (std::size_t b = 0; b < bytes; ++b) {
-      const float value = work->pixels[b] * intensity + sum->pixels[b];
-      sum->pixels[b] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(value), 0, 255));
-    }
+    const bool steered = i == viewer.current_light;
+    lights[i] = {steered ? viewer.light_u : viewer.light_u_of[i],
+                 steered ? viewer.light_v : viewer.light_v_of[i], viewer.light_intensity[i],
+                 viewer.light_enabled[i] != 0};
   }
-  if (empty) std::fill(sum->pixels, sum->pixels + bytes, 0);
-  free_rgb_image(work);
-  return sum;
+  return render_light_sum(ptm, lights, viewer_render_mode());
 }
 
 std::string free_screenshot_name(const std::string& base_dir) {

@@ -8,13 +8,10 @@
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
 
-// The image-ID text of the screenshot's TGA file.
-constexpr char screenshot_id_text[] = "Korvex PTM";
-
-// `ptm` rendered whole once per enabled light (the steered light at
-// light_u, light_v, the others at their stored directions), each byte
-// added as trunc(rendered * intensity + sum) and kept within 0..255.
-// Zoom and pan play no part. The caller frees the image.
+// `ptm` rendered whole under the viewer's lights and modes by
+// render_light_sum: every enabled light, the steered one at light_u,
+// light_v and the others at their stored directions. Zoom and pan play no
+// part. The caller frees the image.
 RgbImage* render_screenshot(const Ptm& ptm);
 
 // The first of `base_dir` + "screenshot000.tga" .. "screenshot999.tga" that

@@ -6,8 +6,6 @@ float light_intensity_from_slider(double x) { return static_cast<float>(4 * x); 
 
 float gain_from_slider(double x) { return static_cast<float>(1 + 100 * x * x * x * x); }
 
-float gain_on_switching_on(double v) { return static_cast<float>(1 + 100 * v * v * v); }
-
 float light_extent_from_slider(double x) { return static_cast<float>(1 + extent_range * x); }
 
 int specular_exponent_from_slider(double x) { return static_cast<int>(100 * x); }

@@ -10,9 +10,7 @@ constexpr double extent_range = 2.0;
 float light_intensity_from_slider(double x);
 // Amp while dragged: g = 1 + 100 x⁴.
 float gain_from_slider(double x);
-// Amp when the mode is switched on, from the slider's kept position v:
-// g = 1 + 100 v³ (so switching on and dragging to the same place differ).
-float gain_on_switching_on(double v);
+// Amp when the mode is switched on: gain_on_switching_on (diffuse_gain.h).
 // Scale: extent 1 + 2 x.
 float light_extent_from_slider(double x);
 // Exp: trunc(100 x).

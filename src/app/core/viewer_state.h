@@ -9,6 +9,10 @@
 #include "common/lcg_random.h"
 #include "common/rgb_image.h"
 #include "ptm/ptm.h"
+#include "render/diffuse_gain.h"
+#include "render/lights.h"
+#include "render/render_mode.h"
+#include "render/specular.h"
 
 struct ViewerState {
   // Files
@@ -69,6 +73,22 @@ struct ViewerState {
   float autopilot_angle = 0.0f;
   int autopilot_frame = 1;
 
+  // Lights. A direction is its projection (u, v) on the image plane, u to
+  // the right, v upward. light_u, light_v is the direction being rendered
+  // or steered: the current light's, which its slot gets back when the view
+  // sums the lights.
+  float light_u = 0.0f;
+  float light_v = 0.0f;
+  int current_light = 0;  // 0..8, the light the mouse steers
+  float light_u_of[light_count] = {};
+  float light_v_of[light_count] = {};
+  float light_intensity[light_count] = {1, 1, 1, 1, 1, 1, 1, 1, 1};  // 0..4
+  int light_enabled[light_count] = {1, 0, 0, 0, 0, 0, 0, 0, 0};
+  // Half-width of the square of reachable light positions (1 .. 3 while
+  // extrapolating), and the extent kept while extrapolation is off.
+  float light_extent = 1.0f;
+  float saved_light_extent = 2.0f;
+
   // Mode toggles
   int specular_on = 0;
   int diffuse_gain_on = 0;
@@ -83,6 +103,16 @@ struct ViewerState {
   int normal_vis_request_view = 0;
   int normal_vis_request_reflectance = 0;
   int show_source_image = 0;
+
+  // The enhancements' parameters: Kd, Ks and Exp, and the gain of the Amp
+  // slider (the slider's position 0..1, and g, at least 1).
+  SpecularSettings specular;
+  float diffuse_gain = 1.0f;
+  float diffuse_gain_slider = starting_gain_position;
+
+  // 0 until compute_normals has started on the loaded map, then 1 for the
+  // rest of the run.
+  int normals_valid = 0;
 
   // Source photographs: loaded on first need and kept until exit. The flag
   // is set by a complete load only (an empty list counts), so a failed one
@@ -115,3 +145,7 @@ inline Ptm* displayed_ptm() {
 // The map whose normals the normal views show: display_ptm only while zoomed
 // (it carries the resampled normals), else the loaded map.
 inline Ptm* normals_ptm() { return viewer.zoomed ? viewer.display_ptm : viewer.current_ptm; }
+
+// The enhancement the menu has switched on (at most one) with the sliders'
+// parameters and the light extent, for the renders.
+RenderMode viewer_render_mode();
