@@ -28,6 +28,7 @@ export function bindControls({ state, canvas, changed, reset, save }) {
   const sliders = ['kd', 'ks', 'exp', 'gain', 'intensity'].map((id) => element(id));
   const dial = element('light-dial');
   const marker = element('light-marker');
+  const lightSettings = element('light-settings');
 
   // The sliders of the desktop: Kd and Ks over 0..1, the exponent over
   // 0..100, the gain over 1..101, the intensity over 0..4.
@@ -168,6 +169,8 @@ export function bindControls({ state, canvas, changed, reset, save }) {
       for (const group of document.querySelectorAll('.mode-settings')) {
         group.hidden = group.dataset.mode !== state.mode;
       }
+      // The normals are shown as they are stored: no light plays a part.
+      lightSettings.hidden = state.mode === 'normals';
       for (const slider of sliders) {
         if (document.activeElement !== slider) slider.value = String(state[slider.id]);
       }
