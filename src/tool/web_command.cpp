@@ -2,13 +2,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "common/file_names.h"
 #include "tool/commands.h"
+#include "tool/map_arguments.h"
 #include "tool/progress_bar.h"
-#include "tool/view_options.h"
 #include "tool/tool_io.h"
+#include "tool/view_options.h"
 #include "tool/web_options.h"
 
 const char web_usage[] =
@@ -54,28 +54,18 @@ WebOptions parse_web_arguments(ArgumentList& arguments) {
   WebOptions options;
   WebPublishOptions& publish = options.publish;
   publish.view = default_relit_settings();
-  std::vector<const char*> operands;
-  const char* output = nullptr;
   const char* quality = nullptr;
   const char* iiif_base = nullptr;
-  while (!arguments.done()) {
-    const char* argument = arguments.next();
-    if (!arguments.is_option()) {
-      operands.push_back(argument);
-      continue;
-    }
-    if (arguments.common_option(argument)) continue;
-    if (std::strcmp(argument, "-o") == 0) {
-      output = arguments.value();
-    } else if (std::strcmp(argument, "--force") == 0) {
+  parse_map_arguments(arguments, options.map, options.output, [&](const char* option) {
+    if (std::strcmp(option, "--force") == 0) {
       publish.replace = true;
-    } else if (std::strcmp(argument, "--tiles") == 0) {
+    } else if (std::strcmp(option, "--tiles") == 0) {
       publish.tiles.kind =
           parse_choice(arguments.value(), {"png", "jpeg"}, "--tiles") == 0 ? TileKind::png
-                                                                            : TileKind::jpeg;
-    } else if (std::strcmp(argument, "--quality") == 0) {
+                                                                          : TileKind::jpeg;
+    } else if (std::strcmp(option, "--quality") == 0) {
       quality = arguments.value();
-    } else if (std::strcmp(argument, "--tile-size") == 0) {
+    } else if (std::strcmp(option, "--tile-size") == 0) {
       const char* text = arguments.value();
       publish.tile_size =
           static_cast<int>(parse_integer(text, min_tile_size, max_tile_size, "--tile-size"));
@@ -83,26 +73,22 @@ WebOptions parse_web_arguments(ArgumentList& arguments) {
         throw UsageError(std::string("--tile-size \"") + text + "\" is odd: tiles halve into "
                          "whole pixels only at an even size");
       }
-    } else if (std::strcmp(argument, "--iiif-base") == 0) {
+    } else if (std::strcmp(option, "--iiif-base") == 0) {
       iiif_base = arguments.value();
-    } else if (std::strcmp(argument, "--light") == 0) {
-      const RelitLight light = parse_light(arguments.value());
-      publish.view.lights = {light};
-    } else if (std::strcmp(argument, "--mode") == 0) {
+    } else if (std::strcmp(option, "--light") == 0) {
+      publish.view.lights = {parse_light(arguments.value())};
+    } else if (std::strcmp(option, "--mode") == 0) {
       const int mode = parse_choice(arguments.value(), {"plain", "specular", "gain", "normals"},
                                     "--mode");
       const RelitMode modes[] = {RelitMode::plain, RelitMode::specular, RelitMode::gain,
                                  RelitMode::normals};
       publish.view.mode = modes[mode];
     } else {
-      arguments.unknown_option();
+      return false;
     }
-  }
-  if (operands.empty()) throw UsageError("no map given");
-  if (operands.size() > 1) throw UsageError(std::string("a second map ") + operands[1]);
-  if (output == nullptr || *output == '\0') throw UsageError("no output given (-o OUT)");
-  options.map = operands[0];
-  options.output = output;
+    return true;
+  });
+  const char* output = options.output.c_str();
   options.single_page = file_extension(output) == "html";
   if (quality != nullptr) {
     if (publish.tiles.kind != TileKind::jpeg) {
@@ -120,7 +106,6 @@ WebOptions parse_web_arguments(ArgumentList& arguments) {
     }
     publish.iiif_base = iiif_base;
   }
-  check_output_is_not_input(options.map.c_str(), options.output.c_str());
   // --force would take the map away with the folder it replaces.
   if (!options.single_page && is_inside_folder(options.map.c_str(), options.output.c_str())) {
     throw UsageError("the output folder " + options.output + " holds the map " + options.map);
