@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include <tbb/parallel_pipeline.h>
 
@@ -207,6 +208,11 @@ bool for_each_photograph(const std::vector<CapturePhotograph>& photographs, int 
   const int count = static_cast<int>(photographs.size());
   int next = 0;
   std::atomic<bool> failed{false};
+  // Photographs summed go back here with their samples' memory, and the
+  // next decodes take them: no more than `in_flight` sets of samples are
+  // ever allocated (see reset_photograph).
+  std::mutex spare_lock;
+  std::vector<std::shared_ptr<DecodedPhotograph>> spare;
   run_on_threads(threads, [&] {
     tbb::parallel_pipeline(
         static_cast<std::size_t>(std::max(1, in_flight)),
@@ -221,7 +227,15 @@ bool for_each_photograph(const std::vector<CapturePhotograph>& photographs, int 
             tbb::make_filter<int, std::shared_ptr<DecodedPhotograph>>(
                 tbb::filter_mode::parallel,
                 [&](int index) {
-                  auto decoded = std::make_shared<DecodedPhotograph>();
+                  std::shared_ptr<DecodedPhotograph> decoded;
+                  {
+                    const std::lock_guard<std::mutex> hold(spare_lock);
+                    if (!spare.empty()) {
+                      decoded = std::move(spare.back());
+                      spare.pop_back();
+                    }
+                  }
+                  if (decoded == nullptr) decoded = std::make_shared<DecodedPhotograph>();
                   decoded->index = index;
                   decoded->read = !failed && read_checked_photograph(photographs[index], width,
                                                                      height, first_pass,
@@ -234,7 +248,9 @@ bool for_each_photograph(const std::vector<CapturePhotograph>& photographs, int 
                   if (!failed && !(decoded->read && use(decoded->index, decoded->image))) {
                     failed = true;
                   }
-                  decoded->image = Photograph{};
+                  reset_photograph(decoded->image);
+                  const std::lock_guard<std::mutex> hold(spare_lock);
+                  spare.push_back(decoded);
                 }));
   });
   return !failed;
