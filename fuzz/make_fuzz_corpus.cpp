@@ -140,7 +140,9 @@ void write_argument_seeds(const std::string& directory) {
         std::string("--size\0""640x480\0--crop\0""0,0,10,10\0--\0-map.ptm\0--quiet", 45),
         std::string("--kd\0""1e999\0--gain\0nan\0--near\0""0.4,\0--help", 39),
         std::string("--azimuths\0""12\0--elevation\0""17.5\0--seconds\0""0.5\0--fps\0""30\0"
-                    "--ppmm\0""3\0--scale-bar\0--detrend\0quadric\0--detail\0--sigma\0""4", 111)}) {
+                    "--ppmm\0""3\0--scale-bar\0--detrend\0quadric\0--detail\0--sigma\0""4", 111),
+        std::string("map.ptm\0-o\0site\0--tiles\0jpeg\0--quality\0""80\0--tile-size\0""254\0"
+                    "--iiif-base\0https://example.org/m\0--force", 99)}) {
     write_file_bytes(directory + "/arguments" + std::to_string(n++), seed);
   }
 }

@@ -22,6 +22,7 @@
 #include "tool/sheet_options.h"
 #include "tool/video_options.h"
 #include "tool/view_options.h"
+#include "tool/web_options.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // adding or removing a byte.
   ArgumentList arguments(static_cast<int>(argv.size()), argv.data(), 0);
   parse_quietly([&] {
-    switch (size % 12) {
+    switch (size % 13) {
       case 0:
         parse_info_arguments(arguments);
         break;
@@ -122,6 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         parse_lights_options(arguments);
         break;
       case 11:
+        parse_web_arguments(arguments);
+        break;
+      case 12:
         while (!arguments.done()) {
           const char* argument = arguments.next();
           if (arguments.is_option() && !arguments.common_option(argument)) arguments.value();

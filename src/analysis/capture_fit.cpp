@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include <tbb/parallel_pipeline.h>
 
@@ -108,20 +109,26 @@ bool choose_in_flight(const CaptureFitOptions& options, int count, int width, in
                       std::uint64_t reading_bytes, CaptureFitReport& report) {
   const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   const std::uint64_t available = available_memory_bytes();
+  // MemAvailable counts caches the kernel gives back only slowly and
+  // memory other processes are about to take: a fit planned to the last
+  // byte of it was ended by the kernel's out-of-memory killer (an RGB fit
+  // of 240 megapixels, 21.1 GB resident of 21.5 GB available). An eighth
+  // is left to them.
+  const std::uint64_t usable = available - available / 8;
   int in_flight = options.threads > 1 ? std::min(options.threads + 1, count) : 1;
-  while (in_flight > 1 && fit_memory(pixels, options, reading_bytes, in_flight) > available) {
+  while (in_flight > 1 && fit_memory(pixels, options, reading_bytes, in_flight) > usable) {
     --in_flight;
   }
   report.in_flight = in_flight;
   report.memory_needed = fit_memory(pixels, options, reading_bytes, in_flight);
-  if (report.memory_needed <= available) return true;
+  if (report.memory_needed <= usable) return true;
   std::printf("Fitting %d photographs of %d x %d pixels as %s needs %.1f GB of memory even with "
-              "one photograph decoded at a time (%.0f bytes per map pixel); %.1f GB are "
-              "available\n",
+              "one photograph decoded at a time (%.0f bytes per map pixel); it may take %.1f GB "
+              "of the %.1f GB available\n",
               count, width, height, options.layout == FitLayout::lrgb ? "LRGB" : "RGB",
               static_cast<double>(report.memory_needed) / 1e9,
               static_cast<double>(report.memory_needed) / static_cast<double>(pixels),
-              static_cast<double>(available) / 1e9);
+              static_cast<double>(usable) / 1e9, static_cast<double>(available) / 1e9);
   return false;
 }
 
@@ -201,6 +208,11 @@ bool for_each_photograph(const std::vector<CapturePhotograph>& photographs, int 
   const int count = static_cast<int>(photographs.size());
   int next = 0;
   std::atomic<bool> failed{false};
+  // Photographs summed go back here with their samples' memory, and the
+  // next decodes take them: no more than `in_flight` sets of samples are
+  // ever allocated (see reset_photograph).
+  std::mutex spare_lock;
+  std::vector<std::shared_ptr<DecodedPhotograph>> spare;
   run_on_threads(threads, [&] {
     tbb::parallel_pipeline(
         static_cast<std::size_t>(std::max(1, in_flight)),
@@ -215,7 +227,15 @@ bool for_each_photograph(const std::vector<CapturePhotograph>& photographs, int 
             tbb::make_filter<int, std::shared_ptr<DecodedPhotograph>>(
                 tbb::filter_mode::parallel,
                 [&](int index) {
-                  auto decoded = std::make_shared<DecodedPhotograph>();
+                  std::shared_ptr<DecodedPhotograph> decoded;
+                  {
+                    const std::lock_guard<std::mutex> hold(spare_lock);
+                    if (!spare.empty()) {
+                      decoded = std::move(spare.back());
+                      spare.pop_back();
+                    }
+                  }
+                  if (decoded == nullptr) decoded = std::make_shared<DecodedPhotograph>();
                   decoded->index = index;
                   decoded->read = !failed && read_checked_photograph(photographs[index], width,
                                                                      height, first_pass,
@@ -228,7 +248,9 @@ bool for_each_photograph(const std::vector<CapturePhotograph>& photographs, int 
                   if (!failed && !(decoded->read && use(decoded->index, decoded->image))) {
                     failed = true;
                   }
-                  decoded->image = Photograph{};
+                  reset_photograph(decoded->image);
+                  const std::lock_guard<std::mutex> hold(spare_lock);
+                  spare.push_back(decoded);
                 }));
   });
   return !failed;

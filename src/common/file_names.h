@@ -17,6 +17,11 @@ std::string cut_at_last_dot(const std::string& path);
 // both exist, else the same text.
 bool is_same_file(const char* a, const char* b);
 
+// Whether the file `path` lies somewhere under the folder `folder`, both
+// taken with every symbolic link and "." or ".." resolved (a folder that
+// does not exist yet holds nothing).
+bool is_inside_folder(const char* path, const char* folder);
+
 // `path` cut at the first '.' of its file's own name (or whole):
 // "../captures/stone.x.ptm" -> "../captures/stone".
 std::string cut_at_first_dot(const std::string& path);

@@ -15,52 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "common/output_folder.h"
+#include "common/partial_output_names.h"
+
 namespace {
 
-// The temporary names of the outputs open now, so that a fatal exit or a
-// signal handler can remove them.
-std::set<std::string>& partial_outputs() {
-  static std::set<std::string> names;
+// The temporary files open now.
+PartialOutputNames& partial_outputs() {
+  static PartialOutputNames names;
   return names;
 }
 
-// Outputs are opened and committed on any thread, and a signal handler
-// walks the set on whichever thread the signal reaches. Whoever touches the
-// set first holds off the signals of its own thread, then takes this lock:
-// a handler never waits for the thread it interrupted, and never sees a
-// half-updated tree. A lock-free flag, because a handler may use nothing
-// else.
-std::atomic_flag partial_outputs_busy = ATOMIC_FLAG_INIT;
+void remember_partial_output(const std::string& name) { partial_outputs().remember(name); }
 
-class PartialOutputsLocked {
- public:
-  PartialOutputsLocked() {
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &saved_);
-    while (partial_outputs_busy.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  ~PartialOutputsLocked() {
-    partial_outputs_busy.clear(std::memory_order_release);
-    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-  }
-  PartialOutputsLocked(const PartialOutputsLocked&) = delete;
-  PartialOutputsLocked& operator=(const PartialOutputsLocked&) = delete;
-
- private:
-  sigset_t saved_;
-};
-
-void remember_partial_output(const std::string& name) {
-  PartialOutputsLocked locked;
-  partial_outputs().insert(name);
-}
-
-void forget_partial_output(const std::string& name) {
-  PartialOutputsLocked locked;
-  partial_outputs().erase(name);
-}
+void forget_partial_output(const std::string& name) { partial_outputs().forget(name); }
 
 // Permissions a plain fopen would have given the file (0666 less the
 // umask); mkstemp makes it 0600.
@@ -256,8 +224,8 @@ void OutputFile::discard() {
 void discard_partial_outputs() {
   // Only unlink, which is async-signal-safe; the names stay until their
   // outputs forget them.
-  PartialOutputsLocked locked;
-  for (const std::string& name : partial_outputs()) unlink(name.c_str());
+  partial_outputs().for_each([](const std::string& name) { unlink(name.c_str()); });
+  discard_partial_folders();
 }
 
 void report_write_failure(const char* what, const char* path, int error) {

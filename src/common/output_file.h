@@ -57,7 +57,8 @@ class OutputFile {
   int error_ = 0;
 };
 
-// Removes the temporary file of every output still open, for a program
+// Removes the temporary file of every output still open (and every
+// temporary OutputFolder with its content), for a program
 // that is about to end without unwinding (a fatal error deep in a reader,
 // an interrupt). The targets are left as they were. Safe to call from a
 // signal handler.

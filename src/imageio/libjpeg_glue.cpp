@@ -66,6 +66,40 @@ void skip_input_data(j_decompress_ptr cinfo, long count) {
 
 void term_source(j_decompress_ptr) {}
 
+// libjpeg's compressed output gathered in a growing vector.
+struct JpegMemoryDestination {
+  jpeg_destination_mgr pub;
+  std::vector<std::uint8_t>* stream;
+};
+
+constexpr std::size_t destination_block = 65536;
+
+std::vector<std::uint8_t>& destination_stream(j_compress_ptr cinfo) {
+  return *reinterpret_cast<JpegMemoryDestination*>(cinfo->dest)->stream;
+}
+
+void init_destination(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  stream.resize(destination_block);
+  cinfo->dest->next_output_byte = stream.data();
+  cinfo->dest->free_in_buffer = stream.size();
+}
+
+// Called when the whole free space is used: the vector doubles.
+boolean empty_output_buffer(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  const std::size_t used = stream.size();
+  stream.resize(used * 2);
+  cinfo->dest->next_output_byte = stream.data() + used;
+  cinfo->dest->free_in_buffer = stream.size() - used;
+  return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo) {
+  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
+  stream.resize(stream.size() - cinfo->dest->free_in_buffer);
+}
+
 void limit_scans(j_common_ptr common) {
   auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
   if (cinfo->input_scan_number <= max_jpeg_scans) return;
@@ -97,6 +131,17 @@ void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
   src->end = stream + stream_bytes;
   src->start_of_file = 1;
   cinfo->src = &src->pub;
+}
+
+void install_memory_destination(j_compress_ptr cinfo, std::vector<std::uint8_t>* stream) {
+  // Allocated in the compressor's permanent pool, released with it.
+  auto* destination = static_cast<JpegMemoryDestination*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegMemoryDestination)));
+  destination->pub.init_destination = init_destination;
+  destination->pub.empty_output_buffer = empty_output_buffer;
+  destination->pub.term_destination = term_destination;
+  destination->stream = stream;
+  cinfo->dest = &destination->pub;
 }
 
 void install_scan_limit(j_decompress_ptr cinfo, jpeg_progress_mgr& progress) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 // libjpeg's header needs size_t and FILE declared before it.
 // clang-format off
@@ -35,6 +36,12 @@ jpeg_error_mgr* jumping_error_manager(JpegErrorManager& manager);
 // as far as it goes (with libjpeg's warning) and an empty one is an error.
 void install_memory_source(j_decompress_ptr cinfo, const std::uint8_t* stream,
                            std::size_t stream_bytes);
+
+// Makes `cinfo` write its stream into `*stream` (replacing what it held),
+// which grows as libjpeg asks for room and is cut to the stream's length
+// when compression finishes. Call after jpeg_create_compress; the vector
+// must outlive the compression.
+void install_memory_destination(j_compress_ptr cinfo, std::vector<std::uint8_t>* stream);
 
 // Ends the decoding of a progressive stream (by the error manager's jump)
 // once it has passed max_jpeg_scans scans: each scan makes libjpeg pass

@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+void reset_photograph(Photograph& photograph) {
+  photograph.width = 0;
+  photograph.height = 0;
+  photograph.bits = 8;
+  photograph.samples8.clear();
+  photograph.samples16.clear();
+  photograph.profile.clear();
+}
+
 void allocate_photograph_samples(Photograph& photograph, int width, int height, int bits) {
   photograph.width = width;
   photograph.height = height;

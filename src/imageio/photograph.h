@@ -27,6 +27,13 @@ inline std::size_t photograph_sample_count(const Photograph& photograph) {
          3;
 }
 
+// Empties `photograph` but keeps the memory of its samples, so that the
+// next photograph of the same size decoded into it takes no new pages:
+// photographs of tens of megapixels are beyond the size the allocator
+// recycles, and each fresh allocation is faulted in and zeroed by the
+// kernel page by page (a third of a large fit's time).
+void reset_photograph(Photograph& photograph);
+
 // Sizes the samples for `bits` (8 or 16) at width x height; their values
 // are zero.
 void allocate_photograph_samples(Photograph& photograph, int width, int height, int bits);

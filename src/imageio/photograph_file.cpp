@@ -207,7 +207,7 @@ std::uint64_t file_size(std::FILE* file) {
 // A photograph that could not be read is left empty, whatever part of it
 // was decoded.
 PhotographRead finish(PhotographRead result, Photograph& photograph) {
-  if (result == PhotographRead::unreadable) photograph = Photograph{};
+  if (result == PhotographRead::unreadable) reset_photograph(photograph);
   return result;
 }
 
@@ -282,7 +282,7 @@ bool read_photograph_header(const char* path, PhotographHeader& header) {
 
 PhotographRead read_photograph(const char* path, const PhotographRequest& request,
                                Photograph& photograph) {
-  photograph = Photograph{};
+  reset_photograph(photograph);
   FileHandle file;
   std::string bytes;
   PhotographFormat format;
@@ -304,7 +304,7 @@ PhotographRead read_photograph(const char* path, const PhotographRequest& reques
 
 PhotographRead decode_photograph(const std::uint8_t* data, std::size_t size, const char* name,
                                  const PhotographRequest& request, Photograph& photograph) {
-  photograph = Photograph{};
+  reset_photograph(photograph);
   PhotographFormat format;
   if (!recognised(name, data, size, format)) return PhotographRead::unreadable;
   PhotographRead result = PhotographRead::unreadable;

@@ -58,6 +58,14 @@ bool failed_png_start(PngErrors& errors, const char* what) {
   return false;
 }
 
+// libpng's output to memory: the bytes appended to a vector.
+void append_png_bytes(png_structp png, png_bytep data, std::size_t count) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + count);
+}
+
+void flush_nothing(png_structp) {}
+
 // libpng's text records for the notes; they point into the notes' strings.
 std::vector<png_text> png_text_records(const PngNotes& notes) {
   std::vector<png_text> records;
@@ -99,14 +107,15 @@ class PngRowWriter {
     if (png_ != nullptr) png_destroy_write_struct(&png_, &info_);
   }
 
-  // Starts the picture on `file`, with `notes` before the picture data.
-  // False with the reason in message().
-  bool start(std::FILE* file, int width, int height, int bit_depth, int color_type,
-             const PngNotes& notes) {
+  // Starts the picture on `file`, or appended to `memory` when that is not
+  // null, with `notes` before the picture data. False with the reason in
+  // message().
+  bool start(std::FILE* file, std::vector<std::uint8_t>* memory, int width, int height,
+             int bit_depth, int color_type, const PngNotes& notes) {
     // libpng copies the text when it is set, so the records need only
     // outlive start_encoding (which the jump never leaves).
     const std::vector<png_text> texts = png_text_records(notes);
-    return start_encoding(file, width, height, bit_depth, color_type,
+    return start_encoding(file, memory, width, height, bit_depth, color_type,
                           {texts.data(), static_cast<int>(texts.size()),
                            notes.pixels_per_metre_x, notes.pixels_per_metre_y});
   }
@@ -126,14 +135,18 @@ class PngRowWriter {
   const char* message() const { return errors_.message; }
 
  private:
-  bool start_encoding(std::FILE* file, int width, int height, int bit_depth, int color_type,
-                      const EncodedNotes& notes) {
+  bool start_encoding(std::FILE* file, std::vector<std::uint8_t>* memory, int width, int height,
+                      int bit_depth, int color_type, const EncodedNotes& notes) {
     png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors_, on_png_error, on_png_warning);
     if (png_ == nullptr) return failed_png_start(errors_, "libpng could not start");
     info_ = png_create_info_struct(png_);
     if (info_ == nullptr) return failed_png_start(errors_, "libpng could not start");
     if (setjmp(png_jmpbuf(png_))) return false;
-    png_init_io(png_, file);
+    if (memory != nullptr) {
+      png_set_write_fn(png_, memory, append_png_bytes, flush_nothing);
+    } else {
+      png_init_io(png_, file);
+    }
     // After PNG's adaptive row filters a picture is mostly small residuals,
     // and runs of them are what deflate finds: zlib's fastest level with
     // run-length matching only (Z_RLE) gives files as small as its default
@@ -180,7 +193,7 @@ bool write_png_picture(int width, int height, int bit_depth, int color_type, con
     return false;
   }
   PngRowWriter png;
-  bool encoded = png.start(file.get(), width, height, bit_depth, color_type, notes);
+  bool encoded = png.start(file.get(), nullptr, width, height, bit_depth, color_type, notes);
   for (int r = 0; r < height && encoded; ++r) encoded = png.write_row(row(r));
   encoded = encoded && png.end();
   return finish_png_file(file, encoded, png.message(), path);
@@ -375,6 +388,16 @@ bool write_png_grey16(const std::uint16_t* samples, int width, int height, const
                                           row_bytes, height));
 }
 
+bool encode_png_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
+                    std::vector<std::uint8_t>& png) {
+  png.clear();
+  if (width <= 0 || height <= 0) return false;
+  PngRowWriter writer;
+  bool encoded = writer.start(nullptr, &png, width, height, 8, PNG_COLOR_TYPE_RGB, PngNotes{});
+  for (int r = 0; r < height && encoded; ++r) encoded = writer.write_row(top_row + r * row_step);
+  return encoded && writer.end();
+}
+
 bool decode_png_notes(const std::uint8_t* data, std::size_t size, const char* name,
                       PngNotes& notes) {
   notes = PngNotes{};
@@ -414,7 +437,7 @@ bool write_png_grey16_rows(int width, int height, const char* path,
 PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth,
                        const PngNotes& notes, std::string& error) {
   PngRows writer(new PngRowWriter);
-  if (writer->start(file, width, height, bit_depth,
+  if (writer->start(file, nullptr, width, height, bit_depth,
                     bit_depth == 16 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, notes)) {
     return writer;
   }

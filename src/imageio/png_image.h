@@ -79,6 +79,13 @@ PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth,
 bool write_png_row(PngRowWriter& writer, const std::uint8_t* row, std::string& error);
 bool end_png_rows(PngRowWriter& writer, std::string& error);
 
+// Encodes width x height 8-bit RGB pixels, the top row first and each row
+// `row_step` bytes after the one above, as a PNG file in `png` (replacing its
+// content), compressed as write_png_rgb compresses. False only for an
+// empty picture or when libpng cannot start.
+bool encode_png_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
+                    std::vector<std::uint8_t>& png);
+
 // The largest picture the reader decodes: 2^28 pixels (a 16384 x 16384
 // photograph), so that a forged header cannot demand gigabytes.
 constexpr std::uint64_t max_png_pixels = std::uint64_t{1} << 28;

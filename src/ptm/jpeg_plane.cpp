@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/checked_alloc.h"
+#include "imageio/jpeg_picture.h"
 #include "imageio/libjpeg_glue.h"
 
 namespace {
@@ -16,40 +17,6 @@ bool fits_plane(JDIMENSION stream_width, JDIMENSION stream_height, int component
   std::printf("JPEG plane of %u x %u samples with %d components does not fit a %d x %d plane\n",
               stream_width, stream_height, components, width, height);
   return false;
-}
-
-// libjpeg's compressed output gathered in a growing vector.
-struct JpegMemoryDestination {
-  jpeg_destination_mgr pub;
-  std::vector<std::uint8_t>* stream;
-};
-
-constexpr std::size_t destination_block = 65536;
-
-std::vector<std::uint8_t>& destination_stream(j_compress_ptr cinfo) {
-  return *reinterpret_cast<JpegMemoryDestination*>(cinfo->dest)->stream;
-}
-
-void init_destination(j_compress_ptr cinfo) {
-  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
-  stream.resize(destination_block);
-  cinfo->dest->next_output_byte = stream.data();
-  cinfo->dest->free_in_buffer = stream.size();
-}
-
-// Called when the whole free space is used: the vector doubles.
-boolean empty_output_buffer(j_compress_ptr cinfo) {
-  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
-  const std::size_t used = stream.size();
-  stream.resize(used * 2);
-  cinfo->dest->next_output_byte = stream.data() + used;
-  cinfo->dest->free_in_buffer = stream.size() - used;
-  return TRUE;
-}
-
-void term_destination(j_compress_ptr cinfo) {
-  std::vector<std::uint8_t>& stream = destination_stream(cinfo);
-  stream.resize(stream.size() - cinfo->dest->free_in_buffer);
 }
 
 }  // namespace
@@ -163,33 +130,5 @@ int decode_jpeg_plane(const std::uint8_t* stream, std::size_t stream_bytes,
 
 bool encode_jpeg_plane(const std::uint8_t* plane, int width, int height, int quality,
                        std::vector<std::uint8_t>& stream) {
-  jpeg_compress_struct cinfo;
-  JpegErrorManager error;
-  JpegMemoryDestination destination;
-  cinfo.err = jumping_error_manager(error);
-  if (setjmp(error.jump) != 0) {
-    jpeg_destroy_compress(&cinfo);
-    return false;
-  }
-  jpeg_create_compress(&cinfo);
-  destination.pub.init_destination = init_destination;
-  destination.pub.empty_output_buffer = empty_output_buffer;
-  destination.pub.term_destination = term_destination;
-  destination.stream = &stream;
-  cinfo.dest = &destination.pub;
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 1;
-  cinfo.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  const std::size_t row_bytes = static_cast<std::size_t>(width);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<std::uint8_t*>(plane) + cinfo.next_scanline * row_bytes;
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  return true;
+  return encode_jpeg(plane, width, width, height, 1, quality, ChromaSampling::full, stream);
 }

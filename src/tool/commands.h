@@ -25,6 +25,7 @@ int run_curvature(ArgumentList& arguments);
 int run_video(ArgumentList& arguments);
 int run_sheet(ArgumentList& arguments);
 int run_lights(ArgumentList& arguments);
+int run_web(ArgumentList& arguments);
 
 extern const char info_usage[];
 extern const char render_usage[];
@@ -37,3 +38,4 @@ extern const char curvature_usage[];
 extern const char video_usage[];
 extern const char sheet_usage[];
 extern const char lights_usage[];
+extern const char web_usage[];

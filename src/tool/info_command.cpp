@@ -9,7 +9,7 @@
 #include "ptm/ptm_file_info.h"
 #include "tool/commands.h"
 #include "tool/info_options.h"
-#include "tool/json_text.h"
+#include "common/json_text.h"
 #include "tool/tool_io.h"
 
 const char info_usage[] =

@@ -13,7 +13,7 @@
 #include "analysis/light_contact_sheet.h"
 #include "analysis/light_position_writer.h"
 #include "tool/commands.h"
-#include "tool/json_text.h"
+#include "common/json_text.h"
 #include "tool/lights_options.h"
 #include "tool/progress_bar.h"
 #include "tool/tool_io.h"

@@ -27,6 +27,7 @@ const ToolCommand commands[] = {
      sheet_usage, run_sheet},
     {"video", "a video of the map under a light circling it (MP4 or WebM)", video_usage,
      run_video},
+    {"web", "publish a map as a web page or site, relit in the browser", web_usage, run_web},
 };
 
 // The options every subcommand takes, after each one's own usage.

@@ -48,9 +48,10 @@ bool wait_for_output(const RunningProgram& program, const std::string& text, int
 // `timeout_seconds`, and collects its output.
 ProgramRun finish_program(RunningProgram& program, int timeout_seconds);
 
-// start_program and finish_program at once.
+// start_program and finish_program at once. The default bound catches a
+// hang without mistaking a sanitizer build on a busy machine for one.
 ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input = "",
-                       const std::string& directory = "", int timeout_seconds = 60);
+                       const std::string& directory = "", int timeout_seconds = 240);
 
 // Everything a shell command writes on its standard output (bound its
 // time with timeout(1) in the command itself).

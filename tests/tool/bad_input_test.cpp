@@ -1,4 +1,4 @@
-// relumo-tool info and render on bad input: every refusal has its exit
+// relumo-tool info, render and web on bad input: every refusal has its exit
 // status (1 for the input or output, 2 for a usage error), a message that
 // names what was refused, and leaves no file behind, not even a partial one.
 #include <gtest/gtest.h>
@@ -27,6 +27,7 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
   write_file_bytes(scratch.file("map.tga"), map_bytes);
   const std::string missing = scratch.file("missing.ptm");
   const std::string out = scratch.file("out.png");
+  const std::string site = scratch.file("site");
   const std::set<std::string> inputs = file_names_in(scratch.path);
 
   const struct {
@@ -83,6 +84,28 @@ TEST(ToolBadInput, EveryRefusalHasItsStatusNamesTheCulpritAndWritesNothing) {
       {{"info", "--json", scratch.file("huge.ptm")}, 1, scratch.file("huge.ptm")},
       {{"info", "--bogus", map}, 2, "--bogus"},
       {{"info"}, 2, "no map"},
+      {{"web", missing, "-o", site}, 1, missing},
+      {{"web", scratch.file("garbage.ptm"), "-o", site}, 1, scratch.file("garbage.ptm")},
+      {{"web", map, "-o", scratch.file("no/such/dir/site")}, 1, "no/such/dir/site"},
+      {{"web", map, "-o", scratch.file("no/such/dir/page.html")}, 1, "no/such/dir/page.html"},
+      {{"web", map, "-o", scratch.file("map.tga")}, 1, "not a folder"},
+      {{"web", map, "-o", site, "--bogus"}, 2, "--bogus"},
+      {{"web", map, "-o", site, "--quality", "80"}, 2, "--tiles jpeg"},
+      {{"web", map, "-o", site, "--tiles", "webp"}, 2, "webp"},
+      {{"web", map, "-o", site, "--tiles", "jpeg", "--quality", "0"}, 2, "--quality"},
+      {{"web", map, "-o", scratch.file("page.html"), "--iiif-base", "https://example.org/m"}, 2,
+       "--iiif-base"},
+      {{"web", map, "-o", site, "--iiif-base", "ftp://example.org/m"}, 2, "ftp://"},
+      {{"web", map, "-o", site, "--tile-size", "130x"}, 2, "130x"},
+      {{"web", map, "-o", site, "--tile-size", "129"}, 2, "odd"},
+      {{"web", map, "-o", site, "--tile-size", "32"}, 2, "--tile-size"},
+      {{"web", map, "-o", site, "--mode", "texture"}, 2, "texture"},
+      {{"web", map, "-o", site, "--light", "3.5,0"}, 2, "3.5,0"},
+      {{"web", map, "-o", site, "--light"}, 2, "--light"},
+      {{"web", map}, 2, "-o"},
+      {{"web", "-o", site}, 2, "no map"},
+      {{"web", map, map, "-o", site}, 2, "second map"},
+      {{"web", map, "-o", map}, 2, "input"},
   };
   for (const auto& c : cases) {
     std::string trace;
@@ -184,6 +207,8 @@ TEST(ToolBadInput, AWriteThatFailsPartWayIsReportedAndLeavesNoFile) {
       {"sheet", map, "-o", scratch.file("out.png")},
       {"video", map, "-o", scratch.file("out.mp4"), "--seconds", "2"},
       {"video", map, "-o", scratch.file("out.webm"), "--seconds", "2"},
+      {"web", map, "-o", scratch.file("site")},
+      {"web", map, "-o", scratch.file("page.html")},
   };
   for (const std::vector<std::string>& command : commands) {
     SCOPED_TRACE(command[0] + " " + command[3]);

@@ -10,14 +10,16 @@
 
 #include "common/end_program.h"
 #include "common/output_file.h"
+#include "common/output_folder.h"
 #include "support/files.h"
 #include "support/ptm_fixture.h"
 #include "support/run_program.h"
 
 namespace {
 
-// In a child process: an output open, then `stop` ends the process the way
-// a user or the core would. The parent sees how it ended and what is left.
+// In a child process: an output file and an output folder (with files in
+// folders of its own) open, then `stop` ends the process the way a user or
+// the core would. The parent sees how it ended and what is left.
 template <typename Stop>
 int status_of_child_stopped_while_writing(const std::string& path, Stop stop) {
   std::fflush(nullptr);
@@ -28,6 +30,11 @@ int status_of_child_stopped_while_writing(const std::string& path, Stop stop) {
     if (!out.open(path.c_str())) _exit(3);
     std::fputs("half a file", out.get());
     std::fflush(out.get());
+    OutputFolder site;
+    if (!site.open((path + ".site").c_str(), false)) _exit(3);
+    std::filesystem::create_directories(site.path() + "/tiles_files/3");
+    write_file_bytes(site.path() + "/tiles_files/3/0_0.png", "a tile");
+    write_file_bytes(site.path() + "/map.json", "{}");
     stop();
     _exit(4);  // not reached
   }

@@ -1,4 +1,5 @@
-// Text as a JSON string (RFC 8259, section 7), for info's --json lines.
+// Text as a JSON string (RFC 8259, section 7), for info's --json lines and
+// the description of a map published on the web.
 #pragma once
 
 #include <string>
