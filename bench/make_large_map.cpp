@@ -42,8 +42,10 @@ Surface surface_at(int x, int y) {
   const double kx = 2 * pi / 700;
   const double ky = 2 * pi / 530;
   const double kd = 2 * pi / 1900;
-  const double hx = 40 * kx * std::cos(kx * x) * std::cos(ky * y) + 25 * kd * std::cos(kd * (x + y));
-  const double hy = -40 * ky * std::sin(kx * x) * std::sin(ky * y) + 25 * kd * std::cos(kd * (x + y));
+  const double hx =
+      40 * kx * std::cos(kx * x) * std::cos(ky * y) + 25 * kd * std::cos(kd * (x + y));
+  const double hy =
+      -40 * ky * std::sin(kx * x) * std::sin(ky * y) + 25 * kd * std::cos(kd * (x + y));
   const double length = std::sqrt(hx * hx + hy * hy + 1);
   Surface s{-hx / length, -hy / length, 1 / length, 0, {}};
   s.albedo = 0.7 + 0.2 * std::sin(x / 1300.0) * std::cos(y / 900.0);
@@ -55,7 +57,8 @@ Surface surface_at(int x, int y) {
 
 // -1, 0 or 1 from the pixel and the coefficient: noise a compressor sees.
 int noise(std::uint64_t x, std::uint64_t y, std::uint64_t k) {
-  std::uint64_t h = x * 0x9E3779B97F4A7C15ull ^ y * 0xC2B2AE3D27D4EB4Full ^ k * 0x165667B19E3779F9ull;
+  std::uint64_t h =
+      x * 0x9E3779B97F4A7C15ull ^ y * 0xC2B2AE3D27D4EB4Full ^ k * 0x165667B19E3779F9ull;
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
   h ^= h >> 32;

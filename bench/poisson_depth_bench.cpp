@@ -115,7 +115,12 @@ void BM_CosineTransform(benchmark::State& state, unsigned planner) {
 
 }  // namespace
 
-BENCHMARK(BM_PoissonDepth)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PoissonDepth)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 BENCHMARK_CAPTURE(BM_CosineTransform, estimate, FFTW_ESTIMATE)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()

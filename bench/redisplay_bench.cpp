@@ -12,13 +12,12 @@
 // is dragged.
 #include <GL/freeglut.h>
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-
-#include <sys/resource.h>
 
 #include "analysis/normals.h"
 #include "app/core/display_buffers.h"
@@ -183,7 +182,8 @@ void BM_FittedMapLightChange(benchmark::State& state) {
     state.SkipWithError("the view was not fitted with a map of its size");
   }
   redraw_while_the_light_moves(state, 0.6f, 0.05f);
-  const double view_pixels = static_cast<double>(viewer.view_image->width) * viewer.view_image->height;
+  const double view_pixels =
+      static_cast<double>(viewer.view_image->width) * viewer.view_image->height;
   report(state, view_pixels);
   state.counters["open_s"] = opening.count();
   state.counters["zoom"] = viewer.zoom_factor;

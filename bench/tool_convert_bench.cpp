@@ -77,9 +77,9 @@ void report_sizes(benchmark::State& state, const std::string& uncompressed,
 void BM_ConvertCommandToLosslessJpegls(benchmark::State& state) {
   const std::string& input = relief().uncompressed;
   const std::string output = temporary_path("relief-jpegls.ptm");
-  std::vector<std::string> texts = {"relumo-tool", "convert",     input,     "-o",
-                                    output,        "--format",    "jpegls-lrgb", "--quiet",
-                                    "--threads",   std::to_string(state.range(0))};
+  std::vector<std::string> texts = {
+      "relumo-tool", "convert",     input,     "-o",        output,
+      "--format",    "jpegls-lrgb", "--quiet", "--threads", std::to_string(state.range(0))};
   std::vector<char*> argv;
   for (std::string& text : texts) argv.push_back(text.data());
   std::FILE* null = std::fopen("/dev/null", "w");

@@ -59,8 +59,7 @@ const std::string& map_file() {
 }
 
 Ptm* load_quietly(const std::string& path,
-                 CoefRepresentation representation = preferred_representation(),
-                 int threads = 1) {
+                  CoefRepresentation representation = preferred_representation(), int threads = 1) {
   std::FILE* null = std::fopen("/dev/null", "w");
   Ptm* map = nullptr;
   {

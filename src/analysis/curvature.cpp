@@ -38,38 +38,41 @@ void mean_curvature(const float* normals, const std::uint8_t* mask, int width, i
   if (width <= 0 || height <= 0) return;
   const std::size_t pixels = at(0, height, width);
   std::vector<float> p(pixels), q(pixels);
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    for (std::int64_t y = begin; y < end; ++y) {
-      const std::uint8_t* mask_row = mask == nullptr ? nullptr : mask + at(0, height - 1 - y, width);
-      for (int x = 0; x < width; ++x) {
-        const std::size_t i = at(x, y, width);
-        if (mask_row != nullptr && mask_row[x] == 0) {
-          p[i] = q[i] = no_value;
-          continue;
-        }
-        const float nz = std::max(normals[3 * i + 2], poisson_smallest_nz);
-        p[i] = normals[3 * i] / nz;
-        q[i] = normals[3 * i + 1] / nz;
-      }
-    }
-  });
+  parallel_blocks(threads, height, rows_per_block(width),
+                  [&](std::int64_t begin, std::int64_t end) {
+                    for (std::int64_t y = begin; y < end; ++y) {
+                      const std::uint8_t* mask_row =
+                          mask == nullptr ? nullptr : mask + at(0, height - 1 - y, width);
+                      for (int x = 0; x < width; ++x) {
+                        const std::size_t i = at(x, y, width);
+                        if (mask_row != nullptr && mask_row[x] == 0) {
+                          p[i] = q[i] = no_value;
+                          continue;
+                        }
+                        const float nz = std::max(normals[3 * i + 2], poisson_smallest_nz);
+                        p[i] = normals[3 * i] / nz;
+                        q[i] = normals[3 * i + 1] / nz;
+                      }
+                    }
+                  });
   std::vector<float> smooth_p(pixels), smooth_q(pixels);
   gaussian_blur(p.data(), width, height, sigma, threads, smooth_p.data());
   gaussian_blur(q.data(), width, height, sigma, threads, smooth_q.data());
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    for (std::int64_t y = begin; y < end; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const std::size_t i = at(x, y, width);
-        if (std::isnan(smooth_p[i])) {
-          curvature[i] = no_value;
-          continue;
+  parallel_blocks(
+      threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
+        for (std::int64_t y = begin; y < end; ++y) {
+          for (int x = 0; x < width; ++x) {
+            const std::size_t i = at(x, y, width);
+            if (std::isnan(smooth_p[i])) {
+              curvature[i] = no_value;
+              continue;
+            }
+            const float dp = derivative(x > 0 ? &smooth_p[i - 1] : nullptr, smooth_p[i],
+                                        x + 1 < width ? &smooth_p[i + 1] : nullptr);
+            const float dq = derivative(y > 0 ? &smooth_q[i - width] : nullptr, smooth_q[i],
+                                        y + 1 < height ? &smooth_q[i + width] : nullptr);
+            curvature[i] = 0.5f * (dp + dq);
+          }
         }
-        const float dp = derivative(x > 0 ? &smooth_p[i - 1] : nullptr, smooth_p[i],
-                                    x + 1 < width ? &smooth_p[i + 1] : nullptr);
-        const float dq = derivative(y > 0 ? &smooth_q[i - width] : nullptr, smooth_q[i],
-                                    y + 1 < height ? &smooth_q[i + width] : nullptr);
-        curvature[i] = 0.5f * (dp + dq);
-      }
-    }
-  });
+      });
 }

@@ -199,8 +199,8 @@ bool write_depth_file(const Ptm& ptm, const DepthSettings& settings,
   if (settings.method == DepthMethod::rings && format != DepthFileFormat::colour_png) {
     // The file keeps the viewer's depth; the grey picture only needs its
     // order, nearer brighter.
-    values = rings_values(ptm, camera, format == DepthFileFormat::pfm ? 1.0 : -1.0,
-                          settings.threads);
+    values =
+        rings_values(ptm, camera, format == DepthFileFormat::pfm ? 1.0 : -1.0, settings.threads);
     if (values != nullptr) keep_detail(ptm, settings, values);
   } else {
     values = map_heights(ptm, settings, camera);

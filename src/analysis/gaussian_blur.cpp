@@ -121,42 +121,46 @@ bool has_holes(const float* values, std::size_t count) {
 // height, blurred in place through `scratch`, one per field).
 void blur_fields(const std::vector<float*>& fields, const std::vector<float*>& scratch, int width,
                  int height, const std::vector<float>& kernel, int threads) {
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    for (std::size_t f = 0; f < fields.size(); ++f) {
-      for (std::int64_t y = begin; y < end; ++y) {
-        convolve_row(fields[f] + at(y, width), width, kernel, scratch[f] + at(y, width));
-      }
-    }
-  });
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    for (std::size_t f = 0; f < fields.size(); ++f) {
-      for (std::int64_t y = begin; y < end; ++y) {
-        convolve_column_row(scratch[f], width, height, y, kernel, fields[f] + at(y, width));
-      }
-    }
-  });
+  parallel_blocks(
+      threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+          for (std::int64_t y = begin; y < end; ++y) {
+            convolve_row(fields[f] + at(y, width), width, kernel, scratch[f] + at(y, width));
+          }
+        }
+      });
+  parallel_blocks(
+      threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+          for (std::int64_t y = begin; y < end; ++y) {
+            convolve_column_row(scratch[f], width, height, y, kernel, fields[f] + at(y, width));
+          }
+        }
+      });
 }
 
 // Both passes with the borders continued by point reflection.
 void blur_reflected(const float* values, int width, int height, const std::vector<float>& kernel,
                     int threads, float* scratch, float* out) {
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    std::vector<float> extended;
-    for (std::int64_t y = begin; y < end; ++y) {
-      convolve_row_reflected(values + at(y, width), width, kernel, extended,
-                             scratch + at(y, width));
-    }
-  });
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    for (std::int64_t y = begin; y < end; ++y) {
-      float* row = out + at(y, width);
-      std::fill(row, row + width, 0.0f);
-      for (const RowTap& tap : reflected_row_taps(static_cast<int>(y), height, kernel)) {
-        const float* source = scratch + at(tap.row, width);
-        for (int x = 0; x < width; ++x) row[x] += tap.weight * source[x];
-      }
-    }
-  });
+  parallel_blocks(threads, height, rows_per_block(width),
+                  [&](std::int64_t begin, std::int64_t end) {
+                    std::vector<float> extended;
+                    for (std::int64_t y = begin; y < end; ++y) {
+                      convolve_row_reflected(values + at(y, width), width, kernel, extended,
+                                             scratch + at(y, width));
+                    }
+                  });
+  parallel_blocks(
+      threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
+        for (std::int64_t y = begin; y < end; ++y) {
+          float* row = out + at(y, width);
+          std::fill(row, row + width, 0.0f);
+          for (const RowTap& tap : reflected_row_taps(static_cast<int>(y), height, kernel)) {
+            const float* source = scratch + at(tap.row, width);
+            for (int x = 0; x < width; ++x) row[x] += tap.weight * source[x];
+          }
+        }
+      });
 }
 
 }  // namespace
@@ -178,19 +182,21 @@ void gaussian_blur(const float* values, int width, int height, double sigma, int
   }
   float* weight = checked_alloc_array<float>(pixels);
   float* weight_scratch = checked_alloc_array<float>(pixels);
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    for (std::size_t i = at(begin, width); i < at(end, width); ++i) {
-      const bool hole = std::isnan(values[i]);
-      out[i] = hole ? 0.0f : values[i];
-      weight[i] = hole ? 0.0f : 1.0f;
-    }
-  });
+  parallel_blocks(threads, height, rows_per_block(width),
+                  [&](std::int64_t begin, std::int64_t end) {
+                    for (std::size_t i = at(begin, width); i < at(end, width); ++i) {
+                      const bool hole = std::isnan(values[i]);
+                      out[i] = hole ? 0.0f : values[i];
+                      weight[i] = hole ? 0.0f : 1.0f;
+                    }
+                  });
   blur_fields({out, weight}, {scratch, weight_scratch}, width, height, kernel, threads);
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t begin, std::int64_t end) {
-    for (std::size_t i = at(begin, width); i < at(end, width); ++i) {
-      out[i] = std::isnan(values[i]) ? values[i] : out[i] / weight[i];
-    }
-  });
+  parallel_blocks(threads, height, rows_per_block(width),
+                  [&](std::int64_t begin, std::int64_t end) {
+                    for (std::size_t i = at(begin, width); i < at(end, width); ++i) {
+                      out[i] = std::isnan(values[i]) ? values[i] : out[i] / weight[i];
+                    }
+                  });
   checked_free(weight_scratch);
   checked_free(weight);
   checked_free(scratch);

@@ -77,7 +77,8 @@ constexpr std::int64_t moments_block = 1 << 20;
 
 LuminanceMoments luminance_moments(const Ptm& ptm, MomentsIsa isa, int threads) {
   const auto pixels = static_cast<std::int64_t>(pixel_count(ptm));
-  std::vector<LuminanceMoments> blocks(static_cast<std::size_t>(block_count(pixels, moments_block)));
+  std::vector<LuminanceMoments> blocks(
+      static_cast<std::size_t>(block_count(pixels, moments_block)));
   parallel_blocks(threads, pixels, moments_block, [&](std::int64_t first, std::int64_t end) {
     blocks[static_cast<std::size_t>(first / moments_block)] = moments_of_pixels(
         ptm, isa, static_cast<std::size_t>(first), static_cast<std::size_t>(end - first));

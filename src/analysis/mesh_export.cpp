@@ -15,8 +15,8 @@
 #include "analysis/depth_outputs.h"
 #include "common/checked_alloc.h"
 #include "common/decimal_text.h"
-#include "common/parallel.h"
 #include "common/output_file.h"
+#include "common/parallel.h"
 #include "common/write_buffer.h"
 #include "imageio/png_image.h"
 #include "render/relit_picture.h"
@@ -209,10 +209,9 @@ void write_obj_text(std::FILE* file, const float* heights, const MeshGrid& grid,
 // The PLY mesh of a width x height field of heights, the colour of the
 // vertex of grid column c and row r (pixel `pixel` of the field) from
 // colour(c, r, pixel).
-bool write_ply_grid(const float* heights, int width, int height, int step, const MeshUnit& unit,
-                    const char* path,
-                    const std::function<const std::uint8_t*(int column, int row, std::size_t pixel)>&
-                        colour) {
+bool write_ply_grid(
+    const float* heights, int width, int height, int step, const MeshUnit& unit, const char* path,
+    const std::function<const std::uint8_t*(int column, int row, std::size_t pixel)>& colour) {
   const MeshGrid grid = make_grid(heights, width, height, step);
   if (!grid_fits(grid, path)) return false;
   OutputFile file;
@@ -319,8 +318,9 @@ bool write_ply_mesh(const float* heights, const RgbImage& colours, int step, con
 
 bool write_obj_mesh(const float* heights, const RgbImage& texture, int step, const MeshUnit& unit,
                     const char* path) {
-  return write_obj_files(heights, texture.width, texture.height, step, unit, path,
-                         [&](const char* texture_path) { return write_png_rgb(texture, texture_path); });
+  return write_obj_files(
+      heights, texture.width, texture.height, step, unit, path,
+      [&](const char* texture_path) { return write_png_rgb(texture, texture_path); });
 }
 
 bool write_map_mesh(const Ptm& ptm, MeshFormat format, const DepthSettings& settings,
@@ -357,21 +357,20 @@ bool write_map_mesh(const Ptm& ptm, MeshFormat format, const DepthSettings& sett
                         render_relit_rows(ptm, relit, y, y + 1, row.data());
                         std::uint8_t* out = grid_colours.data() + r * columns * 3;
                         for (int c = 0; c < columns; ++c) {
-                          std::memcpy(out + 3 * c, row.data() + 3 * static_cast<std::size_t>(c) * step, 3);
+                          std::memcpy(out + 3 * c,
+                                      row.data() + 3 * static_cast<std::size_t>(c) * step, 3);
                         }
                       }
                     });
-    written = write_ply_grid(heights, ptm.width, ptm.height, step, unit, path,
-                             [&](int column, int row, std::size_t) {
-                               return grid_colours.data() +
-                                      (static_cast<std::size_t>(row) * columns + column) * 3;
-                             });
+    written = write_ply_grid(
+        heights, ptm.width, ptm.height, step, unit, path, [&](int column, int row, std::size_t) {
+          return grid_colours.data() + (static_cast<std::size_t>(row) * columns + column) * 3;
+        });
   } else {
-    written = write_obj_files(heights, ptm.width, ptm.height, step, unit, path,
-                              [&](const char* texture_path) {
-                                return write_relit_picture(ptm, relit, PictureFormat::png,
-                                                           texture_path);
-                              });
+    written = write_obj_files(
+        heights, ptm.width, ptm.height, step, unit, path, [&](const char* texture_path) {
+          return write_relit_picture(ptm, relit, PictureFormat::png, texture_path);
+        });
   }
   checked_free(heights);
   return written;

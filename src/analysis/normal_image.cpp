@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "analysis/normals.h"
-#include "common/parallel.h"
 #include "common/output_file.h"
+#include "common/parallel.h"
 #include "common/rgb_image.h"
 #include "imageio/image_files.h"
 #include "render/zoom.h"
@@ -38,9 +38,7 @@ void normal_image_rows(const Ptm& ptm, int first, int end, std::uint8_t* rgb) {
   normal_image(band, view);
 }
 
-int normal_image_band_rows(const Ptm& ptm) {
-  return static_cast<int>(rows_per_block(ptm.width));
-}
+int normal_image_band_rows(const Ptm& ptm) { return static_cast<int>(rows_per_block(ptm.width)); }
 
 bool write_normal_image_file(const Ptm& ptm, const char* path, int threads) {
   OutputFile file;

@@ -56,7 +56,8 @@ void band_divergence(const NormalRowsFn& normals, const std::uint8_t* mask, int 
   std::vector<float> n(static_cast<std::size_t>(to - from) * w * 3);
   normals(from, to, n.data());
   auto slopes = [&](int y, std::vector<double>& p, std::vector<double>& q) {
-    const std::uint8_t* mask_row = mask == nullptr ? nullptr : mask + index_of(0, height - 1 - y, width);
+    const std::uint8_t* mask_row =
+        mask == nullptr ? nullptr : mask + index_of(0, height - 1 - y, width);
     row_slopes(n.data() + static_cast<std::size_t>(y - from) * w * 3, mask_row, width, p.data(),
                q.data());
   };
@@ -138,18 +139,19 @@ void poisson_depth(const NormalRowsFn& normals, const std::uint8_t* mask, int wi
     column_term[static_cast<std::size_t>(k)] = 2.0 * std::cos(pi * k / width);
   }
   const double normalisation = 1.0 / (4.0 * width * static_cast<double>(height));
-  parallel_blocks(threads, height, rows_per_block(width), [&](std::int64_t first, std::int64_t end) {
-    for (std::int64_t l = first; l < end; ++l) {
-      const double row_term = 2.0 * std::cos(pi * static_cast<double>(l) / height) - 4.0;
-      float* row = depth + index_of(0, static_cast<int>(l), width);
-      // Basis function (0, 0), the constant, has eigenvalue 0: it is set to
-      // 0, which makes the mean height 0.
-      for (int k = l == 0 ? 1 : 0; k < width; ++k) {
-        row[k] = static_cast<float>(row[k] * normalisation /
-                                    (column_term[static_cast<std::size_t>(k)] + row_term));
-      }
-    }
-  });
+  parallel_blocks(
+      threads, height, rows_per_block(width), [&](std::int64_t first, std::int64_t end) {
+        for (std::int64_t l = first; l < end; ++l) {
+          const double row_term = 2.0 * std::cos(pi * static_cast<double>(l) / height) - 4.0;
+          float* row = depth + index_of(0, static_cast<int>(l), width);
+          // Basis function (0, 0), the constant, has eigenvalue 0: it is set to
+          // 0, which makes the mean height 0.
+          for (int k = l == 0 ? 1 : 0; k < width; ++k) {
+            row[k] = static_cast<float>(row[k] * normalisation /
+                                        (column_term[static_cast<std::size_t>(k)] + row_term));
+          }
+        }
+      });
   depth[0] = 0.0f;
 
   fftwf_execute(plans.inverse);

@@ -137,7 +137,8 @@ bool build_variance_model_per_pixel(const Ptm& ptm, VarianceModel& model, int th
                       luminance_coefficients(ptm, static_cast<std::size_t>(p), a);
                       for (int i = 0; i < 6; ++i) {
                         block.sums[i] += a[i];
-                        for (int j = i; j < 6; ++j) block.products[moment_pair(i, j)] += a[i] * a[j];
+                        for (int j = i; j < 6; ++j)
+                          block.products[moment_pair(i, j)] += a[i] * a[j];
                       }
                     }
                   });

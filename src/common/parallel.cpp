@@ -1,16 +1,15 @@
 #include "common/parallel.h"
 
 #include <sched.h>
-
-#include <algorithm>
-#include <optional>
-
 #include <tbb/blocked_range.h>
 #include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
 #include <tbb/parallel_pipeline.h>
 #include <tbb/partitioner.h>
 #include <tbb/task_arena.h>
+
+#include <algorithm>
+#include <optional>
 
 int available_cores() {
   cpu_set_t set;
@@ -82,15 +81,14 @@ void parallel_in_order(int threads, std::int64_t count, int in_flight,
   run_on_threads(threads, [&] {
     tbb::parallel_pipeline(
         static_cast<std::size_t>(in_flight),
-        tbb::make_filter<void, std::int64_t>(
-            tbb::filter_mode::serial_in_order,
-            [&](tbb::flow_control& control) -> std::int64_t {
-              if (next == count) {
-                control.stop();
-                return 0;
-              }
-              return next++;
-            }) &
+        tbb::make_filter<void, std::int64_t>(tbb::filter_mode::serial_in_order,
+                                             [&](tbb::flow_control& control) -> std::int64_t {
+                                               if (next == count) {
+                                                 control.stop();
+                                                 return 0;
+                                               }
+                                               return next++;
+                                             }) &
             tbb::make_filter<std::int64_t, std::int64_t>(tbb::filter_mode::parallel,
                                                          [&](std::int64_t item) {
                                                            make(item);

@@ -78,8 +78,8 @@ void PictureWriter::write_row(const std::uint8_t* rgb) {
     case PictureFormat::png: {
       std::string error;
       if (!write_png_row(*png_, rgb, error)) {
-        std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n",
-                     path_.c_str(), error.c_str());
+        std::fprintf(stderr, "Error writing PNG file %s: %s; no file was written\n", path_.c_str(),
+                     error.c_str());
         write_failed_ = true;
       }
       return;
@@ -126,8 +126,7 @@ bool PictureWriter::finish() {
   return false;
 }
 
-bool write_picture_bands(PictureWriter& picture, int width, int height, int band_rows,
-                         int threads,
+bool write_picture_bands(PictureWriter& picture, int width, int height, int band_rows, int threads,
                          const std::function<void(int first, int end, std::uint8_t* rgb)>& make) {
   const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
   for_each_band_in_order(

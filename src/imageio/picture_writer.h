@@ -61,8 +61,7 @@ class PictureWriter {
 // `band_rows` rows at a time on up to `threads` threads: make(first, end,
 // rgb) fills picture rows first .. end - 1, bottom-up (row first first).
 // A few bands are in memory at once. Returns picture.finish().
-bool write_picture_bands(PictureWriter& picture, int width, int height, int band_rows,
-                         int threads,
+bool write_picture_bands(PictureWriter& picture, int width, int height, int band_rows, int threads,
                          const std::function<void(int first, int end, std::uint8_t* rgb)>& make);
 
 // The 18-byte header and image-ID text of an uncompressed 24-bit TGA with

@@ -116,8 +116,8 @@ class PngRowWriter {
     // outlive start_encoding (which the jump never leaves).
     const std::vector<png_text> texts = png_text_records(notes);
     return start_encoding(file, memory, width, height, bit_depth, color_type,
-                          {texts.data(), static_cast<int>(texts.size()),
-                           notes.pixels_per_metre_x, notes.pixels_per_metre_y});
+                          {texts.data(), static_cast<int>(texts.size()), notes.pixels_per_metre_x,
+                           notes.pixels_per_metre_y});
   }
 
   bool write_row(const std::uint8_t* row) {
@@ -201,7 +201,7 @@ bool write_png_picture(int width, int height, int bit_depth, int color_type, con
 
 // The rows of a bottom-up picture in memory, top row first.
 std::function<const std::uint8_t*(int)> bottom_up_rows(const std::uint8_t* bottom_row,
-                                                      std::size_t row_bytes, int height) {
+                                                       std::size_t row_bytes, int height) {
   return [=](int r) { return bottom_row + static_cast<std::size_t>(height - 1 - r) * row_bytes; };
 }
 
@@ -383,9 +383,9 @@ bool write_png_rgb(const RgbImage& image, const char* path, const PngNotes& note
 bool write_png_grey16(const std::uint16_t* samples, int width, int height, const char* path,
                       const PngNotes& notes) {
   const std::size_t row_bytes = static_cast<std::size_t>(width > 0 ? width : 0) * 2;
-  return write_png_picture(width, height, 16, PNG_COLOR_TYPE_GRAY, notes, path,
-                           bottom_up_rows(reinterpret_cast<const std::uint8_t*>(samples),
-                                          row_bytes, height));
+  return write_png_picture(
+      width, height, 16, PNG_COLOR_TYPE_GRAY, notes, path,
+      bottom_up_rows(reinterpret_cast<const std::uint8_t*>(samples), row_bytes, height));
 }
 
 bool encode_png_rgb(const std::uint8_t* top_row, std::ptrdiff_t row_step, int width, int height,
@@ -434,8 +434,8 @@ bool write_png_grey16_rows(int width, int height, const char* path,
   });
 }
 
-PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth,
-                       const PngNotes& notes, std::string& error) {
+PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth, const PngNotes& notes,
+                       std::string& error) {
   PngRows writer(new PngRowWriter);
   if (writer->start(file, nullptr, width, height, bit_depth,
                     bit_depth == 16 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, notes)) {

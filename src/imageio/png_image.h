@@ -74,8 +74,8 @@ struct PngRowWriterDeleter {
   void operator()(PngRowWriter* writer) const;
 };
 using PngRows = std::unique_ptr<PngRowWriter, PngRowWriterDeleter>;
-PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth,
-                       const PngNotes& notes, std::string& error);
+PngRows start_png_rows(std::FILE* file, int width, int height, int bit_depth, const PngNotes& notes,
+                       std::string& error);
 bool write_png_row(PngRowWriter& writer, const std::uint8_t* row, std::string& error);
 bool end_png_rows(PngRowWriter& writer, std::string& error);
 

@@ -1,13 +1,13 @@
 #include "ptm/compressed_decoder.h"
 
+#include <tbb/parallel_for_each.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <vector>
-
-#include <tbb/parallel_for_each.h>
 
 #include "common/parallel.h"
 #include "ptm/coefficients.h"
@@ -257,12 +257,11 @@ bool decode_compressed_map(CompressedPtmHeader& header, Ptm& ptm, int threads) {
   if (failed) return false;
   // The integer form from the stored bytes, a block of rows per thread.
   if (has_integer_form(ptm)) {
-    parallel_blocks(threads, ptm.height, rows_per_block(ptm.width),
-                    [&](std::int64_t first, std::int64_t end) {
-                      Ptm rows = ptm_rows_view(ptm, static_cast<int>(first),
-                                               static_cast<int>(end - first));
-                      convert_all_coefficients(rows);
-                    });
+    parallel_blocks(
+        threads, ptm.height, rows_per_block(ptm.width), [&](std::int64_t first, std::int64_t end) {
+          Ptm rows = ptm_rows_view(ptm, static_cast<int>(first), static_cast<int>(end - first));
+          convert_all_coefficients(rows);
+        });
   }
   return true;
 }
@@ -369,7 +368,7 @@ bool decode_plane(const CompressedPtmHeader& header, int k, PlaneDecoder codec,
 
 int decoded_reference(const CompressedPtmHeader& header, int k) {
   return !is_intra_plane(header, k) && reads_decoded_reference(header, k) ? header.reference[k]
-                                                                           : -1;
+                                                                          : -1;
 }
 
 std::vector<int> predictions_from_each_plane(const CompressedPtmHeader& header) {
@@ -407,13 +406,12 @@ void for_each_plane_after_its_reference(const CompressedPtmHeader& header, int t
            dependents[static_cast<std::size_t>(b)].size();
   });
   run_on_threads(threads, [&] {
-    tbb::parallel_for_each(ready.begin(), ready.end(),
-                           [&](int k, tbb::feeder<int>& feeder) {
-                             plane(k);
-                             for (int next : dependents[static_cast<std::size_t>(k)]) {
-                               feeder.add(next);
-                             }
-                           });
+    tbb::parallel_for_each(ready.begin(), ready.end(), [&](int k, tbb::feeder<int>& feeder) {
+      plane(k);
+      for (int next : dependents[static_cast<std::size_t>(k)]) {
+        feeder.add(next);
+      }
+    });
   });
 }
 

@@ -160,7 +160,8 @@ Ptm ptm_rows_view(const Ptm& map, int first_row, int rows) {
   Ptm view = map;
   view.height = rows;
   view.mask = nullptr;
-  const std::size_t first = static_cast<std::size_t>(first_row) * static_cast<std::size_t>(map.width);
+  const std::size_t first =
+      static_cast<std::size_t>(first_row) * static_cast<std::size_t>(map.width);
   for (auto*& plane : view.coef_planes) {
     if (plane != nullptr) plane += first * 3;
   }

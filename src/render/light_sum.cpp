@@ -39,11 +39,13 @@ RgbImage* render_light_sum(const Ptm& ptm, std::span<const RelitLight> lights,
                            const RenderMode& mode, int threads) {
   RgbImage* sum = new_rgb_image(ptm.width, ptm.height);
   const std::size_t row_bytes = static_cast<std::size_t>(ptm.width) * 3;
-  parallel_blocks(threads, ptm.height, render_block_rows(ptm.width, mode),
-                  [&](std::int64_t begin, std::int64_t end) {
-    const PictureRows rows{sum->pixels + begin * row_bytes, ptm.width, ptm.height,
-                           static_cast<int>(begin),         static_cast<int>(end), 0, 0};
-    render_light_sum_rows(rows, ptm, lights, mode);
-  });
+  parallel_blocks(
+      threads, ptm.height, render_block_rows(ptm.width, mode),
+      [&](std::int64_t begin, std::int64_t end) {
+        const PictureRows rows{
+            sum->pixels + begin * row_bytes, ptm.width, ptm.height, static_cast<int>(begin),
+            static_cast<int>(end),           0,         0};
+        render_light_sum_rows(rows, ptm, lights, mode);
+      });
   return sum;
 }

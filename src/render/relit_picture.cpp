@@ -78,8 +78,7 @@ class PictureSource {
     if (resized) {
       resampled_ = resize_ptm(map, settings.width, settings.height);
       if (resampled_ == nullptr) {
-        std::fprintf(stderr,
-                     "The map cannot be resampled to %d x %d: too large for this machine\n",
+        std::fprintf(stderr, "The map cannot be resampled to %d x %d: too large for this machine\n",
                      settings.width, settings.height);
         return;
       }

@@ -18,8 +18,9 @@ void evaluate_rows(const PictureRows& rows, const Ptm& ptm, const LightWeights& 
                    int to) {
   const EvaluateRowFn evaluate_row = select_row_evaluator(ptm);
   for (int r = from; r < to; ++r) {
-    evaluate_row(ptm, weights, rows.x0, rows.y0 + r, rows.width,
-                 rows.pixels + static_cast<std::size_t>(r - rows.first_row) * row_bytes(rows.width));
+    evaluate_row(
+        ptm, weights, rows.x0, rows.y0 + r, rows.width,
+        rows.pixels + static_cast<std::size_t>(r - rows.first_row) * row_bytes(rows.width));
   }
 }
 

@@ -87,8 +87,8 @@ void draw_laid_out_bar(TextFont& font, const ScaleBarLayout& layout, RgbImage& i
                  layout.plate_height, plate);
   draw_text(font, image, layout.label_left - left, layout.baseline - top, layout.label,
             layout.text_size, white);
-  fill_rectangle(image, layout.bar_left - left, layout.bar_top - top, layout.bar,
-                 layout.thickness, white);
+  fill_rectangle(image, layout.bar_left - left, layout.bar_top - top, layout.bar, layout.thickness,
+                 white);
 }
 
 }  // namespace
@@ -99,8 +99,8 @@ void draw_scale_bar(TextFont& font, RgbImage& picture, double pixels_per_mm) {
   draw_laid_out_bar(font, layout, picture, 0, 0);
 }
 
-RgbImage* scale_bar_plate(TextFont& font, int width, int height, double pixels_per_mm,
-                          int& left, int& top) {
+RgbImage* scale_bar_plate(TextFont& font, int width, int height, double pixels_per_mm, int& left,
+                          int& top) {
   const ScaleBarLayout layout = lay_out_scale_bar(font, width, height, pixels_per_mm);
   left = layout.plate_left;
   top = layout.plate_top;

@@ -31,5 +31,5 @@ void draw_scale_bar(TextFont& font, RgbImage& picture, double pixels_per_mm);
 // never whole in memory: the plate is opaque, so laid over the picture with
 // its top-left corner at (left, top) (top-down pixels, set here) it gives
 // what draw_scale_bar draws. The caller frees it.
-RgbImage* scale_bar_plate(TextFont& font, int width, int height, double pixels_per_mm,
-                          int& left, int& top);
+RgbImage* scale_bar_plate(TextFont& font, int width, int height, double pixels_per_mm, int& left,
+                          int& top);

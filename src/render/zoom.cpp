@@ -31,28 +31,31 @@ void for_each_zoomed_pixel(int width, int height, int destination_width, int des
                            float zoom_factor, float pan_u, float pan_v, int threads, Visit visit) {
   const float pan_x = static_cast<float>(width) * pan_u;
   const float pan_y = static_cast<float>(height) * pan_v;
-  parallel_blocks(
-      threads, destination_height, rows_per_block(destination_width),
-      [&](std::int64_t first, std::int64_t end) {
-        for (int y = static_cast<int>(first); y < end; ++y) {
-          const float fy = static_cast<float>(y) / zoom_factor + pan_y;
-          const bool row_inside = inside_zoom_margin(fy, height);
-          for (int x = 0; x < destination_width; ++x) {
-            const std::size_t to = static_cast<std::size_t>(y) * destination_width + x;
-            const float fx = static_cast<float>(x) / zoom_factor + pan_x;
-            if (!row_inside || !inside_zoom_margin(fx, width)) {
-              visit(to, nullptr);
-              continue;
-            }
-            const int x0 = static_cast<int>(fx);
-            const int y0 = static_cast<int>(fy);
-            const std::size_t p00 = static_cast<std::size_t>(y0) * width + x0;
-            const Corners corners{p00, p00 + 1, p00 + width, p00 + width + 1,
-                                  fx - static_cast<float>(x0), fy - static_cast<float>(y0)};
-            visit(to, &corners);
-          }
-        }
-      });
+  parallel_blocks(threads, destination_height, rows_per_block(destination_width),
+                  [&](std::int64_t first, std::int64_t end) {
+                    for (int y = static_cast<int>(first); y < end; ++y) {
+                      const float fy = static_cast<float>(y) / zoom_factor + pan_y;
+                      const bool row_inside = inside_zoom_margin(fy, height);
+                      for (int x = 0; x < destination_width; ++x) {
+                        const std::size_t to = static_cast<std::size_t>(y) * destination_width + x;
+                        const float fx = static_cast<float>(x) / zoom_factor + pan_x;
+                        if (!row_inside || !inside_zoom_margin(fx, width)) {
+                          visit(to, nullptr);
+                          continue;
+                        }
+                        const int x0 = static_cast<int>(fx);
+                        const int y0 = static_cast<int>(fy);
+                        const std::size_t p00 = static_cast<std::size_t>(y0) * width + x0;
+                        const Corners corners{p00,
+                                              p00 + 1,
+                                              p00 + width,
+                                              p00 + width + 1,
+                                              fx - static_cast<float>(x0),
+                                              fy - static_cast<float>(y0)};
+                        visit(to, &corners);
+                      }
+                    }
+                  });
 }
 
 // `count` elements from element `offset` of every pixel's `stride`

@@ -184,11 +184,13 @@ int run_convert(ArgumentList& arguments) {
   // it is read without its integer form, no larger than its file. A fit or
   // a requantisation evaluates it.
   const int memory_format = map_memory_format(input);
-  const ConversionKind kind =
-      options.family_pick >= 0 ? ConversionKind::copy : conversion_kind(memory_format, options.format);
+  const ConversionKind kind = options.family_pick >= 0
+                                  ? ConversionKind::copy
+                                  : conversion_kind(memory_format, options.format);
   const bool stored = kind == ConversionKind::copy || kind == ConversionKind::palettize;
-  const OwnedPtm map(read_map(input, stored ? CoefRepresentation::stored : preferred_representation(),
-                               arguments.threads()));
+  const OwnedPtm map(read_map(input,
+                              stored ? CoefRepresentation::stored : preferred_representation(),
+                              arguments.threads()));
   if (!map) return 1;
   check_against_map(options, *map);
 

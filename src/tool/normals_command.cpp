@@ -25,14 +25,13 @@ int run_normals(ArgumentList& arguments) {
   // The normals come from the stored bytes alone.
   Ptm* ptm = read_map(options.map.c_str(), CoefRepresentation::stored, arguments.threads());
   if (ptm == nullptr) return 1;
-  const bool written =
-      write_normal_file(*ptm, options.format, options.output.c_str(),
-                        picture_notes(options.map,
-                                      "normals" + (options.scale.given.empty()
-                                                       ? std::string()
-                                                       : " " + options.scale.given),
-                                      options.scale),
-                        arguments.threads());
+  const bool written = write_normal_file(
+      *ptm, options.format, options.output.c_str(),
+      picture_notes(
+          options.map,
+          "normals" + (options.scale.given.empty() ? std::string() : " " + options.scale.given),
+          options.scale),
+      arguments.threads());
   free_ptm(ptm);
   return written ? 0 : 1;
 }

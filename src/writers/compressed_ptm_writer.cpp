@@ -213,8 +213,8 @@ bool write_compressed_ptm(const Ptm& ptm, const char* path, const CompressedPtmO
     const int reference = decoded_reference(header, k);
     const bool needed = waiting[static_cast<std::size_t>(k)] > 0;
     Plane reconstruction;
-    if (!encode_plane(ptm, k, reference >= 0 ? kept[static_cast<std::size_t>(reference)].data()
-                                             : nullptr,
+    if (!encode_plane(ptm, k,
+                      reference >= 0 ? kept[static_cast<std::size_t>(reference)].data() : nullptr,
                       options, header, streams[static_cast<std::size_t>(k)],
                       needed ? &reconstruction : nullptr)) {
       failed = true;

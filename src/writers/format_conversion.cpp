@@ -68,8 +68,8 @@ bool write_in_format(const Ptm& map, const ConversionOptions& options, const cha
                      const ProgressFn& progress) {
   if (is_compressed(options.format)) {
     return write_compressed_ptm(
-        map, path, conversion_plane_coding(options.format, options.quality, options.near),
-        progress, options.threads);
+        map, path, conversion_plane_coding(options.format, options.quality, options.near), progress,
+        options.threads);
   }
   if (is_palette(options.format)) {
     const int mode =
@@ -175,7 +175,8 @@ Ptm* rgb_from_lrgb(const Ptm& lrgb) {
       for (int c = 0; c < 3; ++c) a[6 * c + k] = q * static_cast<float>(rgb[c]) / 256.0f;
     }
   }
-  return make_rgb_ptm(RgbFit{lrgb.width, lrgb.height, coefficients.data()}, made_representation(lrgb));
+  return make_rgb_ptm(RgbFit{lrgb.width, lrgb.height, coefficients.data()},
+                      made_representation(lrgb));
 }
 
 CompressedPtmOptions conversion_plane_coding(int target_format, int quality, int near) {

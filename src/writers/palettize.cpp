@@ -138,8 +138,8 @@ void palette_features(const Ptm& ptm, std::size_t first, std::size_t count, int 
   }
 }
 
-bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palette,
-                     NearestIsa isa, const ProgressFn& progress, int threads) {
+bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palette, NearestIsa isa,
+                     const ProgressFn& progress, int threads) {
   if (ptm.format != PTM_FORMAT_LRGB) {
     std::printf("Palletization is only implemented for LRGB format currently\n");
     return false;
@@ -173,21 +173,21 @@ bool cluster_palette(const Ptm& ptm, int mode, LcgRandom& random, Palette& palet
     auto totals = std::make_unique<IterationTotals>();
     for (std::size_t group = 0; group < runs; group += group_runs) {
       const std::size_t group_end = std::min(runs, group + group_runs);
-      parallel_blocks(threads, static_cast<std::int64_t>(group_end - group), 1,
-                      [&](std::int64_t begin, std::int64_t end) {
-                        std::vector<std::uint8_t> features(run_length * components);
-                        for (std::int64_t r = begin; r < end; ++r) {
-                          const std::size_t first = (group + static_cast<std::size_t>(r)) * run_length;
-                          const std::size_t count = std::min(run_length, n - first);
-                          palette_features(ptm, first, count, components, features.data());
-                          std::int16_t* indices = palette.indices.data() + first;
-                          search.assign(features.data(), count, indices);
-                          IterationTotals& own = run_totals[static_cast<std::size_t>(r)];
-                          own = IterationTotals{};
-                          accumulate(features.data(), indices, count, components, palette.table,
-                                     own);
-                        }
-                      });
+      parallel_blocks(
+          threads, static_cast<std::int64_t>(group_end - group), 1,
+          [&](std::int64_t begin, std::int64_t end) {
+            std::vector<std::uint8_t> features(run_length * components);
+            for (std::int64_t r = begin; r < end; ++r) {
+              const std::size_t first = (group + static_cast<std::size_t>(r)) * run_length;
+              const std::size_t count = std::min(run_length, n - first);
+              palette_features(ptm, first, count, components, features.data());
+              std::int16_t* indices = palette.indices.data() + first;
+              search.assign(features.data(), count, indices);
+              IterationTotals& own = run_totals[static_cast<std::size_t>(r)];
+              own = IterationTotals{};
+              accumulate(features.data(), indices, count, components, palette.table, own);
+            }
+          });
       for (std::size_t r = group; r < group_end; ++r) {
         add_totals(run_totals[r - group], components, *totals);
         // A dot for every multiple of 50000 among this run's pixels.

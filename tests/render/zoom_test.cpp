@@ -244,7 +244,8 @@ TEST(ZoomPtmView, AViewSizedMapIsTheLowerLeftCornerOfTheFullSizeZoom) {
         for (int k = 0; k < 6; ++k) source->lum_coef_int[p * 6 + k] = next() * 977 - 50000;
         for (auto* plane : source->color_planes) plane[p] = static_cast<std::uint8_t>(next());
       }
-      for (int c = 0; c < 3; ++c) source->normals[p * 3 + c] = static_cast<std::int8_t>(next() - 64);
+      for (int c = 0; c < 3; ++c)
+        source->normals[p * 3 + c] = static_cast<std::int8_t>(next() - 64);
     }
     for (const Case& c : cases) {
       SCOPED_TRACE(c.zoom);

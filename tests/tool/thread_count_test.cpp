@@ -33,7 +33,9 @@ TEST(ThreadCount, EveryParallelCommandWritesTheSameBytesOnOneAndThreeThreads) {
     const char* extension;
   };
   const Case cases[] = {
-      {"render, two lights", {"render", lrgb, "--light", "-0.5,0.3", "--light", "0.6,0.2,0.7"}, "png"},
+      {"render, two lights",
+       {"render", lrgb, "--light", "-0.5,0.3", "--light", "0.6,0.2,0.7"},
+       "png"},
       // Specular runs are sixteen times longer: a larger picture has several.
       {"render, specular",
        {"render", lrgb, "--mode", "specular", "--size", "1024x2048", "--light", "0.3,0.3"},
@@ -42,7 +44,9 @@ TEST(ThreadCount, EveryParallelCommandWritesTheSameBytesOnOneAndThreeThreads) {
       {"convert to jpeg-lrgb", {"convert", lrgb, "--format", "jpeg-lrgb"}, "ptm"},
       {"convert to jpegls-lrgb", {"convert", lrgb, "--format", "jpegls-lrgb"}, "ptm"},
       {"convert to jpeg-rgb", {"convert", rgb, "--format", "jpeg-rgb"}, "ptm"},
-      {"convert to near-lossless jpegls-rgb", {"convert", rgb, "--format", "jpegls-rgb", "--near", "2"}, "ptm"},
+      {"convert to near-lossless jpegls-rgb",
+       {"convert", rgb, "--format", "jpegls-rgb", "--near", "2"},
+       "ptm"},
       {"a compressed map loaded", {"convert", jpegls, "--format", "lrgb"}, "ptm"},
       {"palettize", {"convert", lrgb, "--format", "lut"}, "ptm"},
       {"palettize with colour", {"convert", lrgb, "--format", "clut"}, "ptm"},

@@ -18,8 +18,8 @@ void allocate_display_buffers(const Ptm& ptm, int screen_width, int screen_heigh
 }
 
 void ensure_display_capacity(int width, int height) {
-  const std::size_t pixels = static_cast<std::size_t>(std::max(0, width)) *
-                             static_cast<std::size_t>(std::max(0, height));
+  const std::size_t pixels =
+      static_cast<std::size_t>(std::max(0, width)) * static_cast<std::size_t>(std::max(0, height));
   if (pixels <= viewer.display_capacity) return;
   for (RgbImage** image : {&viewer.view_image, &viewer.region_image}) {
     RgbImage* larger = new_rgb_image(width, height);
