@@ -82,6 +82,10 @@ bool jpeg_frame_size(const std::uint8_t* data, std::size_t size, int& width, int
     while (at < size && data[at] == 0xFF) ++at;
     if (at >= size) return false;
     const std::uint8_t marker = data[at++];
+    // 0xFF 0x00 is no marker: libjpeg skips such bytes as garbage until the
+    // next real marker, and may find another frame header than a reading
+    // that took them for one. Such a stream is left to libjpeg.
+    if (marker == 0x00) return false;
     // TEM and RST0..RST7 stand alone; SOI, EOI or SOS before a frame
     // header leave the decision to libjpeg.
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;

@@ -33,6 +33,9 @@ namespace {
 // refused: libtiff sizes it from the tags, which a damaged file can make
 // enormous.
 constexpr std::uint64_t min_chunk_limit = std::uint64_t{4} << 20;
+// The most samples a pixel of a photograph read here: its colours and a
+// few extra ones.
+constexpr int max_samples_per_pixel = 8;
 
 // libtiff's own allocations (its tables of strip offsets, its decoders'
 // state) stay small for any photograph the reader takes.
@@ -159,6 +162,14 @@ bool read_layout(TiffPhotograph* p) {
   }
   if (samples < p->channels) {
     report_undecodable(p, "it has fewer samples a pixel than its colours need");
+    return false;
+  }
+  // Its colours and a few extra samples (alpha, a mask): strips are read
+  // whole with every sample, so a forged count would size them by
+  // gigabytes.
+  if (samples > max_samples_per_pixel) {
+    const std::string kind = "a picture of " + std::to_string(samples) + " samples a pixel";
+    report_kind(p, kind.c_str());
     return false;
   }
   if (!readable_compression(compression) || TIFFIsCODECConfigured(compression) == 0) {

@@ -196,10 +196,18 @@ TEST(PhotographFile, AJpegHeaderIsReadWhereverItsFrameHeaderLies) {
     int components;
     std::vector<std::string> app2;
     bool read;
-  } cases[] = {{"plain.jpg", 3, {}, true},
-               {"grey.jpg", 1, {}, true},
-               {"two long segments.jpg", 3, {long_segment, long_segment}, true},
-               {"cmyk.jpg", 4, {}, false}};
+    // Bytes after the start of image that libjpeg skips as garbage (0xFF
+    // 0x00 is no marker), then an APP0 segment holding a frame header of
+    // 16 x 16 where a reading that took 0xFF 0x00 for a marker of length
+    // 10 would land.
+    std::string garbage;
+  } cases[] = {{"plain.jpg", 3, {}, true, ""},
+               {"grey.jpg", 1, {}, true, ""},
+               {"two long segments.jpg", 3, {long_segment, long_segment}, true, ""},
+               {"garbage.jpg", 3, {}, true, std::string("\xFF\x00\x00\x0A\xFF\xE0\x00\x12\x00\x00\x00\x00"
+                                                   "\xFF\xC0\x00\x11\x08\x00\x10\x00\x10\x03\x00\x00",
+                                                   24)},
+               {"cmyk.jpg", 4, {}, false, ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     JpegFixture jpeg;
@@ -208,7 +216,8 @@ TEST(PhotographFile, AJpegHeaderIsReadWhereverItsFrameHeaderLies) {
     jpeg.components = c.components;
     jpeg.samples.assign(40 * 24 * c.components, 90);
     jpeg.app2_payloads = c.app2;
-    const std::string bytes = jpeg_fixture_bytes(jpeg);
+    std::string bytes = jpeg_fixture_bytes(jpeg);
+    bytes.insert(2, c.garbage);
     write_file_bytes(dir.file(c.name), bytes);
     PhotographHeader header;
     testing::internal::CaptureStdout();

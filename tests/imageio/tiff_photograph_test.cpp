@@ -115,6 +115,10 @@ TEST(TiffPhotograph, RefusesOtherKindsAndDamagedDataWithAMessage) {
   floating.sample_format = 3;
   TiffFixture is_signed = rgb;
   is_signed.sample_format = 2;
+  // Colours and six extra samples: beyond what a photograph carries.
+  TiffFixture many_samples = rgb;
+  many_samples.samples_per_pixel = 9;
+  many_samples.samples = test_samples(6, 4, 9, 8);
   const std::string good = tiff_fixture_bytes(rgb);
   // libtiff writes the strips right after the 8-byte header and the
   // directory after them, at the offset the header gives.
@@ -137,6 +141,9 @@ TEST(TiffPhotograph, RefusesOtherKindsAndDamagedDataWithAMessage) {
       {"signed samples", tiff_fixture_bytes(is_signed), false,
        "TIFF photograph t.tif is a picture of signed or complex samples; only RGB and grey "
        "photographs of 8 or 16 bits are read\n"},
+      {"nine samples a pixel", tiff_fixture_bytes(many_samples), false,
+       "TIFF photograph t.tif is a picture of 9 samples a pixel; only RGB and grey photographs "
+       "of 8 or 16 bits are read\n"},
       {"only a header", good.substr(0, 8), false, "TIFF photograph t.tif cannot be decoded: "},
       {"garbled LZW data", garbled, true,
        "TIFF photograph t.tif cannot be decoded: "},
